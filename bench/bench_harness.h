@@ -1,0 +1,52 @@
+// bench_harness.h - the benchmark executable's rows: each measures ours and a peer's
+// figure for the same work, printed side by side (or as CSV with --csv).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace jovbench {
+
+struct Row {
+  std::string name;
+  double ours = 0;
+  double peer = 0;
+  std::string unit;             // e.g. "ns", "GB/s", "lines/s"
+  bool higherIsBetter = false;  // throughput rows: true; time rows: false
+  std::string peerName;         // what the peer is, e.g. "zlib crc32"
+};
+
+using RowFunction = Row (*)();
+
+// Registers a row; rows print in name order. Used through JOV_BENCH_ROW.
+bool RegisterRow(const char* name, RowFunction function);
+
+// Seconds on the performance counter.
+double Seconds();
+
+// Best-of-`rounds` nanoseconds per call of `body`, each round timing `iterations` calls.
+template <typename Body>
+double NanosecondsPerCall(Body&& body, long iterations, int rounds = 5) {
+  double best = 1e300;
+  for (int r = 0; r < rounds; ++r) {
+    double start = Seconds();
+    for (long i = 0; i < iterations; ++i) body();
+    double elapsed = (Seconds() - start) * 1e9 / iterations;
+    if (elapsed < best) best = elapsed;
+  }
+  return best;
+}
+
+// Keeps the compiler from dropping a computed value.
+template <typename T>
+inline void KeepAlive(const T& value) {
+  asm volatile("" : : "g"(&value) : "memory");
+}
+
+}  // namespace jovbench
+
+#define JOV_BENCH_ROW(id)                                                             \
+  static ::jovbench::Row BenchRow_##id();                                             \
+  static const bool benchRegistered_##id = ::jovbench::RegisterRow(#id, &BenchRow_##id); \
+  static ::jovbench::Row BenchRow_##id()

@@ -1,0 +1,40 @@
+// JOVPlatform.h - platform queries: handle test, Windows release tests, byte order,
+// a monotonic microsecond timer and a CRC-32.
+//
+// Every system query is made once per process and its answer cached; all functions may be
+// called from any thread.
+#pragma once
+
+#include <windows.h>
+
+#include "JOVUtil_export.h"
+
+// 1 when the handle is neither null nor INVALID_HANDLE_VALUE, else 0.
+JOVUTIL_API int JOV_ValidHandle(void* handle);
+
+// Windows release tests. The first five answer 1 on that release or a later one of the NT
+// family; JOV_IsWin2008 (6.0 from build 6001) and JOV_IsWin7Or2008R2 (6.1 from build 7600)
+// are exact. A failed version query answers 0 for the rest of the process.
+JOVUTIL_API int JOV_IsWinNT();
+JOVUTIL_API int JOV_IsWin2K();
+JOVUTIL_API int JOV_IsWinXP();
+JOVUTIL_API int JOV_IsWin2003();
+JOVUTIL_API int JOV_IsWinVista();
+JOVUTIL_API int JOV_IsWin2008();
+JOVUTIL_API int JOV_IsWin7Or2008R2();
+
+// Always 0: the library runs little-endian only.
+JOVUTIL_API int JOV_IsBigEndian();
+
+// Microseconds from an arbitrary origin, never decreasing within a process. Uses the
+// performance counter, or the tick count (with its wraps counted) where there is none.
+JOVUTIL_API unsigned long long JOV_TimerValue();
+
+// Reflected CRC-32 (polynomial 0xEDB88320) of count bytes, continuing from crc. Applies no
+// initial value and no final inversion: pass 0xFFFFFFFF and invert the result for the
+// standard check value. A count of 0 returns crc unchanged.
+JOVUTIL_API unsigned long JOV_CRCCompute(unsigned long crc, const void* bytes,
+                                         unsigned long count);
+
+// Always 42.
+JOVUTIL_API int fnJOVUtil2();

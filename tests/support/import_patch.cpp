@@ -1,0 +1,58 @@
+// import_patch.cpp - walks JOVUtil32.dll's import descriptors to swap one table entry.
+#include "support/import_patch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace jovtest {
+namespace {
+
+void WriteSlot(void** slot, void* value) {
+  DWORD oldProtect = 0;
+  ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &oldProtect);
+  *slot = value;
+  ::VirtualProtect(slot, sizeof *slot, oldProtect, &oldProtect);
+}
+
+// The import address table slot through which `module` calls `function`, or null.
+void** FindImportSlot(HMODULE module, const char* function) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (!dir.VirtualAddress) return nullptr;
+  for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+       desc->Name; ++desc) {
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
+        return reinterpret_cast<void**>(&slots->u1.Function);
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+HMODULE LibraryModule() { return ::GetModuleHandleW(L"JOVUtil32.dll"); }
+
+ScopedImportPatch::ScopedImportPatch(const char* function, const void* replacement) {
+  slot_ = FindImportSlot(LibraryModule(), function);
+  if (!slot_) {
+    ADD_FAILURE() << "JOVUtil32.dll does not import " << function;
+    return;
+  }
+  original_ = *slot_;
+  WriteSlot(slot_, const_cast<void*>(replacement));
+}
+
+ScopedImportPatch::~ScopedImportPatch() {
+  if (slot_) WriteSlot(slot_, original_);
+}
+
+}  // namespace jovtest

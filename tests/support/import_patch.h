@@ -1,0 +1,33 @@
+// import_patch.h - replaces one platform import of JOVUtil32.dll for a test's scope.
+//
+// The test rewrites the DLL's import address table entry for a named function, so that the
+// library's next call goes to the replacement; the destructor puts the original back. The
+// library itself needs no test hooks.
+#pragma once
+
+#include <windows.h>
+
+namespace jovtest {
+
+class ScopedImportPatch {
+ public:
+  // Replaces every import of `function` (from any module) by JOVUtil32.dll. Fails the
+  // current test (ADD_FAILURE) when the DLL does not import it.
+  ScopedImportPatch(const char* function, const void* replacement);
+  ~ScopedImportPatch();
+  ScopedImportPatch(const ScopedImportPatch&) = delete;
+  ScopedImportPatch& operator=(const ScopedImportPatch&) = delete;
+
+  // The function the DLL called before the patch, for replacements that pass calls on.
+  template <typename F>
+  F original() const { return reinterpret_cast<F>(original_); }
+
+ private:
+  void** slot_ = nullptr;
+  void* original_ = nullptr;
+};
+
+// The loaded JOVUtil32.dll.
+HMODULE LibraryModule();
+
+}  // namespace jovtest
