@@ -1,7 +1,8 @@
-# Runs the lane's Windows programs under Wine: one prefix and one persistent wineserver per
-# build folder, started and stopped by ctest fixtures around the tests.
+# Runs the lane's Windows programs under Wine, in one prefix with one persistent wineserver
+# that ctest fixtures start and stop around the tests. Making a prefix costs minutes (its
+# 32-bit half runs emulated), so the presets let both lanes share one.
 set(JOVUTIL_WINE_LANE ${CMAKE_SOURCE_DIR}/scripts/wine-lane)
-set(JOVUTIL_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(JOVUTIL_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix of the test lane")
 set(CMAKE_CROSSCOMPILING_EMULATOR
     ${JOVUTIL_WINE_LANE} ${JOVUTIL_LANE} ${JOVUTIL_WINE_PREFIX} run)
 
