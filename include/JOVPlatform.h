@@ -14,7 +14,9 @@ JOVUTIL_API int JOV_ValidHandle(void* handle);
 
 // Windows release tests. The first five answer 1 on that release or a later one of the NT
 // family; JOV_IsWin2008 (6.0 from build 6001) and JOV_IsWin7Or2008R2 (6.1 from build 7600)
-// are exact. A failed version query answers 0 for the rest of the process.
+// are exact. A failed version query answers 0 for the rest of the process. Each test asks
+// GetVersionExW once (basic OSVERSIONINFOW record) into a cache of its own; a thread that
+// races a test's first call queries for itself rather than wait for the cache.
 JOVUTIL_API int JOV_IsWinNT();
 JOVUTIL_API int JOV_IsWin2K();
 JOVUTIL_API int JOV_IsWinXP();
@@ -27,12 +29,16 @@ JOVUTIL_API int JOV_IsWin7Or2008R2();
 JOVUTIL_API int JOV_IsBigEndian();
 
 // Microseconds from an arbitrary origin, never decreasing within a process. Uses the
-// performance counter, or the tick count (with its wraps counted) where there is none.
+// performance counter, or the tick count (with its wraps counted) where there is none or
+// it reports a zero frequency. The fallback must be called at least once per 49.7 days to
+// see each wrap of the tick count.
 JOVUTIL_API unsigned long long JOV_TimerValue();
 
 // Reflected CRC-32 (polynomial 0xEDB88320) of count bytes, continuing from crc. Applies no
 // initial value and no final inversion: pass 0xFFFFFFFF and invert the result for the
-// standard check value. A count of 0 returns crc unchanged.
+// standard check value. A count of 0, or a null bytes pointer, returns crc unchanged.
+// Long buffers are folded with carry-less multiplication where the processor offers it;
+// the result is the same as the byte-table definition.
 JOVUTIL_API unsigned long JOV_CRCCompute(unsigned long crc, const void* bytes,
                                          unsigned long count);
 

@@ -6,10 +6,15 @@
 TEST(ValidHandle, NullAndAllOnesAreInvalidAnythingElseValid) {
   EXPECT_EQ(JOV_ValidHandle(nullptr), 0);
   EXPECT_EQ(JOV_ValidHandle(INVALID_HANDLE_VALUE), 0);
-  EXPECT_EQ(JOV_ValidHandle(reinterpret_cast<void*>(4)), 1);
   EXPECT_EQ(JOV_ValidHandle(::GetCurrentProcess()), 0);  // the pseudo handle is all ones
-  EXPECT_EQ(JOV_ValidHandle(::GetStdHandle(STD_OUTPUT_HANDLE)) ,
-            ::GetStdHandle(STD_OUTPUT_HANDLE) ? 1 : 0);
+  EXPECT_EQ(JOV_ValidHandle(reinterpret_cast<void*>(1)), 1);
+  EXPECT_EQ(JOV_ValidHandle(reinterpret_cast<void*>(4)), 1);
+  EXPECT_EQ(JOV_ValidHandle(reinterpret_cast<void*>(~static_cast<UINT_PTR>(1))), 1);
+
+  HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(event, nullptr);
+  EXPECT_EQ(JOV_ValidHandle(event), 1);
+  ::CloseHandle(event);
 }
 
 TEST(FixedAnswers, LittleEndianAndFortyTwo) {

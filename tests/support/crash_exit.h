@@ -6,12 +6,15 @@
 
 namespace jovtest {
 
+// A filter must use the system's calling convention (stdcall on i686), which a lambda lacks.
+inline LONG WINAPI TerminateWithExceptionCode(EXCEPTION_POINTERS* info) {
+  ::TerminateProcess(::GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 inline void ExitWithExceptionCodeOnCrash() {
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-  ::SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* info) -> LONG {
-    ::TerminateProcess(::GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
-    return EXCEPTION_EXECUTE_HANDLER;
-  });
+  ::SetUnhandledExceptionFilter(&TerminateWithExceptionCode);
 }
 
 }  // namespace jovtest
