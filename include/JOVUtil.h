@@ -3,3 +3,4 @@
 
 #include "JOVPlatform.h"
 #include "JOVMemory.h"
+#include "JOVStrings.h"
