@@ -4,3 +4,4 @@
 #include "JOVPlatform.h"
 #include "JOVMemory.h"
 #include "JOVStrings.h"
+#include "JOVNames.h"
