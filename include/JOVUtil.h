@@ -3,5 +3,8 @@
 
 #include "JOVPlatform.h"
 #include "JOVMemory.h"
+#include "JOVLists.h"
+#include "JOVEventLog.h"
 #include "JOVStrings.h"
+#include "JOVDebug.h"
 #include "JOVNames.h"

@@ -1,0 +1,119 @@
+// line_writer.cpp - InsertMsg: one trace line from the caller's text, with the marker and
+// memory lines due before it, sent to the file or the ring; the size limit that replaces
+// the file; failures reported to the event log.
+#include <cwchar>
+
+#include "JOVEventLog.h"
+#include "JOVMemory.h"
+#include "JOVPlatform.h"
+#include "trace/trace_internal.h"
+
+namespace {
+const wchar_t* const kNewline = L"\n";
+}  // namespace
+
+void JOVDebug::InsertMsg(const JOVString& text) { InsertMsg(text.c_str()); }
+
+void JOVDebug::InsertMsg(const wchar_t* text) {
+  if (traceFile == nullptr && wrapStart == nullptr) return;
+  if (text == nullptr) text = L"";
+  TraceLockGuard lock(traceLock);
+  if (traceFile == nullptr && wrapStart == nullptr) return;  // stopped meanwhile
+
+  const unsigned long long poolBytes = JOV_PoolMemBusy;
+  const long depth = routineDepth;
+  const unsigned long long now = JOV_TimerValue();
+  const long long intervalUs = static_cast<long long>(now - lastLineTime);
+  lastLineTime = now;
+
+  int stage = 0;
+  try {
+    InsertMsgWait();
+    stage = 100;
+    SYSTEMTIME local;
+    ::GetLocalTime(&local);
+    JOVTraceAccess::DateAndThreadLines(*this, local);
+    if (JOV_MonitorMemory != 0) {
+      stage = 200;
+      JOVTraceAccess::MemoryLines(*this, poolBytes, stage);
+    }
+    stage = 400;
+    JOVTraceAccess::Prefix(*this, local, intervalUs, depth, stage);
+
+    if (JOVTraceAccess::PastSizeLimit(*this)) {
+      // The file is full: this line's text gives way to the notice, then the file goes.
+      lineBuffer += tracetext::kTerminated;
+    } else {
+      // Every line feed of the text starts a continuation line aligned 4 blanks in from
+      // where the text begins.
+      const unsigned textColumn = lineBuffer.length();
+      lineBuffer += text;
+      if (std::wcschr(text, L'\n') != nullptr) {
+        JOVString continuation(kNewline);
+        continuation.append_char(textColumn + 4, L' ');
+        unsigned long replaced = 0;
+        JOV_ReplaceString(lineBuffer, kNewline, continuation.c_str(), &replaced, 0, 0);
+      }
+    }
+    lineBuffer += L"\r\n";
+    if (traceFile != nullptr) {
+      InsertMsgWrite();  // stays in flight; the next line waits for it
+    } else {
+      TraceWrapNewline();
+    }
+  } catch (...) {
+    JOVTraceAccess::ReportLineFailure(stage, text);
+  }
+
+  if (traceFile != nullptr && JOVTraceAccess::PastSizeLimit(*this)) {
+    try {
+      JOVTraceAccess::ReplaceFile(*this);
+    } catch (...) {
+    }
+  }
+}
+
+// The file is replaced only once it holds more than its own opening lines: a limit below
+// their size (MaxLogSize accepts any value) would otherwise replace every new file while
+// its header is written, without end. Such a file takes at least one line before it goes.
+bool JOVTraceAccess::PastSizeLimit(const JOVDebug& d) {
+  return d.bytesWritten > d.logSizeLimit && d.bytesWritten > d.fileOpeningBytes;
+}
+
+void JOVTraceAccess::ReplaceFile(JOVDebug& d) {
+  d.InsertMsgWait();
+  d.lineBuffer = tracetext::kSizeNotice;
+  d.InsertMsgWrite();
+  d.InsertMsgWait();
+  d.TraceStop(0);
+  d.TraceStartOpen();
+}
+
+void JOVTraceAccess::HandOver(JOVDebug& d) {
+  if (d.traceFile != nullptr) {
+    d.InsertMsgWrite();
+    d.InsertMsgWait();
+  } else {
+    d.TraceWrapNewline();
+  }
+}
+
+bool JOVTraceAccess::WriteBareLine(JOVDebug& d, const wchar_t* text, unsigned length) {
+  d.InsertMsgWait();
+  d.lineBuffer.assign(text, length);
+  return d.InsertMsgWrite() != 0;
+}
+
+void JOVTraceAccess::ReportLineFailure(int stage, const wchar_t* text) noexcept {
+  try {
+    wchar_t head[64];
+    std::swprintf(head, 64, L"JOVDebug.InsertMsg PgmChkLoc=%d, Original Text=\"", stage);
+    JOVString message(head);
+    message += text;
+    message += L'"';
+    if (JOV_MonitorMemory != 0) message += L", memory trace used";
+    JOV_LogEvent(static_cast<JOVMsgCategory>(6), message.c_str(), 1, nullptr);
+  } catch (...) {
+    // Nothing is left to report with: the line is lost.
+  }
+}

@@ -1,0 +1,91 @@
+// trace_internal.h - what the trace object's source files share: the lock guard, the write
+// slot that carries one overlapped write, and JOVTraceAccess, the friend that holds the
+// writer's, ring's and file's private steps.
+#pragma once
+
+#include <windows.h>
+
+#include "JOVDebug.h"
+
+// Holds a trace object's lock (a re-entrant critical section) for one scope.
+class TraceLockGuard {
+ public:
+  explicit TraceLockGuard(CRITICAL_SECTION& lock) : lock_(lock) { ::EnterCriticalSection(&lock_); }
+  ~TraceLockGuard() { ::LeaveCriticalSection(&lock_); }
+  TraceLockGuard(const TraceLockGuard&) = delete;
+  TraceLockGuard& operator=(const TraceLockGuard&) = delete;
+
+ private:
+  CRITICAL_SECTION& lock_;
+};
+
+// One overlapped write: the system reads `text` and completes `overlap` until the write has
+// finished, so a slot lives apart from the trace object and outlasts it when it must.
+struct JOVTraceWrite {
+  OVERLAPPED overlap;       // the system's record of this write; hEvent is the slot's event
+  char* text;               // the narrow bytes handed to WriteFile
+  unsigned long capacity;   // bytes `text` holds
+  unsigned long length;     // bytes of the write
+  bool refused;             // WriteFile failed at once: the system holds nothing
+  JOVTraceWrite* next;      // next abandoned write
+};
+
+// Fixed texts and numbers of the trace file.
+namespace tracetext {
+inline constexpr wchar_t kExtension[] = L".JOV_Log";
+inline constexpr wchar_t kTraceClosed[] = L"Trace Closed.";
+inline constexpr wchar_t kSizeNotice[] = L"--Trace closed and re-opened due to trace size.\r\n";
+inline constexpr wchar_t kTerminated[] = L"**** Trace terminated because it is too large. ****";
+inline constexpr wchar_t kWrapBanner[] = L"---- Wrap trace of saved events.\r\n";
+inline constexpr wchar_t kWrapEnd[] = L"---- End of wrap trace.\r\n";
+inline constexpr unsigned long kWriteWaitMs = 5000;
+inline constexpr unsigned long kDefaultThreshold = 1024;
+inline constexpr long kNoValue = 2147483647;
+}  // namespace tracetext
+
+struct JOVTraceAccess {
+  // The state shared by both constructors: idle, empty stack of 20 levels.
+  static void Construct(JOVDebug& d);
+
+  // ---- The file (trace_file_name.cpp, trace_start_stop.cpp) ----
+  // The time-stamped stem (directory, "YYMMDD HHMMSS ", name part) for a TraceStart name.
+  static JOVString FileStem(const JOVString& tracePath);
+
+  // ---- Lines (line_writer.cpp, line_prefix.cpp, memory_lines.cpp) ----
+  // Sends the bare line now in lineBuffer where the next line goes: the file (written and
+  // waited for) or the ring.
+  static void HandOver(JOVDebug& d);
+  // Writes a text that is a complete line already (banners, ring records), without prefix:
+  // waits for the previous write, sets lineBuffer and starts the write. False on failure.
+  static bool WriteBareLine(JOVDebug& d, const wchar_t* text, unsigned length);
+  // The date and thread lines due before a line (steps of InsertMsg); `now` is local time.
+  static void DateAndThreadLines(JOVDebug& d, const SYSTEMTIME& now);
+  // The handle-count and memory lines due before a line while monitoring memory.
+  static void MemoryLines(JOVDebug& d, unsigned long long poolBytes, int& stage);
+  // Sets lineBuffer to the time prefix, one blank and the indentation.
+  // intervalUs: microseconds since the previous line.
+  static void Prefix(JOVDebug& d, const SYSTEMTIME& now, long long intervalUs, long depth,
+                     int& stage);
+  // Whether the current file is past its limit (and holds more than its opening lines).
+  static bool PastSizeLimit(const JOVDebug& d);
+  // Closes the file with the size notice and opens the next one.
+  static void ReplaceFile(JOVDebug& d);
+  // Reports a line that could not be built to the event log.
+  static void ReportLineFailure(int stage, const wchar_t* text) noexcept;
+
+  // ---- Overlapped writes (overlapped_write.cpp) ----
+  // Gives back completed abandoned writes; leaves the others (the system still owns them).
+  static void ReapAbandoned(JOVDebug& d, bool waitBriefly) noexcept;
+  // Frees the write slot and event when the file is closed or the object destroyed.
+  static void ReleaseWriter(JOVDebug& d) noexcept;
+
+  // ---- The ring (wrap_ring.cpp) ----
+  // Writes the ring's records, oldest first, to the open file.
+  static void RingWalk(JOVDebug& d);
+  // Makes the ring empty: one end mark at its start.
+  static void RingClear(JOVDebug& d);
+  static void FreeRing(JOVDebug& d) noexcept;
+
+  // Gives everything the object owns back (destructor).
+  static void DeleteRoutineStack(JOVDebug& d) noexcept;
+};
