@@ -41,10 +41,17 @@ void** FindImportSlot(HMODULE module, const char* function) {
 
 HMODULE LibraryModule() { return ::GetModuleHandleW(L"JOVUtil32.dll"); }
 
-ScopedImportPatch::ScopedImportPatch(const char* function, const void* replacement) {
-  slot_ = FindImportSlot(LibraryModule(), function);
+bool ReplaceImport(HMODULE module, const char* function, const void* replacement) {
+  void** slot = FindImportSlot(module, function);
+  if (slot) WriteSlot(slot, const_cast<void*>(replacement));
+  return slot != nullptr;
+}
+
+ScopedImportPatch::ScopedImportPatch(const char* function, const void* replacement,
+                                     HMODULE module) {
+  slot_ = FindImportSlot(module ? module : LibraryModule(), function);
   if (!slot_) {
-    ADD_FAILURE() << "JOVUtil32.dll does not import " << function;
+    ADD_FAILURE() << "the module does not import " << function;
     return;
   }
   original_ = *slot_;

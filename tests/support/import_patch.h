@@ -11,9 +11,9 @@ namespace jovtest {
 
 class ScopedImportPatch {
  public:
-  // Replaces every import of `function` (from any module) by JOVUtil32.dll. Fails the
-  // current test (ADD_FAILURE) when the DLL does not import it.
-  ScopedImportPatch(const char* function, const void* replacement);
+  // Replaces every import of `function` (from any module) by JOVUtil32.dll, or by `module`
+  // when given. Fails the current test (ADD_FAILURE) when the module does not import it.
+  ScopedImportPatch(const char* function, const void* replacement, HMODULE module = nullptr);
   ~ScopedImportPatch();
   ScopedImportPatch(const ScopedImportPatch&) = delete;
   ScopedImportPatch& operator=(const ScopedImportPatch&) = delete;
@@ -29,5 +29,9 @@ class ScopedImportPatch {
 
 // The loaded JOVUtil32.dll.
 HMODULE LibraryModule();
+
+// Points `module`'s import of `function` at `replacement` for good; false when the module
+// does not import it.
+bool ReplaceImport(HMODULE module, const char* function, const void* replacement);
 
 }  // namespace jovtest
