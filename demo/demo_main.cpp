@@ -1,7 +1,7 @@
 // demo_main.cpp - a host program of JOVUtil32's trace: it publishes its trace object,
-// traces a small two-threaded workload with nested routines into a file, logs a message
-// record that names the routine it came from, dumps a wrap trace with a reason, and shows
-// the files it wrote.
+// traces a small two-threaded workload with nested routines and a hex dump into a file,
+// logs a message record that names the routine it came from, dumps a wrap trace with a
+// reason, and shows the files it wrote.
 //
 // Usage: jovutil_demo [folder]   (default: a "jovutil_demo" folder in the temporary path)
 #include <windows.h>
@@ -23,6 +23,11 @@ long ParseBlock(int block) {
   const long level = Trace().RoutinePushReq(L"Parser", L"ReadBlock", block, -2);
   Trace().RoutinePush(L"Buffer", L"Fill", L"bytes=4096", -2);
   Trace().InsertMsg(L"filled from the input file");
+  if (block == 1) {
+    // The first block's opening bytes as dump lines: offset, hex and the printable text.
+    const char header[] = "JOVD\x01\x00block 1 of a.dat\r\n";
+    Trace().HexDump(header, sizeof header - 1, L"block header:");
+  }
   Trace().RoutinePop(-1, 0);
   const long returnCode = (block == 3) ? 5 : 0;
   if (returnCode != 0) {
