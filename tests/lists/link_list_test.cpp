@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "support/lane.h"
+
 namespace {
 
 struct Element {
@@ -210,7 +212,10 @@ TEST(LinkWalk, NullAnchorThrowsEvenForNullElement) {
 // several calls (it is re-entrant), and another thread's operation waits for it.
 class OwnerLock : public ::testing::Test {
  protected:
-  void SetUp() override { ::InitializeCriticalSection(&lock_); }
+  void SetUp() override {
+    ::InitializeCriticalSection(&lock_);
+    JOV_REQUIRE_THREADS();
+  }
   void TearDown() override { ::DeleteCriticalSection(&lock_); }
 
   // True when another thread can take the lock right now.

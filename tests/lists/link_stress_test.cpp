@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "support/lane.h"
+
 namespace {
 
 constexpr int kThreads = 4;
@@ -72,6 +74,7 @@ struct Worker {
 }  // namespace
 
 TEST(LinkStress, FourThreadsLinkRemoveAndPopThroughOneLock) {
+  JOV_REQUIRE_THREADS();
   Shared s;
   ::InitializeCriticalSection(&s.lock);
   JOV_LinkInitAnchor(&s.anchor, &s.lock);

@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/lane.h"
 #include "memory_test_helpers.h"
 
 namespace {
@@ -14,6 +15,7 @@ class ConcurrentUse : public memtest::PrivateHeapTest {
 };
 
 TEST_F(ConcurrentUse, PoolCountReturnsAndRingStaysWellFormed) {
+  JOV_REQUIRE_THREADS();
   ASSERT_NE(g_pJOVMemCtl, nullptr);
   constexpr int kThreads = 4;
   constexpr int kPairs = 100000;

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/lane.h"
 #include "support/child_process.h"
 #include "support/import_patch.h"
 
@@ -151,6 +152,7 @@ TEST(TimerValue, CountsMicrosecondsOfThePerformanceCounter) {
 }
 
 TEST(TimerValue, NeverDecreasesWithinOrAcrossThreads) {
+  JOV_REQUIRE_THREADS();
   unsigned long long start = JOV_TimerValue();
   std::atomic<int> decreases{0};
   std::atomic<unsigned long long> latest{0};

@@ -2,6 +2,7 @@
 // indentation, continuation lines, marker lines, the size limit and failure reports.
 #include <thread>
 
+#include "support/lane.h"
 #include "trace/trace_test_util.h"
 
 #include "support/import_patch.h"
@@ -127,6 +128,7 @@ TEST(MarkerLines, OneThreadOnOneDayWritesNoMarkers) {
 }
 
 TEST(MarkerLines, EveryChangeOfWritingThreadIsMarked) {
+  JOV_REQUIRE_THREADS();
   static DWORD otherThread = 0;
   const auto lines = TraceOnce([](JOVDebug& trace) {
     trace.InsertMsg(L"one");

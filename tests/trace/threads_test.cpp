@@ -3,6 +3,7 @@
 // replacements at the size limit.
 #include <thread>
 
+#include "support/lane.h"
 #include "trace/trace_test_util.h"
 
 using tracetest::AfterPrefix;
@@ -82,6 +83,7 @@ Outcome WriteAndCheck(unsigned long sizeLimit) {
 }  // namespace
 
 TEST(ThreadedWriting, EveryLineOnceWholeInOrderAndEachChangeOfWriterMarked) {
+  JOV_REQUIRE_THREADS();
   const Outcome outcome = WriteAndCheck(0);
   EXPECT_EQ(outcome.files, 1);
   EXPECT_EQ(outcome.texts, kThreads * kLinesPerThread);
@@ -92,6 +94,7 @@ TEST(ThreadedWriting, EveryLineOnceWholeInOrderAndEachChangeOfWriterMarked) {
 }
 
 TEST(ThreadedWriting, FileChainAtTheSizeLimitLosesOnlyTheTextsTheNoticesReplace) {
+  JOV_REQUIRE_THREADS();
   const Outcome outcome = WriteAndCheck(sizeof(void*) == 8 ? 300000 : 30000);
   EXPECT_GE(outcome.files, 5);
   EXPECT_EQ(outcome.notices, outcome.files - 1);

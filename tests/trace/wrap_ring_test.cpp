@@ -3,6 +3,7 @@
 #include <cstring>
 #include <thread>
 
+#include "support/lane.h"
 #include "trace/trace_test_util.h"
 
 using tracetest::AfterPrefix;
@@ -174,6 +175,7 @@ TEST(WrapDump, WithoutARingNothingHappens) {
 }
 
 TEST(WrapDump, UncreatableDumpFileEndsTheWrapTraceAndFreesTheLock) {
+  JOV_REQUIRE_THREADS();
   ScopedTempDir dir;
   JOVDebug trace;
   std::wstring path = dir.Join(L"no\\such\\folder");
