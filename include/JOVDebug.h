@@ -18,6 +18,8 @@
 // Implementation state of the trace writer (write slots still owned by the system).
 struct JOVTraceWrite;
 
+// The trace object: a trace file or a wrap ring of time-stamped lines, indented by the
+// depth of its routine stack. See the file description for its use.
 class JOVUTIL_API JOVDebug {
  public:
   // An idle object: no trace file, no ring, an empty routine stack of 20 levels.

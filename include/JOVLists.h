@@ -68,11 +68,14 @@ JOVUTIL_API unsigned long JOV_LinkRemove(JOVLinkAnchor* anchor, void* element);
 // code 20005 to 20009 that the removal returns.
 JOVUTIL_API void* JOV_LinkPopFirst(JOVLinkAnchor* anchor);
 
-// The element's next (towards the tail) or prior element, read under the lock; null for a
-// null element (which does not stand for the head). Throw (unsigned long)20012 or 20013
+// The element's next element (towards the tail), read under the lock; null for the tail
+// and for a null element (which does not stand for the head). Throws (unsigned long)20012
 // for a null anchor. Walking a shared list while others change it needs the caller to hold
 // the anchor's lock for the whole walk.
 JOVUTIL_API void* JOV_LinkNext(JOVLinkAnchor* anchor, void* element);
+// The element's prior element (towards the head), read under the lock; null for the head
+// and for a null element. Throws (unsigned long)20013 for a null anchor. The same note on
+// walking a shared list applies.
 JOVUTIL_API void* JOV_LinkPrior(JOVLinkAnchor* anchor, void* element);
 
 // Category of a message record; the event logger reports 6 to 30 as information, 50 as a
@@ -97,7 +100,7 @@ struct JOVMsg {
   wchar_t* pszRoutine;          // copy of the creator's active routine name, or null
   wchar_t* pInsertions;         // insertion strings, each terminated, then one more 0
   unsigned long cbInsertions;   // bytes of the insertion list with its final 0; 0 if none
-  JOVMsgCategory eCategory;
+  JOVMsgCategory eCategory;     // severity; decides the event logger's event type
   unsigned short wData;         // caller value
   unsigned short wReserved;     // always 0
   unsigned long dwData1;        // caller value

@@ -47,8 +47,8 @@ constexpr unsigned JOV_MemCtlRecordCount = 2047;
 // place under m_LockMemory, never read back by the library. pNextRecord is null until the
 // first event.
 struct JOV_MemCtlBlock {
-  JOV_MemCtlRecord* pNextRecord;
-  JOV_MemCtlRecord Records[JOV_MemCtlRecordCount];
+  JOV_MemCtlRecord* pNextRecord;                    // the record the next event overwrites
+  JOV_MemCtlRecord Records[JOV_MemCtlRecordCount];  // the events, oldest overwritten first
 };
 
 // Process-wide state, all zero at load.

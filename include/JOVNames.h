@@ -21,6 +21,8 @@ JOVUTIL_API long JOV_TestFileExists(const JOVString& path);
 // The same for a zero-terminated path (null counts as empty); string exceptions from the
 // copy pass through.
 JOVUTIL_API long JOV_TestFileExists(const wchar_t* path);
+// The same test for a directory: 0 for a directory (or access denied), 183 for a file, 2
+// for an empty or missing path, else the system's code.
 JOVUTIL_API long JOV_TestDirExists(const JOVString& path);
 
 // Stores the directory part of path (trimmed of blanks) in directory and returns 0.

@@ -12,18 +12,22 @@
 // 1 when the handle is neither null nor INVALID_HANDLE_VALUE, else 0.
 JOVUTIL_API int JOV_ValidHandle(void* handle);
 
-// Windows release tests. The first five answer 1 on that release or a later one of the NT
-// family; JOV_IsWin2008 (6.0 from build 6001) and JOV_IsWin7Or2008R2 (6.1 from build 7600)
-// are exact. A failed version query answers 0 for the rest of the process. Each test asks
-// GetVersionExW once (basic OSVERSIONINFOW record) into a cache of its own; a thread that
-// races a test's first call queries for itself rather than wait for the cache.
-JOVUTIL_API int JOV_IsWinNT();
-JOVUTIL_API int JOV_IsWin2K();
-JOVUTIL_API int JOV_IsWinXP();
-JOVUTIL_API int JOV_IsWin2003();
-JOVUTIL_API int JOV_IsWinVista();
-JOVUTIL_API int JOV_IsWin2008();
-JOVUTIL_API int JOV_IsWin7Or2008R2();
+/// @name Windows release tests
+/// Each answers 1 or 0, and 0 on any release outside the NT family. JOV_IsWinNT through
+/// JOV_IsWinVista answer 1 on that release or a later one; JOV_IsWin2008 and
+/// JOV_IsWin7Or2008R2 are exact. A failed version query answers 0 for the rest of the
+/// process. Each test asks GetVersionExW once (basic OSVERSIONINFOW record) into a cache of
+/// its own; a thread that races a test's first call queries for itself rather than wait for
+/// the cache.
+///@{
+JOVUTIL_API int JOV_IsWinNT();         // 1 on any release of the NT family
+JOVUTIL_API int JOV_IsWin2K();         // 1 on version 5.0 or later
+JOVUTIL_API int JOV_IsWinXP();         // 1 on version 5.1 or later
+JOVUTIL_API int JOV_IsWin2003();       // 1 on version 5.2 or later
+JOVUTIL_API int JOV_IsWinVista();      // 1 on version 6.0 or later
+JOVUTIL_API int JOV_IsWin2008();       // 1 on version 6.0 from build 6001 only
+JOVUTIL_API int JOV_IsWin7Or2008R2();  // 1 on version 6.1 from build 7600 only
+///@}
 
 // Always 0: the library runs little-endian only.
 JOVUTIL_API int JOV_IsBigEndian();

@@ -16,6 +16,8 @@
 
 #include "JOVUtil_export.h"
 
+// A wide-character string held in storage from the library's allocator, with the standard
+// wide string's member names and the clamping, growth and error rules described above.
 class JOVUTIL_API JOVString {
  public:
   // No position (as a result), up to the end (as a count): 0xFFFFFFFF.
@@ -32,29 +34,29 @@ class JOVUTIL_API JOVString {
   JOVString(const wchar_t* first, const wchar_t* last);                 // assign(first, last)
   virtual ~JOVString();  // gives back the text and the ANSI copy
 
-  // Size and access.
-  unsigned size() const;
-  unsigned length() const;
-  bool empty() const;
+  // ---- Size and access -------------------------------------------------------------------
+  unsigned size() const;       // length in characters, terminator not counted
+  unsigned length() const;     // the same as size()
+  bool empty() const;          // true when the length is 0
   unsigned capacity() const;   // characters the storage holds, terminator not counted
   unsigned max_size() const;   // 0x7FFFFFFD; lengths from it on are refused
   // Character pos; pos == length() is the terminator. Throws std::out_of_range
   // "JOVString::at invalid position argument" for pos > length().
   const wchar_t& at(unsigned pos) const;
-  wchar_t& at(unsigned pos);
+  wchar_t& at(unsigned pos);  // the same, writable
   // Character pos, or a shared constant zero character for pos >= length(); never throws.
   // Do not write through the reference in that case.
   const wchar_t& operator[](unsigned pos) const;
-  wchar_t& operator[](unsigned pos);
-  // The storage itself and its end; null while the string holds no storage.
+  wchar_t& operator[](unsigned pos);  // the same, writable
+  // The first character of the storage; null while the string holds no storage.
   const wchar_t* begin() const;
-  wchar_t* begin();
-  const wchar_t* end() const;
-  wchar_t* end();
+  wchar_t* begin();             // the same, writable
+  const wchar_t* end() const;   // begin() + length() (the terminator); null without storage
+  wchar_t* end();               // the same, writable
   // The text, never null, always zero-terminated.
   const wchar_t* data() const;
-  const wchar_t* c_str() const;
-  const wchar_t* UnicodeString();
+  const wchar_t* c_str() const;    // the same as data()
+  const wchar_t* UnicodeString();  // the same as data()
   // A narrow copy (current C locale, wcstombs_s) owned by the object; empty when the text
   // cannot be represented. Valid until the next ANSIString, a reallocation, a release of
   // the storage or destruction; swap hands it over with the text. Throws std::bad_alloc.
@@ -85,6 +87,10 @@ class JOVUTIL_API JOVString {
   JOVString& operator=(const char* s);
   JOVString& operator=(wchar_t c);
 
+  // Appending behind the text: the sources of assign, with the same clamping, narrow
+  // conversion and errors (length errors read "JOVString::append invalid length parameter",
+  // or the replace message for the first/last form); on an error the object is unchanged.
+  // append_char appends n copies of c; operator+= appends the whole of str or s.
   JOVString& append(const JOVString& str, unsigned pos = 0, unsigned n = npos);
   JOVString& append(const wchar_t* s, unsigned n);
   JOVString& append(const char* s, unsigned n);
@@ -95,9 +101,9 @@ class JOVUTIL_API JOVString {
   JOVString& operator+=(const JOVString& str);
   JOVString& operator+=(const wchar_t* s);
   JOVString& operator+=(const char* s);
-  // One character: append_char(1, c). Defined inline below the class so that callers
-  // building text a character at a time skip the call while there is room.
-  JOVString& operator+=(wchar_t c);
+  JOVString& operator+=(wchar_t c);  // one character: append_char(1, c). Defined inline
+                                     // below the class so that callers building text a
+                                     // character at a time skip the call while there is room.
 
   // Inserting the object into itself inserts the piece as it was before the call.
   JOVString& insert(unsigned pos, const JOVString& str, unsigned pos2 = 0, unsigned n = npos);
@@ -177,26 +183,41 @@ class JOVUTIL_API JOVString {
   // As Copy_s into destSize - 1 characters, then a zero behind them (destSize >= 1).
   unsigned CopyTString(wchar_t* dest, unsigned destSize, unsigned count, unsigned pos = 0) const;
 
-  // Tidying in place. The blank is U+0020 alone; case folding is the C runtime's
-  // single-byte tolower / toupper of each code value up to 255 (those functions know no
-  // others); values above 255 are kept.
+  // Tidying in place: LTrim, RTrim and Trim remove the leading, the trailing or both runs
+  // of blanks (U+0020 alone); LCase and UCase fold each code value up to 255 with the C
+  // runtime's single-byte tolower / toupper (those functions know no others) and keep
+  // values above 255.
   void LTrim();
-  void RTrim();
-  void Trim();
-  void LCase();
-  void UCase();
+  void RTrim();  // removes the trailing blanks
+  void Trim();   // removes the leading and the trailing blanks
+  void LCase();  // lower case by single-byte tolower; code values above 255 are kept
+  void UCase();  // upper case by single-byte toupper; code values above 255 are kept
   // Inserts prefix at the front unless the text already begins with it (case-sensitive).
   void ForcePrefix(const JOVString& prefix);
   // Appends c unless the text already ends with it; an empty string becomes c.
   void ForceSuffix(wchar_t c);
 
  protected:
+  // ---- Storage helpers, for derived classes ----------------------------------------------
+  // Empties the object. With release, the fields are cleared and then the text and the
+  // ANSI copy go back to the allocator; without, the fields are only cleared (construction).
   void _Tidy(bool release);
+  // Sets the length to n and writes the terminator behind it; nothing without storage.
   void _NullTermString(unsigned n);
+  // Makes room for n characters. n == 0 releases the storage and returns false; otherwise
+  // returns true after reallocating (_Copy) when n >= capacity(). Throws std::length_error
+  // "JOVString::_Grow invalid length parameter" when n >= max_size(), and std::bad_alloc
+  // when the allocator gives nothing; in both cases the object is unchanged.
   bool _Grow(unsigned n);
+  // Moves the text into a new block of n characters rounded up to a multiple of 16, keeping
+  // at most n characters and dropping the ANSI copy; n == 0 releases the storage. Throws
+  // std::bad_alloc when the allocator gives nothing (object unchanged).
   void _Copy(unsigned n);
+  // The shared constant zero character read as the text of a string without storage.
   static const wchar_t* _Nullstr();
+  // p - q in characters, or 0 when p is null.
   static unsigned _Pdif(const wchar_t* p, const wchar_t* q);
+  // p + n, or null when p is null.
   static wchar_t* _Psum(wchar_t* p, unsigned n);
   static const wchar_t* _Psum(const wchar_t* p, unsigned n);
 
@@ -276,8 +297,9 @@ JOVUTIL_API void JOV_ParseDelimitedString(wchar_t* source, const wchar_t* delimi
 // Removes leading and trailing blanks (U+0020) of a zero-terminated array in place.
 JOVUTIL_API void JOV_Trim(wchar_t* text);
 
-// s.substr(0, n) and s.substr(length - n, npos) (empty when n > length).
+// s.substr(0, n): the first n characters, or all of s when n > length.
 JOVUTIL_API JOVString JOV_Left(const JOVString& s, unsigned n);
+// s.substr(length - n, npos): the last n characters, or the empty string when n > length.
 JOVUTIL_API JOVString JOV_Right(const JOVString& s, unsigned n);
 
 // Copies count characters front to back, stepping with CharNextW, so the destination may
