@@ -7,16 +7,6 @@
 
 using namespace jovstr;
 
-namespace {
-
-unsigned PieceLength(unsigned sourceLength, unsigned pos, unsigned n) {
-  if (pos > sourceLength) return 0;
-  const unsigned rest = sourceLength - pos;
-  return n < rest ? n : rest;
-}
-
-}  // namespace
-
 int JOVString::compare(unsigned pos, unsigned n, const wchar_t* s, unsigned m) const {
   const unsigned k = PieceLength(charCount, pos, n);
   const wchar_t* piece = data() + (k ? pos : 0);

@@ -11,12 +11,6 @@ using namespace jovstr;
 
 namespace {
 
-// The piece of a source string that pos and n select: empty when pos is past its end.
-unsigned PieceLength(unsigned sourceLength, unsigned pos, unsigned n) {
-  if (pos > sourceLength) return 0;
-  const unsigned rest = sourceLength - pos;
-  return n < rest ? n : rest;
-}
 
 unsigned Smaller(unsigned a, unsigned b) { return a < b ? a : b; }
 

@@ -60,4 +60,12 @@ class ScopedBlock {
 wchar_t FoldUpper(wchar_t c);
 wchar_t FoldLower(wchar_t c);
 
+// The length of the piece of a source string that pos and n select: empty when pos is past
+// its end, cut at the end otherwise.
+inline unsigned PieceLength(unsigned sourceLength, unsigned pos, unsigned n) {
+  if (pos > sourceLength) return 0;
+  const unsigned rest = sourceLength - pos;
+  return n < rest ? n : rest;
+}
+
 }  // namespace jovstr

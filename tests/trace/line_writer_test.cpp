@@ -2,30 +2,19 @@
 // indentation, continuation lines, marker lines, the size limit and failure reports.
 #include <thread>
 
+#include "support/import_patch.h"
 #include "support/lane.h"
 #include "trace/trace_test_util.h"
 
-#include "support/import_patch.h"
-
 using tracetest::AfterPrefix;
+using tracetest::CountsFor;
+using tracetest::fakeCount;
+using tracetest::FakeQueryPerformanceCounter;
 using tracetest::ReadLines;
 using tracetest::ScopedTempDir;
 using tracetest::StartIn;
 
 namespace {
-
-// A performance counter the test moves by hand.
-LONGLONG fakeCount = 0;
-BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* count) {
-  count->QuadPart = fakeCount;
-  return TRUE;
-}
-
-LONGLONG CountsFor(long long microseconds) {
-  LARGE_INTEGER frequency;
-  ::QueryPerformanceFrequency(&frequency);
-  return microseconds * (frequency.QuadPart / 1000000);
-}
 
 std::vector<std::string> TraceOnce(void (*body)(JOVDebug&)) {
   ScopedTempDir dir;

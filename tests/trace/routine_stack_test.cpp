@@ -5,21 +5,13 @@
 #include "support/import_patch.h"
 
 using tracetest::AfterPrefix;
+using tracetest::CountsFor;
+using tracetest::fakeCount;
+using tracetest::FakeQueryPerformanceCounter;
 using tracetest::ReadLines;
 using tracetest::ScopedTempDir;
 
 namespace {
-
-LONGLONG fakeCount = 0;
-BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* count) {
-  count->QuadPart = fakeCount;
-  return TRUE;
-}
-LONGLONG CountsFor(long long microseconds) {
-  LARGE_INTEGER frequency;
-  ::QueryPerformanceFrequency(&frequency);
-  return microseconds * (frequency.QuadPart / 1000000);
-}
 
 std::string Text(const JOVString& s) { return tracetest::Narrow(s.c_str()); }
 

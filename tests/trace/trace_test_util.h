@@ -162,4 +162,17 @@ inline long FindLine(const std::vector<std::string>& lines, const std::string& t
   return -1;
 }
 
+// A performance counter the test moves by hand: patch the DLL's QueryPerformanceCounter
+// with FakeQueryPerformanceCounter and set fakeCount in counts (CountsFor microseconds).
+inline LONGLONG fakeCount = 0;
+inline BOOL WINAPI FakeQueryPerformanceCounter(LARGE_INTEGER* count) {
+  count->QuadPart = fakeCount;
+  return TRUE;
+}
+inline LONGLONG CountsFor(long long microseconds) {
+  LARGE_INTEGER frequency;
+  ::QueryPerformanceFrequency(&frequency);
+  return microseconds * (frequency.QuadPart / 1000000);
+}
+
 }  // namespace tracetest
