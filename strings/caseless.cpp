@@ -18,8 +18,6 @@ int MatchFolded(const wchar_t* a, unsigned lengthA, const wchar_t* b, unsigned l
   return 1;
 }
 
-unsigned MeasuredLength(const wchar_t* s) { return static_cast<unsigned>(::lstrlenW(s)); }
-
 struct Piece {
   const wchar_t* text;
   unsigned long count;
@@ -28,7 +26,7 @@ struct Piece {
 // The piece that an offset (negative: from the end) and a length (negative: to the end)
 // select in a zero-terminated array.
 Piece SelectPiece(const wchar_t* s, long offset, long length) {
-  const long total = ::lstrlenW(s);
+  const long total = static_cast<long>(ArrayLength(s));
   if (total == 0) return {L"", 0};
   long start;
   if (offset < 0)
@@ -47,11 +45,11 @@ int JOV_MatchCaseless(const JOVString& a, const JOVString& b) {
 }
 
 int JOV_MatchCaseless(const JOVString& a, const wchar_t* b) {
-  return MatchFolded(a.c_str(), a.length(), b ? b : L"", MeasuredLength(b));
+  return MatchFolded(a.c_str(), a.length(), b ? b : L"", ArrayLength(b));
 }
 
 int JOV_MatchCaseless(const wchar_t* a, const wchar_t* b) {
-  return MatchFolded(a ? a : L"", MeasuredLength(a), b ? b : L"", MeasuredLength(b));
+  return MatchFolded(a ? a : L"", ArrayLength(a), b ? b : L"", ArrayLength(b));
 }
 
 long JOV_CompareCaseless(const JOVString& a, const JOVString& b) {

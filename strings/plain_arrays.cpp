@@ -23,7 +23,7 @@ void JOV_OverlappedStringCopy(const wchar_t* destination, const wchar_t* source,
 }
 
 void JOV_Trim(wchar_t* text) {
-  int n = ::lstrlenW(text);
+  int n = static_cast<int>(ArrayLength(text));
   if (n > 0 && text[0] == kBlank) {
     const wchar_t* p = text;
     while (*p == kBlank) p = ::CharNextW(p);

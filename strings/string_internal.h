@@ -60,6 +60,12 @@ class ScopedBlock {
 wchar_t FoldUpper(wchar_t c);
 wchar_t FoldLower(wchar_t c);
 
+// lstrlenW of a zero-terminated array, null counting as empty. The null test comes first so
+// that the platform never has to catch its own access fault for a null array.
+inline unsigned ArrayLength(const wchar_t* s) {
+  return s ? static_cast<unsigned>(::lstrlenW(s)) : 0;
+}
+
 // The length of the piece of a source string that pos and n select: empty when pos is past
 // its end, cut at the end otherwise.
 inline unsigned PieceLength(unsigned sourceLength, unsigned pos, unsigned n) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/lane.h"
 #include "trace/heap_report_test_util.h"
 
 using namespace heaptest;
@@ -155,6 +156,7 @@ TEST_F(PrivateHeap, RegionIndexThatMatchesNothingLeavesOnlyTitleHeaderAndEnd) {
 }
 
 TEST_F(PrivateHeap, DumpRowsShowTheFirstBytesOfBlocksInUse) {
+  JOV_REQUIRE_PROCESS_MEMORY_READS();
   const PROCESS_HEAP_ENTRY a = OwnEntry(hello);
   ASSERT_NE(a.lpData, nullptr);
   const Report report = RunReport(heap, 0, 20, -1);
@@ -187,6 +189,7 @@ TEST_F(PrivateHeap, DumpRowsShowTheFirstBytesOfBlocksInUse) {
 }
 
 TEST_F(PrivateHeap, DumpLongerThanSixteenBytesContinuesWithTheAddressOfEachLine) {
+  JOV_REQUIRE_PROCESS_MEMORY_READS();
   const Report report = RunReport(heap, 0, 100, -1);
   ASSERT_TRUE(report.found);
   const std::string prefix = "Busy    " + Hex(forty) + " ";
