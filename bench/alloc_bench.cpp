@@ -20,8 +20,6 @@ void RequirePlainPath() {
                 static_cast<int>(JOVMemAllocType), JOVMemOptions);
 }
 
-// Rounds of ours and the peer alternate, and each side keeps its best round, so that a
-// drift of the shared machine's load does not favour whichever side runs first.
 jovbench::Row PairRow(unsigned long size) {
   RequirePlainPath();
   constexpr long kIterations = 500000;
@@ -36,16 +34,7 @@ jovbench::Row PairRow(unsigned long size) {
     jovbench::KeepAlive(block);
     std::free(block);
   };
-  jovbench::Row row;
-  row.ours = row.peer = 1e300;
-  for (int round = 0; round < kRounds; ++round) {
-    row.ours = std::min(row.ours, jovbench::NanosecondsPerCall(ours, kIterations, 1));
-    row.peer = std::min(row.peer, jovbench::NanosecondsPerCall(peer, kIterations, 1));
-  }
-  row.unit = "ns";
-  row.higherIsBetter = false;
-  row.peerName = "malloc + free";
-  return row;
+  return jovbench::CompareNanoseconds(ours, peer, kIterations, kRounds, "malloc + free");
 }
 
 }  // namespace

@@ -38,6 +38,25 @@ double NanosecondsPerCall(Body&& body, long iterations, int rounds = 5) {
   return best;
 }
 
+// A time row (ns per call, lower is better): rounds of ours and the peer alternate and each
+// side keeps its best round, so a drift of the shared machine's load favours neither side.
+template <typename Ours, typename Peer>
+Row CompareNanoseconds(Ours&& ours, Peer&& peer, long iterations, int rounds,
+                       const char* peerName) {
+  Row row;
+  row.ours = row.peer = 1e300;
+  for (int round = 0; round < rounds; ++round) {
+    double o = NanosecondsPerCall(ours, iterations, 1);
+    double p = NanosecondsPerCall(peer, iterations, 1);
+    if (o < row.ours) row.ours = o;
+    if (p < row.peer) row.peer = p;
+  }
+  row.unit = "ns";
+  row.higherIsBetter = false;
+  row.peerName = peerName;
+  return row;
+}
+
 // Keeps the compiler from dropping a computed value.
 template <typename T>
 inline void KeepAlive(const T& value) {

@@ -10,21 +10,9 @@
 
 namespace {
 
-// Rounds of ours and the peer alternate and each keeps its best, so load drift on the
-// shared machine favours neither side.
 template <typename Ours, typename Peer>
 jovbench::Row Compare(Ours&& ours, Peer&& peer, long iterations, const char* peerName) {
-  constexpr int kRounds = 7;
-  jovbench::Row row;
-  row.ours = row.peer = 1e300;
-  for (int round = 0; round < kRounds; ++round) {
-    row.ours = std::min(row.ours, jovbench::NanosecondsPerCall(ours, iterations, 1));
-    row.peer = std::min(row.peer, jovbench::NanosecondsPerCall(peer, iterations, 1));
-  }
-  row.unit = "ns";
-  row.higherIsBetter = false;
-  row.peerName = peerName;
-  return row;
+  return jovbench::CompareNanoseconds(ours, peer, iterations, 7, peerName);
 }
 
 // Letters from a 26-letter alphabet, reproducible.
