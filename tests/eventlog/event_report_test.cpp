@@ -1,191 +1,175 @@
-// event_report_test.cpp - what JOV_LogEvent hands to the event log: the formatted text,
-// the event type of each category, the source, and when nothing is reported at all.
+// event_report_test.cpp - what JOV_LogEvent hands to the event log (captured by replacing
+// the DLL's event-log imports): text, event type, source; when nothing is reported; the
+// flood window that ends the process; and the text file that replaces the event log
+// outside the NT family.
 #include <gtest/gtest.h>
 
 #include <JOVUtil.h>
 
+#include <cstdio>
+#include <regex>
 #include <string>
 #include <vector>
 
-#include "event_capture.h"
+#include "support/child_process.h"
+#include "support/files.h"
+#include "support/import_patch.h"
 
 namespace {
 
-// Each case starts a fresh flood window and leaves the limits as it found them.
-class EventReport : public ::testing::Test {
- protected:
-  void SetUp() override { g_LogEntriesCount = 0; }
-  void TearDown() override {
-    JOV_MsgDestroyAll(&anchor_);
-    g_LogEntriesCount = 0;
-  }
+using jovtest::ScopedImportPatch;
 
-  JOVMsg* Record(JOVMsgCategory category, std::vector<const wchar_t*> insertions) {
-    JOVMsg* msg = JOV_MsgCreate(&anchor_, 77, category, 0, 0, 0, 0, nullptr);
-    for (const wchar_t* text : insertions) JOV_MsgAddInsertion(msg, text);
-    return msg;
-  }
+// Every call, as "register NAME", "report TYPE TEXT" or "deregister".
+std::vector<std::string> calls;
+bool refuseSource = false, printReports = false;
 
-  EventCapture capture_;
-  JOVLinkAnchor anchor_{};
+HANDLE WINAPI Register(LPCWSTR server, LPCWSTR source) {
+  calls.push_back("register " + std::string(server ? "remote " : "") + jovtest::Narrow(source));
+  return refuseSource ? nullptr : reinterpret_cast<HANDLE>(0x5001);
+}
+BOOL WINAPI Report(HANDLE h, WORD type, WORD category, DWORD id, PSID sid, WORD count, DWORD bytes,
+                   LPCWSTR* strings, LPVOID data) {
+  const bool plain = h == reinterpret_cast<HANDLE>(0x5001) && !category && id == 1 && !sid &&
+                     count == 1 && !bytes && !data;  // event 1, one string, nothing else
+  calls.push_back("report " + std::to_string(type) + (plain ? " " : " odd ") + jovtest::Narrow(strings[0]));
+  if (printReports) std::printf("%s|", calls.back().c_str()), std::fflush(stdout);
+  return TRUE;
+}
+BOOL WINAPI Deregister(HANDLE) { return calls.push_back("deregister"), TRUE; }
+
+struct EventCapture {
+  ScopedImportPatch registerPatch{"RegisterEventSourceW", reinterpret_cast<const void*>(&Register)};
+  ScopedImportPatch reportPatch{"ReportEventW", reinterpret_cast<const void*>(&Report)};
+  ScopedImportPatch deregisterPatch{"DeregisterEventSource", reinterpret_cast<const void*>(&Deregister)};
+  EventCapture() { calls.clear(), g_LogEntriesCount = 0; }
+  ~EventCapture() { refuseSource = false, g_LogEntriesCount = 0; }
 };
+
+using Calls = std::vector<std::string>;
 
 }  // namespace
 
-TEST_F(EventReport, TextWithoutPlaceholdersIsOneStringOfEventOne) {
-  JOV_LogEvent(JOVMsgCatError, L"disk is full", 1234, nullptr);
-  ASSERT_EQ(capture_.events.size(), 1u);
-  const CapturedEvent& e = capture_.events[0];
-  EXPECT_EQ(e.strings, std::vector<std::wstring>{L"disk is full"});
-  EXPECT_EQ(e.eventId, 1u);  // always event 1, whatever the message id
-  EXPECT_EQ(e.category, 0);
-  EXPECT_FALSE(e.hasSid);
-  EXPECT_EQ(e.dataSize, 0u);
-  EXPECT_EQ(g_LogEntriesCount, 1);
-  // The source is registered on the local computer for this one call.
-  ASSERT_EQ(capture_.registeredLocally, std::vector<bool>{true});
-  EXPECT_EQ(capture_.deregistered, std::vector<HANDLE>{e.handle});
-}
-
-TEST_F(EventReport, InsertionsFillPlaceholdersByNumber) {
-  JOVMsg* msg = Record(JOVMsgCatError, {L"x", L"y"});
-  JOV_LogEvent(*msg, L"%2-%1");
-  JOVMsg* numbers = Record(JOVMsgCatError, {});
-  JOV_MsgAddInsertion(numbers, 255L, 16);
-  JOV_MsgAddInsertion(numbers, -5L, 10);
-  JOV_LogEvent(*numbers, L"code %1, delta %2, code again %1", L"Numbers");
-  ASSERT_EQ(capture_.events.size(), 2u);
-  EXPECT_EQ(capture_.events[0].strings, std::vector<std::wstring>{L"y-x"});
-  EXPECT_EQ(capture_.events[1].strings,
-            std::vector<std::wstring>{L"code 0xff, delta -5, code again 0xff"});
-  // The record is only read.
-  EXPECT_EQ(msg->cbInsertions, 10u);
-  EXPECT_EQ(std::wstring(msg->pInsertions, 4), std::wstring(L"x\0y\0", 4));
-}
-
-TEST_F(EventReport, ExportedBlockFindsItsInsertionsByOffset) {
-  Record(JOVMsgCatError, {L"left", L"right"});
-  JOVMsg* flat = JOV_MsgExport(&anchor_);
-  ASSERT_NE(flat, nullptr);
+TEST(EventReport, TextTypeAndSourceOfEachEntry) {
+  EventCapture capture;
+  JOVLinkAnchor anchor{};
+  JOVMsg* msg = JOV_MsgCreate(&anchor, 77, JOVMsgCatError, 0, 0, 0, 0, nullptr);
+  JOV_MsgAddInsertion(msg, L"x");
+  JOV_MsgAddInsertion(msg, 255L, 16);
+  JOV_LogEvent(*msg, L"%2-%1, %2 again", L"Billing Agent");
+  JOV_LogEvent(JOVMsgCatInfo, L"disk is full", 1234, L"");
+  JOVMsg* flat = JOV_MsgExport(&anchor);  // finds its insertions by their offset
   JOV_LogEvent(*flat, L"%1/%2");
   JOV_MsgDestroy(nullptr, flat);
-  ASSERT_EQ(capture_.events.size(), 1u);
-  EXPECT_EQ(capture_.events[0].strings, std::vector<std::wstring>{L"left/right"});
+  EXPECT_EQ(calls, (Calls{"register Billing Agent", "report 1 0xff-x, 0xff again", "deregister",
+                          "register JOVMsg", "report 4 disk is full", "deregister",
+                          "register JOVMsg", "report 1 x/0xff", "deregister"}));
+  EXPECT_EQ(g_LogEntriesCount, 3);
+  calls.clear();
+  // Information for 6, 10, 20 and 30, warning for 50, error for anything else.
+  for (int category : {6, 10, 20, 30, 50, 70, 90, 40, 0, -1})
+    JOV_LogEvent(static_cast<JOVMsgCategory>(category), L"t", 1, nullptr);
+  Calls types;
+  for (size_t i = 1; i < calls.size(); i += 3) types.push_back(calls[i].substr(7, 1));
+  EXPECT_EQ(types, (Calls{"4", "4", "4", "4", "2", "1", "1", "1", "1", "1"}));
 }
 
-TEST_F(EventReport, CategoryPicksTheEventType) {
-  const struct {
-    int category;
-    WORD type;
-  } table[] = {{6, EVENTLOG_INFORMATION_TYPE},  {10, EVENTLOG_INFORMATION_TYPE},
-               {20, EVENTLOG_INFORMATION_TYPE}, {30, EVENTLOG_INFORMATION_TYPE},
-               {50, EVENTLOG_WARNING_TYPE},     {70, EVENTLOG_ERROR_TYPE},
-               {90, EVENTLOG_ERROR_TYPE},       {40, EVENTLOG_ERROR_TYPE},
-               {0, EVENTLOG_ERROR_TYPE},        {-1, EVENTLOG_ERROR_TYPE}};
-  for (const auto& row : table) {
-    JOVMsg* msg = Record(static_cast<JOVMsgCategory>(row.category), {L"t"});
-    JOV_LogEvent(*msg, L"category %1");
-  }
-  ASSERT_EQ(capture_.events.size(), std::size(table));
-  for (size_t i = 0; i < std::size(table); ++i)
-    EXPECT_EQ(capture_.events[i].type, table[i].type) << "category " << table[i].category;
-}
-
-TEST_F(EventReport, NullOrEmptySourceRegistersTheDefaultName) {
-  JOV_LogEvent(JOVMsgCatInfo, L"a", 1, nullptr);
-  JOV_LogEvent(JOVMsgCatInfo, L"b", 1, L"");
-  JOV_LogEvent(JOVMsgCatInfo, L"c", 1, L"Billing Agent");
-  EXPECT_EQ(capture_.registered,
-            (std::vector<std::wstring>{L"JOVMsg", L"JOVMsg", L"Billing Agent"}));
-  EXPECT_EQ(capture_.deregistered.size(), 3u);
-}
-
-TEST_F(EventReport, RefusedSourceReportsAndCountsNothing) {
-  capture_.refuseRegistration = true;
+TEST(EventReport, NothingIsReportedOrCountedWithoutATextOrASource) {
+  EventCapture capture;
+  JOV_LogEvent(JOVMsgCatError, L"value %1", 1, nullptr);  // no insertions: no arguments
+  JOV_LogEvent(JOVMsgCatError, nullptr, 7, nullptr);      // an id without a message source
+  EXPECT_EQ(calls, Calls{});
+  refuseSource = true;
   JOV_LogEvent(JOVMsgCatError, L"lost", 1, nullptr);
-  EXPECT_EQ(capture_.registered.size(), 1u);
-  EXPECT_TRUE(capture_.events.empty());
-  EXPECT_TRUE(capture_.deregistered.empty());
+  EXPECT_EQ(calls, Calls{"register JOVMsg"});
   EXPECT_EQ(g_LogEntriesCount, 0);
 }
 
-TEST_F(EventReport, NoFormattedTextReportsAndCountsNothing) {
-  // Placeholders without insertions: the formatter gets no arguments array and fails.
-  JOV_LogEvent(JOVMsgCatError, L"value %1", 1, nullptr);
-  // No text and no message source: the id alone formats to nothing.
-  JOV_LogEvent(JOVMsgCatError, nullptr, 7, nullptr);
-  EXPECT_TRUE(capture_.registered.empty());
-  EXPECT_TRUE(capture_.events.empty());
-  EXPECT_EQ(g_LogEntriesCount, 0);
-}
-
-namespace {
-
-// Stands in for the system formatter: records the call and answers with a fixed text.
-struct FormatterCall {
-  DWORD flags;
-  const void* source;
-  DWORD messageId;
-  DWORD language;
-  DWORD minimumSize;
-  bool hasArguments;
-  std::wstring firstArgument;
-};
-std::vector<FormatterCall> formatterCalls;
-
-DWORD WINAPI FakeFormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD language,
-                                LPWSTR buffer, DWORD size, va_list* arguments) {
-  const auto* args = reinterpret_cast<const wchar_t* const*>(arguments);
-  formatterCalls.push_back({flags, source, messageId, language, size, args != nullptr,
-                            args != nullptr ? args[0] : L""});
-  const wchar_t text[] = L"message from the id";
-  auto* result = static_cast<wchar_t*>(::LocalAlloc(LMEM_FIXED, sizeof text));
-  ::CopyMemory(result, text, sizeof text);
-  *reinterpret_cast<wchar_t**>(buffer) = result;
-  return static_cast<DWORD>(std::size(text) - 1);
-}
-
-}  // namespace
-
-TEST_F(EventReport, WithoutTextTheMessageIdIsFormattedWithTheInsertions) {
-  jovtest::ScopedImportPatch formatter("FormatMessageW",
-                                       reinterpret_cast<const void*>(&FakeFormatMessageW));
-  formatterCalls.clear();
-  JOVMsg* msg = Record(JOVMsgCatWarning, {L"first", L"second"});
-  msg->dwMsgId = 0xC0001234;
-  JOV_LogEvent(*msg, nullptr);
-  JOV_LogEvent(JOVMsgCatInfo, L"given %1", 55, nullptr);
-  ASSERT_EQ(formatterCalls.size(), 2u);
-  EXPECT_EQ(formatterCalls[0].flags, 0x2100u);
-  EXPECT_EQ(formatterCalls[0].source, nullptr);
-  EXPECT_EQ(formatterCalls[0].messageId, 0xC0001234u);
-  EXPECT_EQ(formatterCalls[0].language, 0u);
-  EXPECT_GE(formatterCalls[0].minimumSize, 80u);
-  EXPECT_TRUE(formatterCalls[0].hasArguments);
-  EXPECT_EQ(formatterCalls[0].firstArgument, L"first");
-  EXPECT_EQ(formatterCalls[1].flags, 0x2500u);
-  EXPECT_EQ(formatterCalls[1].messageId, 55u);
-  EXPECT_FALSE(formatterCalls[1].hasArguments);  // no insertions: no array at all
-  ASSERT_EQ(capture_.events.size(), 2u);
-  EXPECT_EQ(capture_.events[0].strings, std::vector<std::wstring>{L"message from the id"});
-  EXPECT_EQ(capture_.events[0].type, EVENTLOG_WARNING_TYPE);
-}
-
-TEST_F(EventReport, FirstEntryStartsTheWindowInRoundedUpSeconds) {
-  g_FirstLogMsgTime = 0;
+// The first entry of a window stamps its start in timer seconds, rounded up.
+TEST(EventReport, FirstEntryStartsTheFloodWindow) {
+  EventCapture capture;
+  EXPECT_EQ(g_LogEntriesMax, 500);
+  EXPECT_EQ(g_LogMsgCancelTime, 14400u);
   const unsigned long long before = (JOV_TimerValue() + 999999) / 1000000;
   JOV_LogEvent(JOVMsgCatInfo, L"one", 1, nullptr);
   const unsigned long long after = (JOV_TimerValue() + 999999) / 1000000;
   EXPECT_GE(g_FirstLogMsgTime, before);
   EXPECT_LE(g_FirstLogMsgTime, after);
-  EXPECT_NE(g_FirstLogMsgTime, 0u);
-  g_FirstLogMsgTime = 1;  // a later entry of the same window keeps the start
+  g_FirstLogMsgTime = 1;  // a later entry of the same window keeps it
   JOV_LogEvent(JOVMsgCatInfo, L"two", 1, nullptr);
   EXPECT_EQ(g_FirstLogMsgTime, 1u);
-  EXPECT_EQ(g_LogEntriesCount, 2);
 }
 
-TEST(EventLogGlobals, DefaultsAreFiveHundredEntriesInFourHours) {
-  EXPECT_EQ(g_LogEntriesMax, 500);
-  EXPECT_EQ(g_LogMsgCancelTime, 14400u);
+// Two entries allowed: the third becomes the final notice and ends the process with 112.
+TEST(DISABLED_ExitEventLog, FloodLimitEndsTheProcess) {
+  EventCapture capture;
+  printReports = true;
+  g_LogEntriesMax = 2;
+  for (const wchar_t* text : {L"one", L"two", L"three"}) JOV_LogEvent(JOVMsgCatInfo, text, 1, nullptr);
+  std::printf("STILL ALIVE|");
+}
+
+TEST(EventReport, EntryPastTheFloodLimitIsTheNoticeThenExit112) {
+  if (sizeof(void*) == 4) GTEST_SKIP() << "child processes on the 32-bit lane";
+  const jovtest::ChildResult child = jovtest::RunAlone("DISABLED_ExitEventLog.FloodLimitEndsTheProcess");
+  EXPECT_EQ(child.exitCode, 112u) << child.output;
+  EXPECT_NE(child.output.find("report 4 one|report 4 two|report 4 **** Process terminated due to too "
+                              "many error messages. ****|"), std::string::npos) << child.output;
+  EXPECT_EQ(child.output.find("three"), std::string::npos) << child.output;
+  EXPECT_EQ(child.output.find("STILL ALIVE"), std::string::npos) << child.output;
+}
+
+// A window of length 0 has always passed: entries 3 and 5 start a new one instead.
+FRESH_TEST(EventLog, ZeroLengthWindowNeverEndsTheProcess) {
+  EventCapture capture;
+  g_LogEntriesMax = 2;
+  g_LogMsgCancelTime = 0;
+  for (const wchar_t* text : {L"e1", L"e2", L"e3", L"e4", L"e5"}) JOV_LogEvent(JOVMsgCatWarning, text, 1, nullptr);
+  EXPECT_EQ(calls.size(), 15u);
+  EXPECT_EQ(calls[13], "report 2 e5");
+  EXPECT_EQ(g_LogEntriesCount, 1);
+}
+
+BOOL WINAPI NonNtVersion(LPOSVERSIONINFOW info) {
+  info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+  info->dwMajorVersion = 4;
+  info->dwMinorVersion = 10;
+  return TRUE;
+}
+
+// Outside the NT family the narrow formatter runs and each entry is a line of EventLog.txt
+// beside the program: the 24-character local time of ctime, a blank, the text, CR LF.
+FRESH_TEST(EventLog, OutsideNtLinesGoToEventLogTxtBesideTheProgram) {
+  ScopedImportPatch version("GetVersionExW", reinterpret_cast<const void*>(&NonNtVersion));
+  EventCapture capture;  // nothing may reach the event log
+  wchar_t exe[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  const std::wstring file = std::wstring(exe, std::wcsrchr(exe, L'\\') + 1) + L"EventLog.txt";
+  ::DeleteFileW(file.c_str());
+  JOVLinkAnchor anchor{};
+  JOVMsg* msg = JOV_MsgCreate(&anchor, 1, JOVMsgCatError, 0, 0, 0, 0, nullptr);
+  JOV_MsgAddInsertion(msg, L"x\xE9");
+  JOV_MsgAddInsertion(msg, L"yz");
+  JOV_LogEvent(JOVMsgCatInfo, L"first entry", 1, nullptr);
+  JOV_LogEvent(*msg, L"%2-%1", L"Ignored Source");
+  JOV_MsgDestroyAll(&anchor);
+  const std::string content = jovtest::ReadBytes(file);
+  ::DeleteFileW(file.c_str());
+  EXPECT_EQ(calls, Calls{});
+  EXPECT_EQ(g_LogEntriesCount, 2);
+  const std::string stamp = "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}";
+  EXPECT_TRUE(std::regex_match(content, std::regex(stamp + " first entry\r\n" + stamp + " yz-x\xE9\r\n")))
+      << content;
+}
+
+// Run by ctest with WINEDEBUG=+eventlog: Wine shows the reported strings on its debug
+// channel, and the test's pattern looks for them in the output.
+TEST(DISABLED_WineEventLog, EntriesReachThePlatformWithTextTypeAndSource) {
+  JOVLinkAnchor anchor{};
+  JOVMsg* msg = JOV_MsgCreate(&anchor, 9, JOVMsgCatError, 0, 0, 0, 0, nullptr);
+  JOV_MsgAddInsertion(msg, L"printer");
+  JOV_MsgAddInsertion(msg, 3L, 10);
+  JOV_LogEvent(*msg, L"the %1 failed %2 times", L"JOVTests");
+  JOV_LogEvent(JOVMsgCatWarning, L"paper is low", 2, nullptr);
+  JOV_MsgDestroyAll(&anchor);
+  EXPECT_EQ(g_LogEntriesCount, 2);
 }

@@ -1,152 +1,153 @@
-// guard_frame_test.cpp - guard frames byte for byte, zero-filling, and the damaged-frame
-// exception that crosses the DLL boundary while the block stays allocated. In-process, so
-// that the 32-bit lane proves the exception path as well.
-#include <cstdint>
-#include <cstring>
+// guard_frame_test.cpp - guard frames byte for byte, the damaged-frame exception crossing
+// the DLL boundary while the block stays allocated, the event ring's records, and many
+// threads through the allocator. In-process, so that the 32-bit lane proves the exception
+// path as well.
+#include <gtest/gtest.h>
 
-#include "memory_test_helpers.h"
+#include <JOVUtil.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/lane.h"
 
 namespace {
 
-using memtest::FreeCatching;
-using memtest::kFrontPattern;
-using memtest::kRearPattern;
-using memtest::kRecordSize;
+constexpr std::size_t kWord = sizeof(void*), kRecord = 2 * kWord + 16;  // two addresses, a pattern
+const std::string kFront = "\xFE\xFD\xFE\xFD\xAA\xBB\xCC\xDD\xAF\xBF\xCF\xDF\xEA\xEB\xEC\xED";
+const std::string kRear = "\xEE\xEF\xFE\xEE\xDD\xCC\xBB\xAA\xFD\xFC\xFB\xFA\xDE\xCE\xBE\xAE";
 
-unsigned char* FrontOf(void* block) { return static_cast<unsigned char*>(block) - kRecordSize; }
-void* Word(const unsigned char* record, int index) {
-  void* word;
-  std::memcpy(&word, record + index * sizeof(void*), sizeof word);
-  return word;
+// A record as text: its two address words as offsets from `base`, then its pattern.
+std::string Record(const unsigned char* at, const unsigned char* base) {
+  std::uintptr_t words[2];
+  std::memcpy(words, at, sizeof words);
+  return std::to_string(words[0] - std::uintptr_t(base)) + " " + std::to_string(words[1] - std::uintptr_t(base)) + " " +
+         std::string(reinterpret_cast<const char*>(at + 2 * kWord), 16);
 }
 
-class GuardFrame : public memtest::PrivateHeapTest {
+// What JOV_MemoryFree threw: the long value, or -1 when it returned.
+long FreeCatching(void* block) {
+  try {
+    return JOV_MemoryFree(block), -1;
+  } catch (long code) {
+    return code;
+  }
+}
+
+// The strategy is chosen once per process and only a private heap can be torn down back to
+// "undefined": each case defines JOVMemAllocHeap with the options it needs.
+class PrivateHeap : public testing::Test {
  protected:
-  void SetUp() override { DefineHeap(JOVMemOptGuard, /*monitor=*/2); }
+  void Define(unsigned long options, long monitor) {
+    JOV_MemoryPoolFree();
+    ASSERT_EQ(JOVMemAllocType, JOVMemAllocNone) << "a case defined another strategy";
+    JOV_MonitorMemory = monitor;
+    ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocHeap, 0, options), 0u);
+  }
+  void TearDown() override { JOV_MemoryPoolFree(), JOV_MonitorMemory = 0; }
 };
 
-TEST_F(GuardFrame, RecordsSurroundCallerBytesFilledWithEA) {
+}  // namespace
+
+TEST_F(PrivateHeap, GuardFramesAndTheDamagedFrameException) {
+  Define(JOVMemOptGuard, 2);
   const unsigned long n = 13;  // odd, so the rear record sits unaligned
   auto* block = static_cast<unsigned char*>(JOV_MemoryGet(n, 0, nullptr, 0));
-  ASSERT_NE(block, nullptr);
-  unsigned char* front = FrontOf(block);
-  unsigned char* rear = block + n;
-  EXPECT_EQ(::HeapSize(hJOVHeap, 0, front), n + 2 * kRecordSize);
-
-  EXPECT_EQ(Word(front, 0), front);
-  EXPECT_EQ(Word(front, 1), rear);
-  EXPECT_EQ(std::memcmp(front + 2 * sizeof(void*), kFrontPattern, 16), 0);
-  for (unsigned long i = 0; i < n; ++i) EXPECT_EQ(block[i], 0xEA) << "caller byte " << i;
-  EXPECT_EQ(Word(rear, 0), front);
-  EXPECT_EQ(Word(rear, 1), rear);
-  EXPECT_EQ(std::memcmp(rear + 2 * sizeof(void*), kRearPattern, 16), 0);
-
-  EXPECT_EQ(JOV_MemoryFree(block), 0u);
-}
-
-TEST_F(GuardFrame, ZeroFillClearsOnlyTheCallersBytes) {
-  const unsigned long n = 40;
-  auto* block = static_cast<unsigned char*>(JOV_MemoryGet(n, JOVMemOptZeroFill, nullptr, 0));
-  ASSERT_NE(block, nullptr);
-  for (unsigned long i = 0; i < n; ++i) EXPECT_EQ(block[i], 0) << "caller byte " << i;
-  EXPECT_EQ(std::memcmp(FrontOf(block) + 2 * sizeof(void*), kFrontPattern, 16), 0);
-  EXPECT_EQ(std::memcmp(block + n + 2 * sizeof(void*), kRearPattern, 16), 0);
-  EXPECT_EQ(JOV_MemoryFree(block), 0u);
-}
-
-TEST_F(GuardFrame, FlagsZeroTakeZeroFillFromOptionsOtherFlagsAreTakenAsGiven) {
-  ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocHeap, 0, JOVMemOptGuard | JOVMemOptZeroFill), 0u);
-  auto* fromOptions = static_cast<unsigned char*>(JOV_MemoryGet(8, 0, nullptr, 0));
-  auto* fromFlags = static_cast<unsigned char*>(JOV_MemoryGet(8, 0x1, nullptr, 0));
-  ASSERT_NE(fromOptions, nullptr);
-  ASSERT_NE(fromFlags, nullptr);
-  for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(fromOptions[i], 0);
-    EXPECT_EQ(fromFlags[i], 0xEA);  // flags 0x1 replace the options: no zero-fill
-  }
-  EXPECT_EQ(JOV_MemoryFree(fromOptions), 0u);
-  EXPECT_EQ(JOV_MemoryFree(fromFlags), 0u);
-}
-
-// Every pattern byte of either record is checked; a damaged one throws (long)9, and the
-// block is neither released nor uncounted until it is repaired and freed again.
-TEST_F(GuardFrame, DamagedPatternByteThrowsNineAndKeepsBlock) {
-  const unsigned long n = 21;
-  auto* block = static_cast<unsigned char*>(JOV_MemoryGet(n, 0, nullptr, 0));
-  ASSERT_NE(block, nullptr);
+  unsigned char *front = block - kRecord, *rear = block + n;
+  EXPECT_EQ(::HeapSize(hJOVHeap, 0, front), n + 2 * kRecord);
+  EXPECT_EQ(Record(front, front), "0 " + std::to_string(kRecord + n) + " " + kFront);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(block), n), std::string(n, '\xEA'));
+  EXPECT_EQ(Record(rear, front), "0 " + std::to_string(kRecord + n) + " " + kRear);
+  // Every test of the check fails on its byte, a wild rear address too, and throws (long)9:
+  // nothing is released or uncounted meanwhile.
   const unsigned long long held = JOV_PoolMemBusy;
-  EXPECT_GT(held, 0u);
-  unsigned char* patterns[2] = {FrontOf(block) + 2 * sizeof(void*),
-                                block + n + 2 * sizeof(void*)};
-  for (unsigned char* pattern : patterns) {
-    for (int i = 0; i < 16; ++i) {
-      const unsigned char saved = pattern[i];
-      pattern[i] ^= 0x01;
-      EXPECT_EQ(FreeCatching(block), 9L) << "pattern byte " << i;
-      EXPECT_EQ(JOV_PoolMemBusy, held);
-      pattern[i] = saved;
-    }
+  for (unsigned char* byte = front; byte < rear + kRecord; byte += byte + 1 == front + kRecord ? n + 1 : 1) {
+    *byte ^= 0x10;
+    EXPECT_EQ(FreeCatching(block), 9L) << "frame byte " << (byte - front);
+    *byte ^= 0x10;
   }
-  EXPECT_EQ(::HeapValidate(hJOVHeap, 0, FrontOf(block)), TRUE);  // still allocated
-  unsigned long result = 1;
-  EXPECT_EQ(FreeCatching(block, &result), -1L);
-  EXPECT_EQ(result, 0u);
-  EXPECT_EQ(JOV_PoolMemBusy, 0u);
-}
-
-TEST_F(GuardFrame, DamagedAddressWordThrowsNine) {
-  const unsigned long n = 16;
-  auto* block = static_cast<unsigned char*>(JOV_MemoryGet(n, 0, nullptr, 0));
-  ASSERT_NE(block, nullptr);
-  unsigned char* words[3] = {FrontOf(block), block + n, block + n + sizeof(void*)};
-  for (unsigned char* word : words) {
-    const unsigned char saved = word[0];
-    word[0] ^= 0x10;
-    EXPECT_EQ(FreeCatching(block), 9L);
-    word[0] = saved;
+  for (std::uintptr_t wild : {std::uintptr_t{0x10}, ~std::uintptr_t{15}}) {
+    std::memcpy(front + kWord, &wild, kWord);
+    EXPECT_EQ(FreeCatching(block), 9L) << wild;
   }
-  // A front record naming a rear record far away (unmapped memory) is damage, not a crash.
-  void* wild = reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x10));
-  void* savedRear = Word(FrontOf(block), 1);
-  std::memcpy(FrontOf(block) + sizeof(void*), &wild, sizeof wild);
-  EXPECT_EQ(FreeCatching(block), 9L);
-  std::memcpy(FrontOf(block) + sizeof(void*), &savedRear, sizeof savedRear);
-  EXPECT_EQ(JOV_MemoryFree(block), 0u);
-}
-
-TEST_F(GuardFrame, ForeignBlocksThrowNineWithoutFaulting) {
-  void* fromHeap = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, 64);
-  EXPECT_EQ(FreeCatching(fromHeap), 9L);
-  ::HeapFree(::GetProcessHeap(), 0, fromHeap);
-
-  // The front record would lie in the unmapped memory before a fresh reservation.
-  void* pageStart = ::VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  ASSERT_NE(pageStart, nullptr);
-  EXPECT_EQ(FreeCatching(pageStart), 9L);
-  ::VirtualFree(pageStart, 0, MEM_RELEASE);
-}
-
-TEST_F(GuardFrame, FreePtrLeavesVariableWhenFrameIsDamaged) {
-  void* block = JOV_MemoryGet(4, 0, nullptr, 0);
-  ASSERT_NE(block, nullptr);
+  std::memcpy(front + kWord, &rear, kWord);
+  EXPECT_EQ(JOV_PoolMemBusy, held);
   void* variable = block;
-  FrontOf(block)[2 * sizeof(void*)] = 0;
-  try {
-    JOV_MemoryFreePtr(&variable);
-    ADD_FAILURE() << "no exception";
-  } catch (long code) {
-    EXPECT_EQ(code, 9L);
-  }
-  EXPECT_EQ(variable, block);
-  FrontOf(block)[2 * sizeof(void*)] = kFrontPattern[0];
+  front[2 * kWord] = 0;
+  EXPECT_THROW(JOV_MemoryFreePtr(&variable), long);
+  EXPECT_EQ(variable, block);  // left as it was
+  front[2 * kWord] = kFront[0];
   EXPECT_EQ(JOV_MemoryFreePtr(&variable), 0u);
   EXPECT_EQ(variable, nullptr);
-}
-
-TEST_F(GuardFrame, SizeThatOverflowsWithItsFrameIsRefused) {
-  EXPECT_EQ(JOV_MemoryGet(0xFFFFFFFFUL, 0, nullptr, 0), nullptr);
-  EXPECT_EQ(JOV_MemoryGet(0xFFFFFFFFUL - 2 * kRecordSize + 1, 0, nullptr, 0), nullptr);
   EXPECT_EQ(JOV_PoolMemBusy, 0u);
+  void* foreign = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, 64);
+  void* pageStart = ::VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  EXPECT_EQ(FreeCatching(foreign), 9L);
+  EXPECT_EQ(FreeCatching(pageStart), 9L);  // its front record would lie in unmapped memory
+  ::HeapFree(::GetProcessHeap(), 0, foreign), ::VirtualFree(pageStart, 0, MEM_RELEASE);
+  EXPECT_EQ(JOV_MemoryGet(0xFFFFFFFFUL - 2 * kRecord + 1, 0, nullptr, 0), nullptr);  // overflows with its frame
+  // A second definition keeps the strategy and replaces the options. Flags 0 take the
+  // zero-fill bit from them; other flags replace them.
+  ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocVirtual, 0, JOVMemOptGuard | JOVMemOptZeroFill), 0u);
+  EXPECT_EQ(JOVMemAllocType, JOVMemAllocHeap);
+  auto* zeroed = static_cast<char*>(JOV_MemoryGet(40, 0, nullptr, 0));
+  auto* filled = static_cast<char*>(JOV_MemoryGet(40, 0x1, nullptr, 0));
+  EXPECT_EQ(std::string(zeroed, 40) + std::string(filled, 40), std::string(40, '\0') + std::string(40, '\xEA'));
+  EXPECT_EQ(Record(reinterpret_cast<unsigned char*>(zeroed) + 40, reinterpret_cast<unsigned char*>(zeroed) - kRecord),
+            "0 " + std::to_string(kRecord + 40) + " " + kRear);
+  EXPECT_EQ(JOV_MemoryFree(zeroed) + JOV_MemoryFree(filled), 0u);
 }
 
-}  // namespace
+TEST_F(PrivateHeap, EventRingRecordsGetsAndFreesOnlyAtMonitoringOne) {
+  Define(JOVMemOptGuard, 1);
+  JOV_MemCtlBlock* ring = g_pJOVMemCtl;
+  void* empty = nullptr;
+  EXPECT_EQ(JOV_MemoryFree(nullptr) + JOV_MemoryFreePtr(&empty) + JOV_MemoryFreePtr(nullptr), 0u);
+  EXPECT_EQ(JOV_MemoryGet(0, 0, nullptr, 0), nullptr);
+  EXPECT_EQ(ring->pNextRecord, nullptr);  // nothing recorded yet
+  auto* block = static_cast<unsigned char*>(JOV_MemoryGet(77, 0, nullptr, 0));
+  block[77 + 2 * kWord] ^= 0xFF;  // a damaged free writes no event either
+  EXPECT_EQ(FreeCatching(block), 9L);
+  block[77 + 2 * kWord] ^= 0xFF;
+  EXPECT_EQ(JOV_MemoryFree(block), 0u);
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  auto describe = [block](const JOV_MemCtlRecord& r) {
+    return std::string(1, char(r.wOperation)) + (r.pBlock == block ? " block " : " other ") + std::to_string(r.nSize) +
+           (r.dwThreadId == ::GetCurrentThreadId() ? " thread " : " other ") + std::to_string(r.stTime.wYear) + " " +
+           std::to_string(r.wReserved);
+  };
+  const std::string year = std::to_string(now.wYear);
+  EXPECT_EQ(describe(ring->Records[0]) + "|" + describe(ring->Records[1]), "G block 77 thread " + year + " 0|F block 0 thread " + year + " 0");
+  EXPECT_EQ(ring->pNextRecord, &ring->Records[2]);
+  JOV_MonitorMemory = 2;  // counts, records nothing
+  void* counted = JOV_MemoryGet(12, 0, nullptr, 0);
+  EXPECT_GT(JOV_PoolMemBusy, 12u);
+  EXPECT_EQ(JOV_MemoryFree(counted), 0u);
+  EXPECT_EQ(JOV_PoolMemBusy, 0u);
+  EXPECT_EQ(ring->pNextRecord, &ring->Records[2]);
+}
+
+TEST_F(PrivateHeap, ManyThreadsKeepThePoolCountAndTheRingWhole) {
+  JOV_SKIP_ON_EMULATED_LANE("threads");
+  Define(0, 1);
+  void* keep = JOV_MemoryGet(100, 0, nullptr, 0);  // a start value other than 0
+  const unsigned long long start = JOV_PoolMemBusy;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([] { for (int i = 0; i < 100000; ++i) JOV_MemoryFree(JOV_MemoryGet(24, 0, nullptr, 0)); });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(JOV_PoolMemBusy, start);
+  int balance = 0, wrong = 0;
+  for (const JOV_MemCtlRecord& r : g_pJOVMemCtl->Records) {
+    balance += r.wOperation == 'G' ? 1 : -1;
+    wrong += r.nSize != (r.wOperation == 'G' ? 24u : 0u) || r.pBlock == nullptr || r.dwThreadId == ::GetCurrentThreadId();
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_LE(std::abs(balance), 5);  // each thread alternates, so neither kind dominates the last 2047
+  EXPECT_EQ(JOV_MemoryFree(keep), 0u);
+}

@@ -1,97 +1,75 @@
-// child_process.cpp - starts the test executable again to run one registered case.
+// child_process.cpp - starts this executable again to run one test alone, in a job object
+// that ends the child when the parent goes, and waits a bounded time for it.
 #include "support/child_process.h"
 
 #include <windows.h>
 
-#include <cstring>
-#include <map>
-
 namespace jovtest {
 namespace {
 
-std::map<std::string, ChildCase>& Registry() {
-  static std::map<std::string, ChildCase> cases;
-  return cases;
-}
-
-constexpr char kChildFlag[] = "--child=";
-
-// Closes a handle when it goes out of scope.
-struct HandleCloser {
-  HANDLE handle;
-  ~HandleCloser() {
-    if (handle && handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+struct Handle {  // closes a handle when the scope ends
+  HANDLE h = nullptr;
+  ~Handle() {
+    if (h != nullptr && h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
   }
 };
 
+// Appends what the pipe holds now to `output`, without waiting for more.
+void Drain(HANDLE pipe, std::string& output) {
+  char buffer[4096];
+  DWORD available = 0, got = 0;
+  while (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available != 0 &&
+         ::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got != 0)
+    output.append(buffer, got);
+}
+
 }  // namespace
 
-bool RegisterChildCase(const char* name, ChildCase body) {
-  Registry()[name] = body;
-  return true;
-}
-
-bool RunChildCaseFromCommandLine(int argc, char** argv, int* exitCode) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], kChildFlag, sizeof kChildFlag - 1) != 0) continue;
-    auto found = Registry().find(argv[i] + sizeof kChildFlag - 1);
-    *exitCode = found == Registry().end() ? 250 : found->second();
-    return true;
-  }
-  return false;
-}
-
-bool ChildProcessesAvailable() { return sizeof(void*) == 8; }
-
-ChildResult RunChild(const std::string& name,
-                     const std::vector<std::pair<std::string, std::string>>& environment) {
-  ChildResult result;
+ChildResult RunAlone(const std::string& name, unsigned long limitMs) {
+  ChildResult result{kChildNotRun, {}};
   wchar_t exe[MAX_PATH];
   ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring commandLine = L"\"" + std::wstring(exe) + L"\" --child=" +
-                             std::wstring(name.begin(), name.end());
-
+  std::wstring command = L"\"" + std::wstring(exe) +
+                         L"\" --gtest_also_run_disabled_tests --gtest_filter=" +
+                         std::wstring(name.begin(), name.end());
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  ::CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  HandleCloser readCloser{readEnd};
-
-  // The child inherits this environment with the extra settings applied.
-  std::vector<std::pair<std::string, std::string>> saved;
-  for (const auto& [key, value] : environment) {
-    char old[4096];
-    DWORD n = ::GetEnvironmentVariableA(key.c_str(), old, sizeof old);
-    saved.emplace_back(key, n ? std::string(old, n) : std::string("\x01"));
-    ::SetEnvironmentVariableA(key.c_str(), value.c_str());
-  }
+  Handle read, write;
+  if (!::CreatePipe(&read.h, &write.h, &inherit, 0)) return result;
+  ::SetHandleInformation(read.h, HANDLE_FLAG_INHERIT, 0);
+  // The job's last handle closes when this call returns or this process dies, and takes a
+  // child that is still running with it.
+  Handle job{::CreateJobObjectW(nullptr, nullptr)};
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  ::SetInformationJobObject(job.h, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
-  PROCESS_INFORMATION process{};
-  BOOL started = ::CreateProcessW(exe, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &startup, &process);
-  ::CloseHandle(writeEnd);
-  for (const auto& [key, value] : saved)
-    ::SetEnvironmentVariableA(key.c_str(), value == "\x01" ? nullptr : value.c_str());
-  if (!started) {
-    result.exitCode = 0xFFFFFFFF;
-    result.output = "CreateProcessW failed";
+  startup.hStdOutput = startup.hStdError = write.h;
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(exe, command.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &started))
     return result;
-  }
-  HandleCloser processCloser{process.hProcess}, threadCloser{process.hThread};
+  Handle process{started.hProcess}, thread{started.hThread};
+  ::AssignProcessToJobObject(job.h, process.h);
+  ::ResumeThread(thread.h);
+  ::CloseHandle(write.h);
+  write.h = nullptr;
 
-  char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got)
-    result.output.append(buffer, got);
-  ::WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  ::GetExitCodeProcess(process.hProcess, &code);
+  const ULONGLONG deadline = ::GetTickCount64() + limitMs;
+  while (::WaitForSingleObject(process.h, 20) == WAIT_TIMEOUT) {
+    Drain(read.h, result.output);
+    if (::GetTickCount64() < deadline) continue;
+    ::TerminateJobObject(job.h, kChildTimedOut);
+    ::WaitForSingleObject(process.h, 5000);
+    result.output += "\n[ended after " + std::to_string(limitMs) + " ms]\n";
+    break;
+  }
+  Drain(read.h, result.output);
+  DWORD code = kChildNotRun;
+  ::GetExitCodeProcess(process.h, &code);
   result.exitCode = code;
   return result;
 }

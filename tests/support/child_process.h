@@ -1,48 +1,32 @@
-// child_process.h - runs a test case in a fresh child process of the test executable.
+// child_process.h - runs one test of this executable alone, in a child process.
 //
-// Per-process state (caches filled once, exit codes, crashes) needs a process of its own:
-// a case registered with JOV_CHILD_CASE runs when the test executable is started with
-// --child=NAME, and its return value is the child's exit code.
+// Per-process state (caches filled once, the allocation strategy, exit codes, crashes)
+// needs a process of its own. A FRESH_TEST never runs in the test process itself: the test
+// FreshProcess.EveryFreshTestPassesInAProcessOfItsOwn of each executable starts every one
+// of them (parameterized ones too: name their suite DISABLED_Fresh...) in a child. A test
+// whose outcome is the process's end (an exit code, a crash) goes in another DISABLED_
+// suite, and its parent starts it with RunAlone and reads the exit code.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace jovtest {
 
-using ChildCase = int (*)();
-
-// Registers a child case under a name; used through JOV_CHILD_CASE.
-bool RegisterChildCase(const char* name, ChildCase body);
-
-// Runs the named case if the command line selects one; returns true and sets exitCode then.
-bool RunChildCaseFromCommandLine(int argc, char** argv, int* exitCode);
-
 struct ChildResult {
-  unsigned long exitCode = 0;
-  std::string output;  // the child's standard output and standard error, merged
+  unsigned long exitCode = 0;  // kChildNotRun when the child could not be started
+  std::string output;          // its standard output and standard error, merged
 };
 
-// Starts this executable again with --child=name, waits for it and returns what it did.
-// environment holds extra NAME=VALUE settings for the child only.
-ChildResult RunChild(const std::string& name,
-                     const std::vector<std::pair<std::string, std::string>>& environment = {});
+constexpr unsigned long kChildNotRun = 0xFFFFFFFF;
+constexpr unsigned long kChildTimedOut = 0xFFFFFFFE;
 
-// Child processes run on the 64-bit lane only: a 32-bit process start costs about a minute.
-bool ChildProcessesAvailable();
+// Runs the test `name` ("Suite.Test") alone in a child process that cannot outlive this
+// one (a job object ends it with its parent). A child still running after `limitMs` is
+// ended and reported with exit code kChildTimedOut.
+ChildResult RunAlone(const std::string& name, unsigned long limitMs = 60000);
 
 }  // namespace jovtest
 
-#define JOV_CHILD_CASE(name)                                                      \
-  static int ChildCase_##name();                                                  \
-  static const bool registered_##name =                                           \
-      ::jovtest::RegisterChildCase(#name, &ChildCase_##name);                     \
-  static int ChildCase_##name()
-
-// Skips the calling test on the 32-bit lane, where child processes are too slow to start.
-#define JOV_REQUIRE_CHILD_PROCESSES()                                             \
-  do {                                                                            \
-    if (!::jovtest::ChildProcessesAvailable())                                    \
-      GTEST_SKIP() << "child-process cases run on the 64-bit lane only";          \
-  } while (0)
+#define FRESH_TEST(subsystem, name) TEST(DISABLED_Fresh##subsystem, name)

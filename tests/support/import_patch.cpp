@@ -1,4 +1,4 @@
-// import_patch.cpp - walks JOVUtil32.dll's import descriptors to swap one table entry.
+// import_patch.cpp - walks a module's import descriptors to swap one table entry.
 #include "support/import_patch.h"
 
 #include <gtest/gtest.h>
@@ -8,23 +8,12 @@
 namespace jovtest {
 namespace {
 
-void WriteSlot(void** slot, void* value) {
-  DWORD oldProtect = 0;
-  ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &oldProtect);
-  *slot = value;
-  ::VirtualProtect(slot, sizeof *slot, oldProtect, &oldProtect);
-}
-
 // The import address table slot through which `module` calls `function`, or null.
-void** FindImportSlot(HMODULE module, const char* function) {
+void** FindSlot(HMODULE module, const char* function) {
   auto* base = reinterpret_cast<BYTE*>(module);
-  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& dir =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (!dir.VirtualAddress) return nullptr;
-  for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
-       desc->Name; ++desc) {
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+  for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && desc->Name; ++desc) {
     auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
     for (; names->u1.AddressOfData; ++names, ++slots) {
@@ -37,25 +26,31 @@ void** FindImportSlot(HMODULE module, const char* function) {
   return nullptr;
 }
 
+void WriteSlot(void** slot, const void* value) {
+  DWORD protect = 0;
+  ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protect);
+  *slot = const_cast<void*>(value);
+  ::VirtualProtect(slot, sizeof *slot, protect, &protect);
+}
+
 }  // namespace
 
 HMODULE LibraryModule() { return ::GetModuleHandleW(L"JOVUtil32.dll"); }
 
 bool ReplaceImport(HMODULE module, const char* function, const void* replacement) {
-  void** slot = FindImportSlot(module, function);
-  if (slot) WriteSlot(slot, const_cast<void*>(replacement));
+  void** slot = FindSlot(module, function);
+  if (slot) WriteSlot(slot, replacement);
   return slot != nullptr;
 }
 
-ScopedImportPatch::ScopedImportPatch(const char* function, const void* replacement,
-                                     HMODULE module) {
-  slot_ = FindImportSlot(module ? module : LibraryModule(), function);
+ScopedImportPatch::ScopedImportPatch(const char* function, const void* replacement, HMODULE module)
+    : slot_(FindSlot(module ? module : LibraryModule(), function)) {
   if (!slot_) {
     ADD_FAILURE() << "the module does not import " << function;
     return;
   }
   original_ = *slot_;
-  WriteSlot(slot_, const_cast<void*>(replacement));
+  WriteSlot(slot_, replacement);
 }
 
 ScopedImportPatch::~ScopedImportPatch() {

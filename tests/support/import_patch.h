@@ -9,10 +9,17 @@
 
 namespace jovtest {
 
+// The loaded JOVUtil32.dll.
+HMODULE LibraryModule();
+
+// Points `module`'s import of `function` at `replacement` for good; false when the module
+// does not import it.
+bool ReplaceImport(HMODULE module, const char* function, const void* replacement);
+
 class ScopedImportPatch {
  public:
-  // Replaces every import of `function` (from any module) by JOVUtil32.dll, or by `module`
-  // when given. Fails the current test (ADD_FAILURE) when the module does not import it.
+  // Replaces JOVUtil32.dll's import of `function` (or `module`'s, when given). Fails the
+  // current test (ADD_FAILURE) when the module does not import it.
   ScopedImportPatch(const char* function, const void* replacement, HMODULE module = nullptr);
   ~ScopedImportPatch();
   ScopedImportPatch(const ScopedImportPatch&) = delete;
@@ -26,12 +33,5 @@ class ScopedImportPatch {
   void** slot_ = nullptr;
   void* original_ = nullptr;
 };
-
-// The loaded JOVUtil32.dll.
-HMODULE LibraryModule();
-
-// Points `module`'s import of `function` at `replacement` for good; false when the module
-// does not import it.
-bool ReplaceImport(HMODULE module, const char* function, const void* replacement);
 
 }  // namespace jovtest

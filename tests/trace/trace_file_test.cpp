@@ -1,222 +1,111 @@
-// trace_file_test.cpp - the trace file: its name, its opening and closing lines, and the
-// starting and stopping of a file trace.
-#include "trace/trace_test_util.h"
+// trace_file_test.cpp - the trace file: its name from the given name or the program's path,
+// the time stamp and counter, starting and stopping, and the object's copies.
+#include <gtest/gtest.h>
 
-#include "support/import_patch.h"
+#include <JOVUtil.h>
 
-using tracetest::ReadLines;
-using tracetest::ScopedTempDir;
-using tracetest::StartIn;
+#include <string>
+
+#include "trace/trace_files.h"
 
 namespace {
 
-std::wstring fakeCommandLine;
-LPWSTR WINAPI FakeGetCommandLineW() { return &fakeCommandLine[0]; }
+using tracetest::ScratchDir;
 
-// The file a start with `name` creates while the program seems to be `program`; "" when
-// none was made. The time stamp is checked against the clock around the start.
-std::wstring FileMadeFor(const ScopedTempDir& dir, const std::wstring& program,
-                         const wchar_t* name) {
-  fakeCommandLine = L"\"" + program + L"\" -x \"two words\"";
-  jovtest::ScopedImportPatch patch("GetCommandLineW", reinterpret_cast<void*>(&FakeGetCommandLineW));
-  const auto before = dir.TraceFiles();
+std::wstring commandLine;
+LPWSTR WINAPI FakeCommandLine() { return &commandLine[0]; }
+
+// The name of the file a start with `name` makes while the program seems to be `program`,
+// in a folder of its own ("<dir>" in either stands for it), with the stamp as "<stamp>".
+std::wstring FileMadeFor(const std::wstring& program, const wchar_t* name) {
+  ScratchDir dir;
+  std::wstring given = name ? name : L"", exe = program;
+  for (std::wstring* s : {&given, &exe})
+    if (s->find(L"<dir>") != std::wstring::npos) s->replace(s->find(L"<dir>"), 5, dir.path());
+  commandLine = L"\"" + exe + L"\" -x \"two words\"";
+  jovtest::ScopedImportPatch patch("GetCommandLineW", reinterpret_cast<const void*>(&FakeCommandLine));
   JOVDebug trace;
-  if (name == nullptr) {
-    trace.TraceStart();
-  } else {
-    std::wstring copy(name);
-    trace.TraceStart(&copy[0], 0);
-  }
-  trace.TraceStop(1);
-  for (const std::wstring& file : dir.TraceFiles()) {
-    if (std::find(before.begin(), before.end(), file) == before.end()) return file;
-  }
-  return L"";
-}
-
-// The file name without its folder, with the time stamp replaced by "<stamp>".
-std::wstring Shape(const std::wstring& file) {
-  const std::wstring name = file.substr(file.rfind(L'\\') + 1);
-  static const std::wregex stamp(LR"(^\d{6} \d{6} )");
-  return std::regex_replace(name, stamp, L"<stamp> ");
+  wchar_t previous[MAX_PATH];
+  ::GetCurrentDirectoryW(MAX_PATH, previous);
+  ::SetCurrentDirectoryW(dir.path().c_str());
+  name ? trace.TraceStart(&given[0], 0) : trace.TraceStart();
+  ::SetCurrentDirectoryW(previous);
+  trace.TraceStop(0);
+  const std::vector<std::wstring> files = dir.Entries(L"*");
+  if (files.size() != 1) return L"<" + std::to_wstring(files.size()) + L" files>";
+  return std::regex_replace(files[0].substr(dir.path().size() + 1), std::wregex(LR"(^\d{6} \d{6} )"), L"<stamp> ");
 }
 
 }  // namespace
 
-// Each start gets a folder of its own, so that no counter enters the names compared.
-// "<dir>" in the name stands for that folder.
-std::wstring ShapeFor(const std::wstring& program, const wchar_t* name) {
-  ScopedTempDir dir;
-  std::wstring given = name == nullptr ? L"" : name;
-  const size_t at = given.find(L"<dir>");
-  if (at != std::wstring::npos) given.replace(at, 5, dir.path());
-  return Shape(FileMadeFor(dir, dir.Join(program), name == nullptr ? nullptr : given.c_str()));
+TEST(TraceFile, NameFollowsTheGivenNameOrTheProgram) {
+  const struct {
+    const wchar_t *program, *name, *file;
+  } rows[] = {
+      {L"<dir>\\batch.exe", nullptr, L"<stamp> batch.JOV_Log"},
+      {L"<dir>\\batch.exe", L"", L"<stamp> batch.JOV_Log"},
+      {L"<dir>\\batch.exe", L"nightly", L"<stamp> nightly.JOV_Log"},
+      {L"<dir>\\batch.exe", L"nightly.log", L"<stamp> nightly.log.JOV_Log"},
+      {L"<dir>\\batch.exe", L"<dir>\\run.LOG", L"<stamp> run.JOV_Log"},
+      {L"<dir>\\batch.exe", L"<dir>\\run.jov_log", L"<stamp> run.JOV_Log"},
+      {L"<dir>\\batch.exe", L"<dir>\\run.exe.x", L"<stamp> run.exe.x.JOV_Log"},
+      {L"<dir>\\Tool.EXE", nullptr, L"<stamp> Tool.JOV_Log"},
+      {L"<dir>\\tool.cmd", nullptr, L"<stamp> tool.cmd.JOV_Log"},
+      {L"batch", L"nightly", L"<stamp> batch.JOV_Log"},  // no folder: a bare name is not used
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(FileMadeFor(row.program, row.name), row.file) << jovtest::Narrow(row.program) << " "
+                                                             << jovtest::Narrow(row.name ? row.name : L"(none)");
 }
 
-TEST(TraceFileName, FollowsTheGivenNameOrTheProgram) {
-  EXPECT_EQ(ShapeFor(L"batch.exe", nullptr), L"<stamp> batch.JOV_Log");
-  EXPECT_EQ(ShapeFor(L"batch.exe", L""), L"<stamp> batch.JOV_Log");
-  EXPECT_EQ(ShapeFor(L"batch.exe", L"nightly"), L"<stamp> nightly.JOV_Log");
-  EXPECT_EQ(ShapeFor(L"batch.exe", L"nightly.log"), L"<stamp> nightly.log.JOV_Log");
-  EXPECT_EQ(ShapeFor(L"batch.exe", L"<dir>\\run.log"), L"<stamp> run.JOV_Log");
-  EXPECT_EQ(ShapeFor(L"batch.exe", L"<dir>\\run.JOV_Log"), L"<stamp> run.JOV_Log");
-  EXPECT_EQ(ShapeFor(L"batch.exe", L"<dir>\\run.jov_log"), L"<stamp> run.JOV_Log");
-  EXPECT_EQ(ShapeFor(L"Tool.EXE", nullptr), L"<stamp> Tool.JOV_Log");
-  EXPECT_EQ(ShapeFor(L"tool.cmd", nullptr), L"<stamp> tool.cmd.JOV_Log");
-}
-
-TEST(TraceFileName, StampIsTheLocalDateAndTimeOfTheOpening) {
-  ScopedTempDir dir;
-  SYSTEMTIME before, after;
-  ::GetLocalTime(&before);
-  const std::wstring file = FileMadeFor(dir, dir.Join(L"batch.exe"), L"stamped");
-  ::GetLocalTime(&after);
+// The stamp is the local date and time of the opening; a name taken in the same second
+// gets a counter.
+TEST(TraceFile, StampAndCounter) {
   auto stampOf = [](const SYSTEMTIME& t) {
     wchar_t text[16];
-    std::swprintf(text, 16, L"%02u%02u%02u %02u%02u%02u", t.wYear % 100, t.wMonth, t.wDay,
-                  t.wHour, t.wMinute, t.wSecond);
+    std::swprintf(text, 16, L"%02u%02u%02u %02u%02u%02u", t.wYear % 100, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     return std::wstring(text);
   };
-  const std::wstring stamp = file.substr(file.rfind(L'\\') + 1, 13);
-  EXPECT_GE(stamp, stampOf(before));
-  EXPECT_LE(stamp, stampOf(after));
-}
-
-TEST(TraceFileName, SameNameInTheSameSecondGetsACounter) {
-  ScopedTempDir dir;
-  const std::wstring program = dir.Join(L"batch.exe");
-  // Three starts within one second are very likely; retry if a second boundary intervened.
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    const std::wstring first = FileMadeFor(dir, program, nullptr);
-    const std::wstring second = FileMadeFor(dir, program, nullptr);
-    const std::wstring third = FileMadeFor(dir, program, nullptr);
-    const std::wstring stem = first.substr(0, first.size() - 8);
-    if (second.substr(0, stem.size()) != stem || third.substr(0, stem.size()) != stem) continue;
-    EXPECT_EQ(second, stem + L" 1.JOV_Log");
-    EXPECT_EQ(third, stem + L" 2.JOV_Log");
+  for (int attempt = 0; attempt < 5; ++attempt) {  // retried when a second boundary intervenes
+    ScratchDir dir;
+    SYSTEMTIME before, after;
+    ::GetLocalTime(&before);
+    for (int i = 0; i < 3; ++i) {
+      JOVDebug trace;
+      tracetest::StartIn(trace, dir, L"same");
+    }
+    ::GetLocalTime(&after);
+    const std::wstring stamp = stampOf(before);
+    if (stamp != stampOf(after)) continue;
+    EXPECT_EQ(dir.Entries(L"*"), (std::vector<std::wstring>{dir.Join(stamp + L" same 1.JOV_Log"), dir.Join(stamp + L" same 2.JOV_Log"),
+                                                             dir.Join(stamp + L" same.JOV_Log")}));
     return;
   }
   ADD_FAILURE() << "no three starts within one second";
 }
 
-TEST(TraceFileName, ProgramWithoutFolderIgnoresABareNameAndUsesTheCurrentFolder) {
-  ScopedTempDir dir;
-  wchar_t previous[MAX_PATH];
-  ::GetCurrentDirectoryW(MAX_PATH, previous);
-  ::SetCurrentDirectoryW(dir.path().c_str());
-  const std::wstring file = FileMadeFor(dir, L"batch", L"nightly");
-  ::SetCurrentDirectoryW(previous);
-  EXPECT_EQ(Shape(file), L"<stamp> batch.JOV_Log");
-}
-
-TEST(TraceFileContent, BeginsWithDateAndHeaderAndEndsWithTraceClosed) {
-  ScopedTempDir dir;
-  JOVDebug trace;
-  StartIn(trace, dir, L"header");
-  ASSERT_EQ(trace.TraceActive(), 1);
-  trace.InsertMsg(L"body");
-  trace.TraceStop(1);
-  EXPECT_EQ(trace.TraceActive(), 0);
-
-  const auto files = dir.TraceFiles();
-  ASSERT_EQ(files.size(), 1u);
-  const auto lines = ReadLines(files[0]);
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], tracetest::DateLine());
-  ASSERT_TRUE(tracetest::IsPrefixed(lines[1]));
-  char expected[512];
-  std::snprintf(expected, sizeof expected,
-                "Trace Started. UserId=%s, ProcessId=%lu, ThreadId=%lu, Log File=%s",
-                tracetest::Narrow(JOV_GetLogonId().c_str()).c_str(), ::GetCurrentProcessId(),
-                ::GetCurrentThreadId(), tracetest::Narrow(files[0]).c_str());
-  EXPECT_EQ(tracetest::AfterPrefix(lines[1]), expected);
-  EXPECT_EQ(tracetest::AfterPrefix(lines[2]), "body");
-  EXPECT_TRUE(tracetest::IsPrefixed(lines[3]));
-  EXPECT_EQ(tracetest::AfterPrefix(lines[3]), "Trace Closed.");
-}
-
-TEST(TraceFileContent, StopWithZeroWritesNothingMore) {
-  ScopedTempDir dir;
-  JOVDebug trace;
-  StartIn(trace, dir, L"quiet");
-  trace.InsertMsg(L"last words");
-  trace.TraceStop(0);
-  const auto lines = ReadLines(dir.TraceFiles().at(0));
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(tracetest::AfterPrefix(lines[2]), "last words");
-}
-
-TEST(TraceFileContent, DestroyingAnOpenTraceClosesItWithTraceClosed) {
-  ScopedTempDir dir;
-  {
-    JOVDebug trace;
-    StartIn(trace, dir, L"scoped");
-    trace.InsertMsg(L"inside");
-  }
-  const auto lines = ReadLines(dir.TraceFiles().at(0));
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(tracetest::AfterPrefix(lines.back()), "Trace Closed.");
-}
-
-TEST(TraceStartStop, SecondStartWhileOpenIsIgnored) {
-  ScopedTempDir dir;
-  JOVDebug trace;
-  StartIn(trace, dir, L"first");
-  StartIn(trace, dir, L"second");
+TEST(TraceFile, StartStopAndTheObjectsCopies) {
+  ScratchDir dir;
+  JOVDebug trace, idle;
+  trace.TraceStop(1);  // idle: nothing
+  std::wstring missing = dir.Join(L"no\\such\\folder");
+  trace.TraceStart(&missing[0], 0);  // an uncreatable file leaves the object idle
+  EXPECT_EQ(trace.TraceAnyActive(), 0);
+  tracetest::StartIn(trace, dir, L"first");
+  tracetest::StartIn(trace, dir, L"second");  // ignored while the file is open
   trace.TraceStart();
-  trace.TraceStop(1);
-  const auto files = dir.TraceFiles();
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_NE(files[0].find(L"first"), std::wstring::npos);
-  EXPECT_EQ(ReadLines(files[0]).size(), 3u);  // date, header, closing line
-  EXPECT_EQ(tracetest::Narrow(trace.GetTracePath().c_str()), tracetest::Narrow(dir.Join(L"first")));
-}
-
-TEST(TraceStartStop, StopOnAnIdleObjectDoesNothing) {
-  JOVDebug trace;
-  trace.TraceStop(1);
-  trace.TraceStop(0);
-  EXPECT_EQ(trace.TraceAnyActive(), 0);
-}
-
-TEST(TraceStartStop, UncreatableFileLeavesTheObjectIdle) {
-  ScopedTempDir dir;
-  JOVDebug trace;
-  std::wstring path = dir.Join(L"missing\\folder\\name");
-  trace.TraceStart(&path[0], 0);
-  EXPECT_EQ(trace.TraceAnyActive(), 0);
-  trace.InsertMsg(L"goes nowhere");
-  EXPECT_TRUE(dir.Files(L"*").empty());
-}
-
-TEST(TraceStartStop, GetTracePathReturnsTheNameNotTheFile) {
-  ScopedTempDir dir;
-  JOVDebug trace;
-  EXPECT_TRUE(trace.GetTracePath().empty());
-  wchar_t previous[MAX_PATH];
-  ::GetCurrentDirectoryW(MAX_PATH, previous);
-  ::SetCurrentDirectoryW(dir.path().c_str());
-  wchar_t name[] = L"nightly";
-  trace.TraceStart(name, 4096);  // a wrap trace: no file needed for the name
-  ::SetCurrentDirectoryW(previous);
-  EXPECT_EQ(std::wstring(trace.GetTracePath().c_str()), L"nightly");
-}
-
-TEST(TraceObjectCopy, CopyIsIdleAndAssignmentChangesNothing) {
-  ScopedTempDir dir;
-  JOVDebug source;
-  StartIn(source, dir, L"source");
-  source.RoutinePush(L"Parser", L"Open");
-  JOVDebug copy(source);
-  EXPECT_EQ(copy.TraceAnyActive(), 0);
-  EXPECT_TRUE(copy.ShowCallStack().empty());
-  EXPECT_TRUE(copy.GetTracePath().empty());
-
-  JOVDebug target;
-  target = source;
-  EXPECT_EQ(target.TraceAnyActive(), 0);
-  source = target;
-  EXPECT_EQ(source.TraceActive(), 1);
-  EXPECT_EQ(std::wstring(source.ShowCallStack().c_str()), L"Parser.Open");
-  source.TraceStop(1);
+  EXPECT_EQ(trace.TraceActive() + trace.TraceWrapActive(), 1);
+  EXPECT_EQ(std::wstring(trace.GetTracePath().c_str()), dir.Join(L"first"));
+  trace.RoutinePush(L"Parser", L"Open");
+  JOVDebug copy(trace);  // a copy starts idle; assignment changes nothing
+  idle = trace;
+  trace = idle;
+  EXPECT_EQ(copy.TraceAnyActive() + idle.TraceAnyActive() + copy.ShowCallStack().length(), 0u);
+  EXPECT_EQ(std::wstring(trace.ShowCallStack().c_str()), L"Parser.Open");
+  trace.InsertMsg(L"last words");
+  trace.TraceStop(0);  // without the closing line
+  EXPECT_EQ(trace.TraceActive(), 0);
+  trace.InsertMsg(L"nowhere");
+  EXPECT_EQ(tracetest::Shape(dir).back(), "    last words");
+  EXPECT_EQ(dir.Entries(L"*").size(), 1u);
 }
