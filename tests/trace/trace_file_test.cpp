@@ -1,10 +1,16 @@
 // trace_file_test.cpp - the trace file: its name from the given name or the program's path,
-// the time stamp and counter, starting and stopping, and the object's copies.
+// its time stamp and counter, starting and stopping, and its lines: date and header, the
+// interval column, indentation by the routine stack, Push and Pop lines, continuation
+// lines, hex dumps, the virtual-memory line and the closing line; the formatting members.
 #include <gtest/gtest.h>
 
 #include <JOVUtil.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "trace/trace_files.h"
 
@@ -12,100 +18,234 @@ namespace {
 
 using tracetest::ScratchDir;
 
-std::wstring commandLine;
-LPWSTR WINAPI FakeCommandLine() { return &commandLine[0]; }
+std::string Hex(const void* p) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%0*llX", int(2 * sizeof p), static_cast<unsigned long long>(std::uintptr_t(p)));
+  return text;
+}
 
-// The name of the file a start with `name` makes while the program seems to be `program`,
-// in a folder of its own ("<dir>" in either stands for it), with the stamp as "<stamp>".
-std::wstring FileMadeFor(const std::wstring& program, const wchar_t* name) {
-  ScratchDir dir;
-  std::wstring given = name ? name : L"", exe = program;
-  for (std::wstring* s : {&given, &exe})
-    if (s->find(L"<dir>") != std::wstring::npos) s->replace(s->find(L"<dir>"), 5, dir.path());
-  commandLine = L"\"" + exe + L"\" -x \"two words\"";
-  jovtest::ScopedImportPatch patch("GetCommandLineW", reinterpret_cast<const void*>(&FakeCommandLine));
-  JOVDebug trace;
-  wchar_t previous[MAX_PATH];
-  ::GetCurrentDirectoryW(MAX_PATH, previous);
-  ::SetCurrentDirectoryW(dir.path().c_str());
-  name ? trace.TraceStart(&given[0], 0) : trace.TraceStart();
-  ::SetCurrentDirectoryW(previous);
-  trace.TraceStop(0);
-  const std::vector<std::wstring> files = dir.Entries(L"*");
-  if (files.size() != 1) return L"<" + std::to_wstring(files.size()) + L" files>";
-  return std::regex_replace(files[0].substr(dir.path().size() + 1), std::wregex(LR"(^\d{6} \d{6} )"), L"<stamp> ");
+// A line as AllLines() shows it: the interval in 8 columns, a blank, 4 blanks per level.
+std::string Line(const char* interval, int depth, const std::string& text) {
+  return std::string(8 - std::min<size_t>(8, std::strlen(interval)), ' ') + interval + " " + std::string(4 * depth, ' ') + text;
+}
+
+// VirtualQuery answering from a script of regions; an address outside them fails.
+struct Region {
+  std::uintptr_t base;
+  SIZE_T size;
+  DWORD state;
+};
+std::vector<Region> regions;
+SIZE_T WINAPI ScriptedVirtualQuery(LPCVOID address, PMEMORY_BASIC_INFORMATION info, SIZE_T size) {
+  for (const Region& r : regions)
+    if (reinterpret_cast<std::uintptr_t>(address) - r.base < r.size) {
+      *info = {};
+      info->BaseAddress = reinterpret_cast<void*>(r.base), info->RegionSize = r.size, info->State = r.state;
+      return size;
+    }
+  return 0;
+}
+
+std::string DateLine() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  char date[16];
+  std::snprintf(date, sizeof date, "%02u/%02u/%02u", now.wMonth, now.wDay, now.wYear % 100);
+  return "Date=" + std::string(date) + std::string(80, '=');
 }
 
 }  // namespace
 
-TEST(TraceFile, NameFollowsTheGivenNameOrTheProgram) {
+TEST(TraceLines, ARoutineTracedFromStartToClose) {
+  ScratchDir dir;
+  const unsigned char bytes[17] = {'A', '-', '=', 0, 0x7F, 0xFF, ' ', '~', '0', '9', 'z', 'Z', '\r', '\n', '\t', '.', 'Q'};
+  {
+    tracetest::FakeClock clock;  // until the trace object is gone: its closing line too
+    long long& now = tracetest::fakeMicroseconds = 0;
+    JOVDebug trace;
+    tracetest::StartIn(trace, dir, L"routine");
+    trace.InsertMsg(L"outside");
+    now += 500;
+    EXPECT_EQ(trace.RoutinePush(L"Parser", L"Open"), 0);
+    now += 12345679;
+    EXPECT_EQ(trace.RoutinePushReq(L"Parser", L"ReadBlock", 7), 1);
+    trace.InsertMsg(JOVString(L"a\nb"));
+    trace.RoutinePush(L"Quiet", L"Level", nullptr, 0);  // no lines for it ...
+    trace.RoutinePushReq(L"Inner", L"Inherits", -42);   // ... nor for what inherits its choice
+    trace.RoutinePush(L"Loud", L"Again", L"file=a.dat", 1);
+    now -= 1500;  // a clock that went back shows as a negative interval
+    trace.RoutinePop(-1, -1);
+    trace.RoutinePop(1, 5);  // the innermost level is silent: no line, both levels go
+    EXPECT_EQ(std::wstring(trace.ShowCallStack().c_str()), L"Parser.Open");
+    now += 2000;
+    trace.RoutinePop(3, 0);  // not on the stack: a bare line, nothing taken off
+    trace.RoutinePop();
+    trace.RoutinePop();  // an empty stack writes no line
+    trace.HexDump(bytes, 17, L"Seventeen bytes");
+    trace.HexDump(bytes, 0);  // an empty line only
+    regions = {{0, 0x10000, MEM_FREE}, {0x10000, 0x20000, MEM_COMMIT}, {0x30000, 0x10000, MEM_RESERVE}, {0x40000, 0x10000, MEM_COMMIT}};
+    jovtest::ScopedImportPatch query("VirtualQuery", reinterpret_cast<const void*>(&ScriptedVirtualQuery));
+    trace.TraceVirtualMemUsage(77);
+    regions[1].state = 0x4000;
+    trace.TraceVirtualMemUsage(78);
+  }
+  char header[512];
+  std::snprintf(header, sizeof header, "Trace Started. UserId=%s, ProcessId=%lu, ThreadId=%lu, Log File=%s",
+                jovtest::Narrow(JOV_GetLogonId().c_str()).c_str(), ::GetCurrentProcessId(),
+                ::GetCurrentThreadId(), jovtest::Narrow(tracetest::TraceFiles(dir).at(0)).c_str());
+  const std::vector<std::string> expected = {
+      DateLine(),
+      Line("0.000", 0, "outside"),
+      Line("0.500", 0, "Push Parser.Open"),
+      Line("12345.679", 1, "Push Parser.ReadBlock  Request=7"),
+      Line("0.000", 2, "a\n" + std::string(34, ' ') + "b"),
+      Line("0.000", 4, "Push Loud.Again  file=a.dat"),
+      Line("-1.500", 4, "Pop  Loud.Again Return Code=-1  Dur=-1.500 msecs"),
+      Line("2.000", 1, "Pop  "),
+      Line("0.000", 0, "Pop  Parser.Open  Dur=12346.179 msecs"),
+      Line("0.000", 0, ""),
+      Line("0.000", 0, "Seventeen bytes"),
+      Line("0.000", 0, Hex(bytes) + "  412D3D00 7FFF207E 30397A5A 0D0A092E *A..... ~09zZ....*"),
+      Line("0.000", 0, Hex(bytes + 16) + "  51" + std::string(34, ' ') + "*Q" + std::string(15, ' ') + "*"),
+      Line("0.000", 0, ""),
+      Line("0.000", 0, "Virtual memory usage: Free = 65536, Committed = 196608, Reserved = 65536, ID = 77"),
+      Line("0.000", 0, "JOVDebug::TraceVirtualMemUsage found invalid memory state = 16384 (0x4000), address = 0x10000"),
+      Line("0.000", 0, "Trace Closed."),
+  };
+  std::vector<std::string> lines = tracetest::AllLines(dir);
+  ASSERT_EQ(lines.size(), expected.size() + 1);
+  EXPECT_EQ(lines[1].substr(std::min(lines[1].find('T'), lines[1].size())), header);
+  lines.erase(lines.begin() + 1);
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i;
+}
+
+TEST(TraceLines, FormattingMembersAndTheStackWithoutTrace) {
+  JOVDebug d;
+  const unsigned char three[] = {0x01, 0xAB, 0xFF};
+  std::vector<unsigned char> long300(300);
+  std::string digits300;
+  for (size_t i = 0; i < 300; ++i) {
+    long300[i] = static_cast<unsigned char>(i * 7 + 3);
+    char two[3];
+    std::snprintf(two, sizeof two, "%02X", long300[i]);
+    digits300 += two;
+  }
+  wchar_t buffer[80];
+  std::fill(buffer, buffer + 80, L'#');
+  d.HexString(three, 3, buffer);
+  d.HexStringForDWORD(0x00412A30, buffer + 7);
+  EXPECT_EQ(std::wstring(buffer, 16), L"01ABFF#00412A30#");
+  EXPECT_EQ(jovtest::Narrow(d.HexString(long300.data(), 300).c_str()), digits300);
+  EXPECT_TRUE(d.HexString(three, 0).empty());
+  EXPECT_STREQ(d.HexStringForDWORD(0xFFFFFFFF).c_str(), L"FFFFFFFF");
+  std::fill(buffer, buffer + 80, L'#');
+  d.HexStringLine(const_cast<unsigned char*>(three), 3, buffer, 0);  // no address, no zero
+  EXPECT_EQ(std::wstring(buffer, 55), L"01ABFF" + std::wstring(30, L' ') + L"*...             *#");
+  // The stack works without a trace and grows past its first 20 levels.
+  std::wstring names;
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(d.RoutinePush(L"C", std::to_wstring(i).c_str()), i);
+    names += (i ? L";C." : L"C.") + std::to_wstring(i);
+  }
+  EXPECT_EQ(std::wstring(d.ShowCallStack().c_str()), names);
+  d.RoutinePop(1);
+  EXPECT_EQ(std::wstring(d.ActiveRoutine().c_str()), L"C.0");
+  d.RoutinePop(5);  // above the innermost: nothing changes
+  EXPECT_EQ(d.RoutinePush(L"", L"again"), 1);
+  EXPECT_EQ(std::wstring(d.ShowCallStack().c_str()), L"C.0;.again");
+  d.RoutinePop(0);
+  EXPECT_TRUE(d.ShowCallStack().empty() && d.ActiveRoutine().empty());
+}
+
+namespace {
+
+using tracetest::Lines;
+
+std::wstring commandLine;
+LPWSTR WINAPI FakeCommandLine() { return &commandLine[0]; }
+
+std::wstring Stamp() {  // "YYMMDD HHMMSS" of the local time
+  SYSTEMTIME t;
+  ::GetLocalTime(&t);
+  wchar_t text[16];
+  std::swprintf(text, 16, L"%02u%02u%02u %02u%02u%02u", t.wYear % 100, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  return text;
+}
+
+// The name of the file that a start with `name` makes while the program seems to be
+// `program`, in a folder of its own ("<dir>" in either stands for it), with the stamp as
+// "<stamp>" when it is the local time of the start.
+std::wstring FileMadeFor(std::wstring program, const wchar_t* name) {
+  ScratchDir dir;
+  std::wstring given = name ? name : L"";
+  for (std::wstring* s : {&given, &program})
+    if (s->find(L"<dir>") != std::wstring::npos) s->replace(s->find(L"<dir>"), 5, dir.path());
+  commandLine = L"\"" + program + L"\" -x \"two words\"";
+  jovtest::ScopedImportPatch patch("GetCommandLineW", reinterpret_cast<const void*>(&FakeCommandLine));
+  wchar_t previous[MAX_PATH];
+  ::GetCurrentDirectoryW(MAX_PATH, previous);
+  ::SetCurrentDirectoryW(dir.path().c_str());
+  const std::wstring before = Stamp();
+  name ? JOVDebug().TraceStart(&given[0], 0) : JOVDebug().TraceStart();
+  const std::wstring after = Stamp();
+  ::SetCurrentDirectoryW(previous);
+  const std::vector<std::wstring> files = dir.Entries(L"*");
+  if (files.size() != 1) return L"<" + std::to_wstring(files.size()) + L" files>";
+  std::wstring file = files[0].substr(dir.path().size() + 1);
+  return file.compare(0, 13, before) && file.compare(0, 13, after) ? file : L"<stamp>" + file.substr(13);
+}
+
+}  // namespace
+
+TEST(TraceFile, NameFollowsTheGivenNameOrTheProgramAfterTheTimeStamp) {
   const struct {
     const wchar_t *program, *name, *file;
   } rows[] = {
-      {L"<dir>\\batch.exe", nullptr, L"<stamp> batch.JOV_Log"},
-      {L"<dir>\\batch.exe", L"", L"<stamp> batch.JOV_Log"},
-      {L"<dir>\\batch.exe", L"nightly", L"<stamp> nightly.JOV_Log"},
-      {L"<dir>\\batch.exe", L"nightly.log", L"<stamp> nightly.log.JOV_Log"},
-      {L"<dir>\\batch.exe", L"<dir>\\run.LOG", L"<stamp> run.JOV_Log"},
-      {L"<dir>\\batch.exe", L"<dir>\\run.jov_log", L"<stamp> run.JOV_Log"},
-      {L"<dir>\\batch.exe", L"<dir>\\run.exe.x", L"<stamp> run.exe.x.JOV_Log"},
-      {L"<dir>\\Tool.EXE", nullptr, L"<stamp> Tool.JOV_Log"},
+      {L"<dir>\\batch.exe", nullptr, L"<stamp> batch.JOV_Log"},    {L"<dir>\\batch.exe", L"", L"<stamp> batch.JOV_Log"},
+      {L"<dir>\\batch.exe", L"nightly", L"<stamp> nightly.JOV_Log"}, {L"<dir>\\batch.exe", L"nightly.log", L"<stamp> nightly.log.JOV_Log"},
+      {L"<dir>\\batch.exe", L"<dir>\\run.LOG", L"<stamp> run.JOV_Log"}, {L"<dir>\\batch.exe", L"<dir>\\run.jov_log", L"<stamp> run.JOV_Log"},
+      {L"<dir>\\batch.exe", L"<dir>\\run.exe.x", L"<stamp> run.exe.x.JOV_Log"}, {L"<dir>\\Tool.EXE", nullptr, L"<stamp> Tool.JOV_Log"},
       {L"<dir>\\tool.cmd", nullptr, L"<stamp> tool.cmd.JOV_Log"},
       {L"batch", L"nightly", L"<stamp> batch.JOV_Log"},  // no folder: a bare name is not used
   };
   for (const auto& row : rows)
-    EXPECT_EQ(FileMadeFor(row.program, row.name), row.file) << jovtest::Narrow(row.program) << " "
-                                                             << jovtest::Narrow(row.name ? row.name : L"(none)");
+    EXPECT_EQ(FileMadeFor(row.program, row.name), row.file) << jovtest::Narrow(row.program) << " " << jovtest::Narrow(row.name ? row.name : L"-");
 }
 
-// The stamp is the local date and time of the opening; a name taken in the same second
-// gets a counter.
-TEST(TraceFile, StampAndCounter) {
-  auto stampOf = [](const SYSTEMTIME& t) {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"%02u%02u%02u %02u%02u%02u", t.wYear % 100, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-    return std::wstring(text);
-  };
-  for (int attempt = 0; attempt < 5; ++attempt) {  // retried when a second boundary intervenes
+TEST(TraceFile, NameTakenInTheSameSecondGetsACounter) {
+  for (int attempt = 0; attempt < 5; ++attempt) {  // again when a second boundary intervenes
     ScratchDir dir;
-    SYSTEMTIME before, after;
-    ::GetLocalTime(&before);
+    const std::wstring stamp = Stamp();
     for (int i = 0; i < 3; ++i) {
       JOVDebug trace;
       tracetest::StartIn(trace, dir, L"same");
     }
-    ::GetLocalTime(&after);
-    const std::wstring stamp = stampOf(before);
-    if (stamp != stampOf(after)) continue;
-    EXPECT_EQ(dir.Entries(L"*"), (std::vector<std::wstring>{dir.Join(stamp + L" same 1.JOV_Log"), dir.Join(stamp + L" same 2.JOV_Log"),
-                                                             dir.Join(stamp + L" same.JOV_Log")}));
+    if (Stamp() != stamp) continue;
+    const std::wstring stem = dir.Join(stamp + L" same");
+    EXPECT_EQ(dir.Entries(L"*"), (std::vector<std::wstring>{stem + L" 1.JOV_Log", stem + L" 2.JOV_Log", stem + L".JOV_Log"}));
     return;
   }
   ADD_FAILURE() << "no three starts within one second";
 }
 
-TEST(TraceFile, StartStopAndTheObjectsCopies) {
-  ScratchDir dir;
-  JOVDebug trace, idle;
-  trace.TraceStop(1);  // idle: nothing
-  std::wstring missing = dir.Join(L"no\\such\\folder");
-  trace.TraceStart(&missing[0], 0);  // an uncreatable file leaves the object idle
-  EXPECT_EQ(trace.TraceAnyActive(), 0);
-  tracetest::StartIn(trace, dir, L"first");
-  tracetest::StartIn(trace, dir, L"second");  // ignored while the file is open
-  trace.TraceStart();
-  EXPECT_EQ(trace.TraceActive() + trace.TraceWrapActive(), 1);
-  EXPECT_EQ(std::wstring(trace.GetTracePath().c_str()), dir.Join(L"first"));
-  trace.RoutinePush(L"Parser", L"Open");
-  JOVDebug copy(trace);  // a copy starts idle; assignment changes nothing
-  idle = trace;
-  trace = idle;
-  EXPECT_EQ(copy.TraceAnyActive() + idle.TraceAnyActive() + copy.ShowCallStack().length(), 0u);
-  EXPECT_EQ(std::wstring(trace.ShowCallStack().c_str()), L"Parser.Open");
-  trace.InsertMsg(L"last words");
-  trace.TraceStop(0);  // without the closing line
-  EXPECT_EQ(trace.TraceActive(), 0);
-  trace.InsertMsg(L"nowhere");
-  EXPECT_EQ(tracetest::Shape(dir).back(), "    last words");
-  EXPECT_EQ(dir.Entries(L"*").size(), 1u);
+TEST(TraceFile, StartAndStop) {
+  const Lines shape = tracetest::Traced([](JOVDebug& trace, const ScratchDir& dir) {
+    std::wstring missing = dir.Join(L"no\\such\\folder");
+    JOVDebug idle;
+    idle.TraceStop(1);  // nothing to stop
+    idle.TraceStart(&missing[0], 0);  // an uncreatable file leaves the object idle
+    EXPECT_EQ(idle.TraceAnyActive(), 0);
+    tracetest::StartIn(trace, dir, L"second");  // ignored while the file is open
+    trace.TraceStart();
+    EXPECT_EQ(trace.TraceActive() + trace.TraceWrapActive(), 1);
+    EXPECT_EQ(std::wstring(trace.GetTracePath().c_str()), dir.Join(L"trace"));
+    trace.RoutinePush(L"Parser", L"Open");
+    JOVDebug copy(trace);  // a copy starts idle
+    EXPECT_EQ(copy.TraceAnyActive() + copy.ShowCallStack().length(), 0u);
+    trace.InsertMsg(L"last words");
+    trace.TraceStop(0);  // without the closing line
+    trace.InsertMsg(L"nowhere");
+    EXPECT_EQ(dir.Entries(L"*").size(), 1u);
+  });
+  EXPECT_EQ(shape, (Lines{"D", "H", "Push Parser.Open", "    last words"}));
 }

@@ -18,15 +18,15 @@
 namespace tracetest {
 
 using jovtest::ScratchDir;
+using Lines = std::vector<std::string>;
 
-// The trace files in the order they were made: by time stamp, then by counter.
+// The trace files in the order they were made: by time stamp and name, then by counter.
 inline std::vector<std::wstring> TraceFiles(const ScratchDir& dir) {
   std::vector<std::wstring> files = dir.Entries(L"*.JOV_Log");
-  static const std::wregex counted(LR"((.* )(\d+)\.JOV_Log$)");
   auto key = [](const std::wstring& file) {
+    static const std::wregex counted(LR"((.*) (\d+)\.JOV_Log$)");
     std::wsmatch m;
-    if (std::regex_match(file, m, counted) && m[1].length() > 16) return std::make_pair(m[1].str(), std::stol(m[2]));
-    return std::make_pair(file.substr(0, file.size() - 8) + L" ", 0L);
+    return std::regex_match(file, m, counted) ? std::make_pair(m[1].str(), std::stol(m[2])) : std::make_pair(file.substr(0, file.size() - 8), 0L);
   };
   std::sort(files.begin(), files.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
   return files;
@@ -34,37 +34,25 @@ inline std::vector<std::wstring> TraceFiles(const ScratchDir& dir) {
 
 // The lines of all trace files in the folder, each time-stamped one without its clock
 // ("HH:MM:SS.mmm "), so that it starts with the interval.
-inline std::vector<std::string> Lines(const ScratchDir& dir) {
+inline Lines AllLines(const ScratchDir& dir) {
   static const std::regex clock(R"(^\d\d:\d\d:\d\d\.\d\d\d )");
-  std::vector<std::string> lines;
+  Lines lines;
   for (const std::wstring& file : TraceFiles(dir))
-    for (const std::string& line : jovtest::ReadLines(file))
-      lines.push_back(std::regex_search(line, clock) ? line.substr(13) : line);
+    for (const std::string& line : jovtest::ReadLines(file)) lines.push_back(std::regex_search(line, clock) ? line.substr(13) : line);
   return lines;
 }
 
 // The same lines in short: each file's date and header line as "D" and "H", the texts of
-// the other time-stamped lines (without interval), the bare lines as they are.
-inline std::vector<std::string> Shape(const ScratchDir& dir) {
+// the other time-stamped lines (without their interval), the bare lines as they are.
+inline Lines Shape(const ScratchDir& dir) {
   static const std::regex stamped(R"(^ *-?\d+\.\d\d\d (.*)$)");
-  std::vector<std::string> shape;
+  Lines shape;
   std::smatch m;
-  for (const std::string& line : Lines(dir)) {
-    const bool text = std::regex_match(line, m, stamped);
-    shape.push_back(line.rfind("Date=", 0) == 0                   ? "D"
-                    : text && m[1].str().rfind("Trace Started.", 0) == 0 ? "H"
-                    : text                                          ? m[1].str()
-                                                                    : line);
+  for (const std::string& line : AllLines(dir)) {
+    const std::string text = std::regex_match(line, m, stamped) ? m[1].str() : line;
+    shape.push_back(line.rfind("Date=", 0) == 0 ? "D" : text.rfind("Trace Started. UserId=", 0) == 0 ? "H" : text);
   }
   return shape;
-}
-
-inline std::string DateLine() {
-  SYSTEMTIME now;
-  ::GetLocalTime(&now);
-  char date[16];
-  std::snprintf(date, sizeof date, "%02u/%02u/%02u", now.wMonth, now.wDay, now.wYear % 100);
-  return "Date=" + std::string(date) + std::string(80, '=');
 }
 
 // Starts a file trace (or, with a wrap size, a wrap trace) named `name` in the folder.
@@ -73,13 +61,25 @@ inline void StartIn(JOVDebug& trace, const ScratchDir& dir, const wchar_t* name,
   trace.TraceStart(&path[0], wrap);
 }
 
+// Runs `body` (given the trace object and the folder) on a trace started as StartIn does in
+// a fresh folder, ends it with the object, and returns the folder's trace files in short.
+template <typename Body>
+Lines Traced(Body body, const wchar_t* name = L"trace", unsigned long wrap = 0) {
+  ScratchDir dir;
+  {
+    JOVDebug trace;
+    StartIn(trace, dir, name, wrap);
+    body(trace, dir);
+  }
+  return Shape(dir);
+}
+
 // The DLL's performance counter, moved only by the test (in microseconds).
 inline long long fakeMicroseconds = 0;
 inline BOOL WINAPI FakeCounter(LARGE_INTEGER* count) {
   LARGE_INTEGER frequency;
   ::QueryPerformanceFrequency(&frequency);
-  count->QuadPart = fakeMicroseconds * (frequency.QuadPart / 1000000);
-  return TRUE;
+  return count->QuadPart = fakeMicroseconds * (frequency.QuadPart / 1000000), TRUE;
 }
 struct FakeClock {
   jovtest::ScopedImportPatch patch{"QueryPerformanceCounter", reinterpret_cast<const void*>(&FakeCounter)};

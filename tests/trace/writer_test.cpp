@@ -1,21 +1,23 @@
-// writer_test.cpp - where lines go: the chain of files at the size limit, the wrap ring
-// with its dumps, writes that the system refuses or never finishes, and a line that cannot
-// be built.
+// writer_test.cpp - where lines go: the chain of files at the size limit, the wrap ring with
+// its dumps, writes that the system refuses or never finishes, a line that cannot be built,
+// and four threads writing through one trace object.
 #include <gtest/gtest.h>
 
 #include <JOVUtil.h>
 
 #include <algorithm>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "support/lane.h"
 #include "trace/trace_files.h"
 
 namespace {
 
-using tracetest::ScratchDir;
-using tracetest::Shape;
-using Lines = std::vector<std::string>;
+using tracetest::Lines;
+using tracetest::Traced;
 
 const std::string kTerminated = "**** Trace terminated because it is too large. ****";
 const std::string kReopened = "--Trace closed and re-opened due to trace size.";
@@ -28,61 +30,54 @@ const std::string kBanner = "---- Wrap trace of saved events.", kEnd = "---- End
 // below the opening lines still lets each file take one line.
 TEST(TraceWriter, FileIsReplacedOnceItHoldsMoreThanTheLimit) {
   for (bool tiny : {false, true}) {
-    ScratchDir dir;
-    {
-      JOVDebug trace;
-      tracetest::StartIn(trace, dir, L"limited");
+    const Lines shape = Traced([tiny](JOVDebug& trace, const tracetest::ScratchDir& dir) {
       trace.MaxLogSize(tiny ? 10 : static_cast<unsigned long>(jovtest::ReadBytes(tracetest::TraceFiles(dir)[0]).size() + 28));
       for (const wchar_t* text : {L"txt1", L"txt2", L"txt3"}) trace.InsertMsg(text);
-    }
-    EXPECT_EQ(Shape(dir), (tiny ? Lines{"D", "H", "txt1", kTerminated, kReopened, "D", "H", "txt3", kTerminated, kReopened, "D", "H"}
-                                : Lines{"D", "H", "txt1", "txt2", kTerminated, kReopened, "D", "H", "Trace Closed."}));
+    });
+    EXPECT_EQ(shape, (tiny ? Lines{"D", "H", "txt1", kTerminated, kReopened, "D", "H", "txt3", kTerminated, kReopened, "D", "H"}
+                           : Lines{"D", "H", "txt1", "txt2", kTerminated, kReopened, "D", "H", "Trace Closed."}));
   }
 }
 
 // A ring of 1020 usable bytes: a record is 6 bytes and 2 per character, so lines of 28
 // characters take 62 bytes and five of 99 characters fill it exactly.
 TEST(TraceWriter, WrapRingKeepsTheNewestWholeLinesAndDumpsThem) {
-  ScratchDir dir;
-  JOVDebug trace;
-  tracetest::StartIn(trace, dir, L"ring", 100);  // the smallest ring is 1024 bytes
-  EXPECT_EQ(trace.TraceWrapActive() - trace.TraceActive(), 1);
-  auto write = [&trace](const char* head, int first, int last, size_t width) {
-    for (int i = first; i <= last; ++i) {
-      const std::string number = head + std::to_string(1000 + i).substr(1);
-      const std::wstring text(number.begin(), number.end());
-      trace.InsertMsg((text + std::wstring(width - text.size(), L'x')).c_str());
-    }
-  };
   Lines expected = {"D", "H", kBanner};
-  write("L", 1, 40, 4);
-  trace.TraceDumpWrap(nullptr);
   for (int i = 25; i <= 40; ++i) expected.push_back("L0" + std::to_string(i));
-  tracetest::StartIn(trace, dir, L"bigger", 8192);  // ignored while the ring exists
-  write("E", 1, 5, 75);
-  trace.InsertMsg(L"next");
-  wchar_t reason[] = L"exact fit";
-  trace.TraceDumpWrap(reason);
   expected.insert(expected.end(), {kEnd, "D", "H", kBanner, "exact fit"});
   for (int i = 2; i <= 5; ++i) expected.push_back("E00" + std::to_string(i) + std::string(71, 'x'));
-  trace.InsertMsg(std::wstring(2000, L'w').c_str());  // cut to the ring, CR LF kept
-  trace.TraceDumpWrap(nullptr);
-  expected.insert(expected.end(), {"next", kEnd, "D", "H", kBanner, std::string((1020 - 6) / 2 - 22 - 2, 'w'), kEnd});
-  write("R", 1, 2, 4);
-  tracetest::StartIn(trace, dir, L"taken");  // a file trace takes the ring after its header
-  EXPECT_EQ(trace.TraceWrapActive() - trace.TraceActive(), -1);
-  trace.TraceStop(1);
-  expected.insert(expected.end(), {"D", "H", "R001", "R002", "Trace Closed."});
-  EXPECT_EQ(Shape(dir), expected);
-  std::wstring missing = dir.Join(L"no\\such\\folder");
-  trace.TraceStart(&missing[0], 2048);
-  trace.TraceDumpWrap(nullptr);  // no file can be made: the ring goes, the wrap trace ends
-  EXPECT_EQ(trace.TraceAnyActive(), 0);
-  tracetest::StartIn(trace, dir, L"stopped", 2048);
-  write("S", 1, 2, 4);
-  trace.TraceWrapStop();  // the lines are dropped
-  trace.TraceDumpWrap(nullptr);
-  EXPECT_EQ(Shape(dir), expected);
+  expected.insert(expected.end(), {"next", kEnd, "D", "H", kBanner, std::string((1020 - 6) / 2 - 22 - 2, 'w'), kEnd, "D", "H", "R001", "R002"});
+  const Lines shape = Traced([](JOVDebug& trace, const tracetest::ScratchDir& dir) {
+    EXPECT_EQ(trace.TraceWrapActive() - trace.TraceActive(), 1);
+    auto write = [&trace](char head, int first, int last, size_t width) {
+      for (int i = first; i <= last; ++i) {
+        const std::string text = head + std::to_string(1000 + i).substr(1) + std::string(width - 4, 'x');
+        trace.InsertMsg(std::wstring(text.begin(), text.end()).c_str());
+      }
+    };
+    write('L', 1, 40, 4);
+    trace.TraceDumpWrap(nullptr);
+    tracetest::StartIn(trace, dir, L"bigger", 8192);  // ignored while the ring exists
+    write('E', 1, 5, 75);
+    trace.InsertMsg(L"next");
+    wchar_t reason[] = L"exact fit";
+    trace.TraceDumpWrap(reason);
+    trace.InsertMsg(std::wstring(2000, L'w').c_str());  // cut to the ring, CR LF kept
+    trace.TraceDumpWrap(nullptr);
+    write('R', 1, 2, 4);
+    tracetest::StartIn(trace, dir, L"taken");  // a file trace takes the ring after its header
+    EXPECT_EQ(trace.TraceWrapActive() - trace.TraceActive(), -1);
+    trace.TraceStop(0);
+    std::wstring missing = dir.Join(L"no\\such\\folder");
+    trace.TraceStart(&missing[0], 2048);
+    trace.TraceDumpWrap(nullptr);  // no file can be made: the ring goes, the wrap trace ends
+    EXPECT_EQ(trace.TraceAnyActive(), 0);
+    tracetest::StartIn(trace, dir, L"stopped", 2048);
+    write('S', 1, 2, 4);
+    trace.TraceWrapStop();  // the lines are dropped
+    trace.TraceDumpWrap(nullptr);
+  }, L"ring", 100);  // the smallest ring is 1024 bytes
+  EXPECT_EQ(shape, expected);
 }
 
 namespace {
@@ -93,22 +88,21 @@ enum class Next { kWrite, kRefuse, kStall } nextWrite = Next::kWrite;
 bool cancelTakesEffect = false;
 struct {
   HANDLE file;
+  std::string bytes;  // a copy of what the write was given
   const char* buffer;
-  std::string bytes;
   OVERLAPPED* overlap;
 } stuck;  // the write left pending, as a dead device would
 std::vector<unsigned long long> offsets;
 
-unsigned long long OffsetOf(const OVERLAPPED* o) { return (static_cast<unsigned long long>(o->OffsetHigh) << 32) | o->Offset; }
-
 BOOL WINAPI FakeWriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written, LPOVERLAPPED overlap) {
-  if (overlap) offsets.push_back(OffsetOf(overlap));
+  if (!overlap) return realWriteFile(file, buffer, length, written, overlap);
+  offsets.push_back((static_cast<unsigned long long>(overlap->OffsetHigh) << 32) | overlap->Offset);
   const Next what = std::exchange(nextWrite, Next::kWrite);
   if (what == Next::kWrite) return realWriteFile(file, buffer, length, written, overlap);
   overlap->Internal = STATUS_PENDING;  // as the system leaves a write it refused at once
   ::ResetEvent(overlap->hEvent);
   if (what == Next::kRefuse) return ::SetLastError(ERROR_DISK_FULL), FALSE;
-  stuck = {file, static_cast<const char*>(buffer), std::string(static_cast<const char*>(buffer), length), overlap};
+  stuck = {file, std::string(static_cast<const char*>(buffer), length), static_cast<const char*>(buffer), overlap};
   return ::SetLastError(ERROR_IO_PENDING), FALSE;
 }
 DWORD WINAPI ImpatientWait(HANDLE handle, DWORD ms) {  // the stuck write's event never comes
@@ -123,45 +117,37 @@ BOOL WINAPI FakeCancelIoEx(HANDLE, LPOVERLAPPED overlap) {
 }  // namespace
 
 // A write refused at once leaves no gap: the next line takes its place. A write still
-// pending after the wait is cancelled; cancelled, its place goes to the next line too, but
-// if it will not end it is abandoned: its buffer stays untouched for the system to read
+// pending after the wait is cancelled; cancelled, its place goes to the next line as well,
+// but if it will not end it is abandoned: its buffer stays untouched for the system to read
 // and the next write goes behind its bytes.
 TEST(TraceWriter, RefusedAndStuckWritesLeaveNoGapAndNoBufferReused) {
   for (bool cancelled : {false, true}) {
-    ScratchDir dir;
-    JOVDebug trace;
-    tracetest::StartIn(trace, dir, L"stuck");
-    {
-      jovtest::ScopedImportPatch write("WriteFile", reinterpret_cast<const void*>(&FakeWriteFile));
-      jovtest::ScopedImportPatch wait("WaitForSingleObject", reinterpret_cast<const void*>(&ImpatientWait));
-      jovtest::ScopedImportPatch cancel("CancelIoEx", reinterpret_cast<const void*>(&FakeCancelIoEx));
-      realWriteFile = write.original<decltype(realWriteFile)>();
-      realWait = wait.original<decltype(realWait)>();
+    const Lines shape = Traced([cancelled](JOVDebug& trace, const tracetest::ScratchDir& dir) {
+      jovtest::ScopedImportPatch write("WriteFile", reinterpret_cast<const void*>(&FakeWriteFile)),
+          wait("WaitForSingleObject", reinterpret_cast<const void*>(&ImpatientWait)), cancel("CancelIoEx", reinterpret_cast<const void*>(&FakeCancelIoEx));
+      realWriteFile = write.original<decltype(realWriteFile)>(), realWait = wait.original<decltype(realWait)>();
       stuck = {}, cancelTakesEffect = cancelled, offsets.clear();
       nextWrite = Next::kRefuse;
       trace.InsertMsg(L"refused");
       nextWrite = Next::kStall;
-      trace.InsertMsg(L"stuck");
+      for (const wchar_t* text : {L"stuck", L"after", L"more", L"more"}) trace.InsertMsg(text);
       ASSERT_NE(stuck.overlap, nullptr);
-      for (const wchar_t* text : {L"after", L"more", L"more"}) trace.InsertMsg(text);
       EXPECT_EQ(offsets[1], offsets[0]);
       EXPECT_EQ(offsets[2], offsets[1] + (cancelled ? 0 : stuck.bytes.size()));
-      if (!cancelled) {  // the late device writes at last
+      if (!cancelled) {  // the abandoned buffer is intact; the late device writes it at last
         EXPECT_EQ(std::string(stuck.buffer, stuck.bytes.size()), stuck.bytes);
         OVERLAPPED own = {};
-        own.Offset = static_cast<DWORD>(offsets[1]);
-        own.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        own.Offset = static_cast<DWORD>(offsets[1]), own.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         DWORD done = 0;
         realWriteFile(stuck.file, stuck.buffer, static_cast<DWORD>(stuck.bytes.size()), nullptr, &own);
         ::GetOverlappedResult(stuck.file, &own, &done, TRUE);
-        ::CloseHandle(own.hEvent);
-        stuck.overlap->InternalHigh = done, stuck.overlap->Internal = 0, ::SetEvent(stuck.overlap->hEvent);
+        ::CloseHandle(own.hEvent), stuck.overlap->InternalHigh = done, stuck.overlap->Internal = 0, ::SetEvent(stuck.overlap->hEvent);
       }
       trace.TraceStop(1);
-    }
-    EXPECT_EQ(jovtest::ReadBytes(tracetest::TraceFiles(dir).at(0)).find('\0'), std::string::npos);
-    EXPECT_EQ(Shape(dir), (cancelled ? Lines{"D", "H", "after", "more", "more", "Trace Closed."}
-                                     : Lines{"D", "H", "stuck", "after", "more", "more", "Trace Closed."}));
+      EXPECT_EQ(jovtest::ReadBytes(tracetest::TraceFiles(dir).at(0)).find('\0'), std::string::npos);
+    }, L"stuck");
+    EXPECT_EQ(shape, (cancelled ? Lines{"D", "H", "after", "more", "more", "Trace Closed."}
+                                : Lines{"D", "H", "stuck", "after", "more", "more", "Trace Closed."}));
   }
 }
 
@@ -170,28 +156,67 @@ namespace {
 void* (*realMalloc)(size_t) = nullptr;
 void* SmallMalloc(size_t size) { return size > 2048 ? nullptr : realMalloc(size); }
 std::wstring reported;
-BOOL WINAPI CaptureReport(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR* strings, LPVOID) {
-  return reported = strings[0], TRUE;
-}
+BOOL WINAPI CaptureReport(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR* strings, LPVOID) { return reported = strings[0], TRUE; }
 
 }  // namespace
 
 // The line with its continuations needs more than the allocator gives; the report less.
 TEST(TraceWriter, LineThatCannotBeBuiltIsReportedWithItsStage) {
-  ScratchDir dir;
-  JOVDebug trace;
-  tracetest::StartIn(trace, dir, L"failing");
   std::wstring text = L"x";
   for (int i = 0; i < 60; ++i) text += L"\ny";
-  {
-    jovtest::ScopedImportPatch report("ReportEventW", reinterpret_cast<const void*>(&CaptureReport));
-    jovtest::ScopedImportPatch patch("malloc", reinterpret_cast<const void*>(&SmallMalloc));
-    realMalloc = patch.original<decltype(realMalloc)>();
-    trace.InsertMsg(text.c_str());
-  }
+  const Lines shape = Traced([&text](JOVDebug& trace, auto&) {
+    {
+      jovtest::ScopedImportPatch report("ReportEventW", reinterpret_cast<const void*>(&CaptureReport)),
+          patch("malloc", reinterpret_cast<const void*>(&SmallMalloc));
+      realMalloc = patch.original<decltype(realMalloc)>();
+      trace.InsertMsg(text.c_str());
+    }
+    trace.InsertMsg(L"after");  // the lock was released and the writer goes on
+  });
   reported.erase(std::remove(reported.begin(), reported.end(), L'\r'), reported.end());  // the formatter's line ends
   EXPECT_EQ(reported, L"JOVDebug.InsertMsg PgmChkLoc=500, Original Text=\"" + text + L"\"");
-  trace.InsertMsg(L"after");  // the lock was released and the writer goes on
-  trace.TraceStop(0);
-  EXPECT_EQ(Shape(dir), (Lines{"D", "H", "after"}));
+  EXPECT_EQ(shape, (Lines{"D", "H", "after", "Trace Closed."}));
+}
+
+// Every line once, whole, in its thread's order, each change of writer marked, also across
+// the chain of files that the size limit makes, where only the texts that the notices
+// replace are lost.
+TEST(TraceThreads, EveryLineOnceWholeInOrderWithEachChangeOfWriterMarked) {
+  JOV_SKIP_ON_EMULATED_LANE("threads");
+  constexpr int kThreads = 4, kLines = 10000;
+  const std::string filler = " filler text that makes a line of some sixty characters";
+  for (unsigned long limit : {0ul, 300000ul}) {
+    tracetest::ScratchDir dir;
+    DWORD ids[kThreads] = {};
+    {
+      JOVDebug trace;
+      tracetest::StartIn(trace, dir, L"threads");
+      if (limit) trace.MaxLogSize(limit);
+      std::vector<std::thread> threads;
+      for (int k = 0; k < kThreads; ++k)
+        threads.emplace_back([&, k] {
+          ids[k] = ::GetCurrentThreadId();
+          for (int i = 0; i < kLines; ++i) trace.InsertMsg((L"T" + std::to_wstring(k) + L" " + std::to_wstring(100000 + i) + std::wstring(filler.begin(), filler.end())).c_str());
+        });
+      for (auto& thread : threads) thread.join();
+    }
+    int next[kThreads] = {}, texts = 0, notices = 0, wrong = 0, missing = 0;
+    DWORD writer = ::GetCurrentThreadId();
+    for (const std::string& text : tracetest::Shape(dir)) {
+      if (text.rfind("---- ThreadId=", 0) == 0) writer = std::stoul(text.substr(14));
+      notices += text.rfind("**** Trace terminated", 0) == 0;
+      if (text[0] != 'T' || text.size() < 3 || text[2] != ' ') continue;
+      const int k = text[1] - '0', i = std::stoi(text.substr(3, 6)) - 100000;
+      ++texts;
+      wrong += k < 0 || k >= kThreads || text.substr(9) != filler || ids[k] != writer || i < next[k];
+      missing += i - next[k];
+      next[k] = i + 1;
+    }
+    for (int k = 0; k < kThreads; ++k) missing += kLines - next[k];
+    EXPECT_EQ(wrong, 0) << "damaged, unmarked or out of order";
+    EXPECT_EQ(missing, notices);
+    EXPECT_EQ(texts + notices, kThreads * kLines);
+    EXPECT_EQ(tracetest::TraceFiles(dir).size(), limit ? notices + 1 : 1u);
+    if (limit) EXPECT_GE(notices, 4);
+  }
 }
