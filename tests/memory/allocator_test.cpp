@@ -208,6 +208,7 @@ FRESH_TEST(Memory, VirtualBlockEndsWhereItsNoAccessPageBegins) {
 }
 
 TEST(DISABLED_ExitMemory, VirtualBlockOverrunFaults) {
+  jovtest::EndWithExceptionCodeOnCrash();
   JOV_MemoryDefine(JOVMemAllocVirtual, 0, 0);
   static_cast<volatile char*>(JOV_MemoryGet(100, 0, nullptr, 0))[100] = 1;  // one byte past the end
 }

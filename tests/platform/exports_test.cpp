@@ -48,9 +48,11 @@ TEST(DllExports, EveryDeclaredFunctionMemberAndGlobalIsExported) {
   std::set<std::string> exported;
   auto* base = reinterpret_cast<const BYTE*>(jovtest::LibraryModule());
   auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  auto* directory = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+  const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  auto* directory = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
+  auto* nameRvas = reinterpret_cast<const DWORD*>(base + directory->AddressOfNames);
   for (DWORD i = 0; i < directory->NumberOfNames; ++i) {
-    const char* mangled = reinterpret_cast<const char*>(base + reinterpret_cast<const DWORD*>(base + directory->AddressOfNames)[i]);
+    const char* mangled = reinterpret_cast<const char*>(base + nameRvas[i]);
     int status = 0;
     char* plain = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
     const std::string name = status == 0 && plain ? plain : mangled;

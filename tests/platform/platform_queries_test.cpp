@@ -1,6 +1,6 @@
 // platform_queries_test.cpp - the handle test, the fixed answers, the Windows release tests,
 // the microsecond timer and the CRC-32. Other releases, a failing query and other counters
-// come from replacing the DLL's import in fresh processes, before the first call fills a cache.
+// come from replacing the DLL's import in fresh processes, before a first call fills a cache.
 #include <gtest/gtest.h>
 
 #include <JOVUtil.h>
@@ -17,7 +17,8 @@ namespace {
 using jovtest::ScopedImportPatch;
 
 // Bit i of an answer word is the answer of kVersionTests[i].
-int (*const kVersionTests[])() = {JOV_IsWinNT, JOV_IsWin2K, JOV_IsWinXP, JOV_IsWin2003, JOV_IsWinVista, JOV_IsWin2008, JOV_IsWin7Or2008R2};
+int (*const kVersionTests[])() = {JOV_IsWinNT,    JOV_IsWin2K,   JOV_IsWinXP,       JOV_IsWin2003,
+                                  JOV_IsWinVista, JOV_IsWin2008, JOV_IsWin7Or2008R2};
 int AnswerBits() {
   int bits = 0;
   for (int i = 0; i < 7; ++i) bits |= kVersionTests[i]() << i;
@@ -30,10 +31,12 @@ struct Release {
   int bits;                             // NT, 2K, XP, 2003, Vista, 2008, 7/2008R2 from bit 0
 };
 const Release kReleases[] = {
-    {"5_0", 2, 5, 0, 2195, 0b0000011},      {"5_1", 2, 5, 1, 2600, 0b0000111},      {"5_2", 2, 5, 2, 3790, 0b0001111},
-    {"6_0_6000", 2, 6, 0, 6000, 0b0011111}, {"6_0_6001", 2, 6, 0, 6001, 0b0111111}, {"6_1_7599", 2, 6, 1, 7599, 0b0011111},
-    {"6_1_7600", 2, 6, 1, 7600, 0b1011111}, {"6_2_9200", 2, 6, 2, 9200, 0b0011111}, {"NT_4_0", 2, 4, 0, 1381, 0b0000001},
-    {"nonNT_4_10", 1, 4, 10, 2222, 0},      {"failing", 0, 10, 0, 0, 0},
+    {"5_0", 2, 5, 0, 2195, 0b11},           {"5_1", 2, 5, 1, 2600, 0b111},
+    {"5_2", 2, 5, 2, 3790, 0b1111},         {"6_0_6000", 2, 6, 0, 6000, 0b11111},
+    {"6_0_6001", 2, 6, 0, 6001, 0b111111},  {"6_1_7599", 2, 6, 1, 7599, 0b11111},
+    {"6_1_7600", 2, 6, 1, 7600, 0b1011111}, {"6_2_9200", 2, 6, 2, 9200, 0b11111},
+    {"NT_4_0", 2, 4, 0, 1381, 0b1},         {"nonNT_4_10", 1, 4, 10, 2222, 0},
+    {"failing", 0, 10, 0, 0, 0},
 };
 const Release* release = nullptr;
 int versionCalls = 0;
@@ -45,12 +48,13 @@ BOOL WINAPI FakeGetVersionExW(OSVERSIONINFOW* info) {
 }
 class DISABLED_FreshRelease : public testing::TestWithParam<Release> {};
 
-std::vector<long long> counts;  // scripted answers of the counter or the tick count; the last repeats
+std::vector<long long> counts;  // the replaced counter's or tick count's answers; the last repeats
 size_t calls = 0;
 long long frequency = 0;
 BOOL WINAPI FakeFrequency(LARGE_INTEGER* f) { return f->QuadPart = frequency, frequency != 0; }
-BOOL WINAPI FakeCounter(LARGE_INTEGER* c) { return c->QuadPart = counts[std::min(calls++, counts.size() - 1)], TRUE; }
-DWORD WINAPI FakeTickCount() { return static_cast<DWORD>(counts[std::min(calls++, counts.size() - 1)]); }
+long long Next() { return counts[std::min(calls++, counts.size() - 1)]; }
+BOOL WINAPI FakeCounter(LARGE_INTEGER* c) { return c->QuadPart = Next(), TRUE; }
+DWORD WINAPI FakeTickCount() { return static_cast<DWORD>(Next()); }
 struct ReplacedClock {
   ScopedImportPatch frequency{"QueryPerformanceFrequency", reinterpret_cast<void*>(&FakeFrequency)};
   ScopedImportPatch counter{"QueryPerformanceCounter", reinterpret_cast<void*>(&FakeCounter)};
@@ -60,21 +64,24 @@ struct ReplacedClock {
 // One bit at a time, straight from the polynomial: shares nothing with a table or folding.
 std::uint32_t ReferenceCrc(std::uint32_t crc, const unsigned char* p, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i)
-    for (int bit = 0, byte = p[i]; bit < 8; ++bit, byte >>= 1) crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ byte) & 1u)));
+    for (int bit = 0, byte = p[i]; bit < 8; ++bit, byte >>= 1)
+      crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ byte) & 1u)));
   return crc;
 }
-std::uint32_t Crc(std::uint32_t crc, const unsigned char* p, std::size_t n) { return JOV_CRCCompute(crc, p, static_cast<unsigned long>(n)); }
+std::uint32_t Crc(std::uint32_t crc, const unsigned char* p, std::size_t n) {
+  return JOV_CRCCompute(crc, p, static_cast<unsigned long>(n));
+}
 
 }  // namespace
 
 TEST(PlatformQueries, HandleTestFixedAnswersAndTheTimer) {
   EXPECT_EQ(JOV_ValidHandle(nullptr) + JOV_ValidHandle(INVALID_HANDLE_VALUE), 0);
-  for (UINT_PTR value : {UINT_PTR{1}, UINT_PTR{4}, ~UINT_PTR{1}}) EXPECT_EQ(JOV_ValidHandle(reinterpret_cast<void*>(value)), 1);
+  for (UINT_PTR value : {UINT_PTR{1}, UINT_PTR{4}, ~UINT_PTR{1}}) EXPECT_EQ(JOV_ValidHandle((void*)value), 1);
   EXPECT_EQ(JOV_IsBigEndian() + fnJOVUtil2(), 42);
   EXPECT_EQ(AnswerBits(), 0b1011111);  // Wine answers 6.1 build 7601
   LARGE_INTEGER count, f;
   ::QueryPerformanceFrequency(&f), ::QueryPerformanceCounter(&count);
-  EXPECT_LE(static_cast<unsigned long long>(static_cast<double>(count.QuadPart) * 1e6 / f.QuadPart), JOV_TimerValue());
+  EXPECT_LE(static_cast<unsigned long long>(count.QuadPart * 1e6 / f.QuadPart), JOV_TimerValue());
 }
 
 // Each test asks once, with the basic record, and answers from its own cache thereafter.
@@ -85,14 +92,15 @@ TEST_P(DISABLED_FreshRelease, AnswersByTheReleaseRules) {
   EXPECT_EQ(AnswerBits(), GetParam().bits);
   EXPECT_EQ(versionCalls, 7);
 }
-INSTANTIATE_TEST_SUITE_P(Releases, DISABLED_FreshRelease, testing::ValuesIn(kReleases), [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Releases, DISABLED_FreshRelease, testing::ValuesIn(kReleases),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // 3 GHz: truncated, the product taken before the quotient (3000003000 would round down to
 // 1000000 the other way), a product past 2^64.
 FRESH_TEST(Platform, CounterIsScaledProductFirstAndTruncated) {
   frequency = 3000000000LL, counts = {3000000000LL - 1, 3000003000LL, 10, 30000000000000LL};
   ReplacedClock clock;
-  for (unsigned long long expected : {999999ull, 1000001ull, 0ull, 10000000000ull}) EXPECT_EQ(JOV_TimerValue(), expected);
+  for (auto expected : {999999ull, 1000001ull, 0ull, 10000000000ull}) EXPECT_EQ(JOV_TimerValue(), expected);
 }
 
 // Without a counter: the tick count in milliseconds, with its wraps at 2^32 counted.
@@ -100,7 +108,7 @@ FRESH_TEST(Platform, TickFallbackGrowsAcrossTheTickWrap) {
   counts = {1000, 2000, 2000, 0xFFFFFF00u, 5, 100};
   ReplacedClock clock;
   const unsigned long long wrap = (1ull << 32) * 1000;
-  for (unsigned long long expected : {1000000ull, 2000000ull, 2000000ull, 0xFFFFFF00ull * 1000, wrap + 5000, wrap + 100000})
+  for (auto expected : {1000000ull, 2000000ull, 2000000ull, 0xFFFFFF00ull * 1000, wrap + 5000, wrap + 100000})
     EXPECT_EQ(JOV_TimerValue(), expected);
 }
 
@@ -110,14 +118,14 @@ TEST(PlatformQueries, CrcMatchesTheBitwiseReference) {
   EXPECT_EQ(JOV_CRCCompute(0xFFFFFFFFul, "123456789", 9) ^ 0xFFFFFFFFul, 0xCBF43926ul);
   EXPECT_EQ(JOV_CRCCompute(0xDEADBEEFul, nullptr, 100), 0xDEADBEEFul);  // null: as empty
   std::mt19937 random(1);
-  std::vector<unsigned char> data((1u << 20) + 64), same(5000, 0xFF);
+  std::vector<unsigned char> data((1u << 20) + 64);
   for (auto& b : data) b = static_cast<unsigned char>(random());
-  const std::uint32_t starts[] = {0xFFFFFFFFu, 0u, 0x9E3779B9u};
   for (std::size_t offset : {0, 1, 3, 8, 15})
-    for (std::size_t length = 0; length <= 1100; ++length)
-      ASSERT_EQ(Crc(starts[length % 3], &data[offset], length), ReferenceCrc(starts[length % 3], &data[offset], length)) << length << " at " << offset;
-  for (std::size_t length : {4096u + 63u, 65536u + 13u, (1u << 20) + 47u}) EXPECT_EQ(Crc(~0u, &data[5], length), ReferenceCrc(~0u, &data[5], length)) << length;
-  EXPECT_EQ(Crc(0, same.data(), same.size()), ReferenceCrc(0, same.data(), same.size()));
+    for (std::uint32_t length = 0, start = 0; length <= 1100; ++length, start += 0x9E3779B9u)
+      ASSERT_EQ(Crc(start, &data[offset], length), ReferenceCrc(start, &data[offset], length)) << length << " at " << offset;
+  for (std::size_t length : {4096u + 63u, 65536u + 13u, (1u << 20) + 47u})
+    EXPECT_EQ(Crc(~0u, &data[5], length), ReferenceCrc(~0u, &data[5], length)) << length;
   const std::uint32_t whole = Crc(~0u, data.data(), 900);  // the running value carries across splits
-  for (std::size_t split = 0; split <= 900; split += 7) ASSERT_EQ(Crc(Crc(~0u, data.data(), split), &data[split], 900 - split), whole) << split;
+  for (std::size_t split = 0; split <= 900; split += 7)
+    ASSERT_EQ(Crc(Crc(~0u, data.data(), split), &data[split], 900 - split), whole) << split;
 }

@@ -27,6 +27,11 @@ constexpr unsigned long kChildTimedOut = 0xFFFFFFFE;
 // ended and reported with exit code kChildTimedOut.
 ChildResult RunAlone(const std::string& name, unsigned long limitMs = 60000);
 
+// Makes a crash end this process with its exception code instead of waiting for a debugger,
+// for a test whose parent reads the code. Not for a whole test run: a stack overflow would
+// then end it with code 0, as if it had passed.
+void EndWithExceptionCodeOnCrash();
+
 }  // namespace jovtest
 
 #define FRESH_TEST(subsystem, name) TEST(DISABLED_Fresh##subsystem, name)

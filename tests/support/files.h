@@ -12,7 +12,10 @@ namespace jovtest {
 // A fresh folder under the temporary path, removed with what it holds (one level deep).
 class ScratchDir {
  public:
-  ScratchDir() : path_(Temp() + L"jovtest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++serial_)) {
+  ScratchDir() {
+    wchar_t temp[MAX_PATH];
+    path_ = std::wstring(temp, ::GetTempPathW(MAX_PATH, temp)) + L"jovtest-" +
+            std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++serial_);
     ::CreateDirectoryW(path_.c_str(), nullptr);
   }
   ~ScratchDir() {
@@ -38,19 +41,17 @@ class ScratchDir {
   }
 
  private:
-  static std::wstring Temp() {
-    wchar_t temp[MAX_PATH];
-    return std::wstring(temp, ::GetTempPathW(MAX_PATH, temp));
-  }
   static inline long serial_ = 0;
   std::wstring path_;
 };
 
 inline std::string ReadBytes(const std::wstring& path) {
   std::string content;
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
   char buffer[65536];
-  for (DWORD got = 0; ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0;) content.append(buffer, got);
+  for (DWORD got = 0; ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0;)
+    content.append(buffer, got);
   if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
   return content;
 }
@@ -67,6 +68,6 @@ inline std::vector<std::string> ReadLines(const std::wstring& path) {
 }
 
 // Text narrowed code value by code value (the tests' texts are ASCII and Latin-1).
-inline std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+inline std::string Narrow(const std::wstring& text) { return {text.begin(), text.end()}; }
 
 }  // namespace jovtest

@@ -13,12 +13,6 @@ namespace {
 
 void WINAPI IgnoreDebugString(const char*) {}
 
-// A filter must use the system's calling convention (stdcall on i686), which a lambda lacks.
-LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* info) {
-  ::TerminateProcess(::GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
-  return EXCEPTION_EXECUTE_HANDLER;
-}
-
 }  // namespace
 
 TEST(FreshProcess, EveryFreshTestPassesInAProcessOfItsOwn) {
@@ -37,10 +31,6 @@ TEST(FreshProcess, EveryFreshTestPassesInAProcessOfItsOwn) {
 }
 
 int main(int argc, char** argv) {
-  // A crash ends the process with its exception code, which ctest or the parent reads,
-  // instead of waiting for a debugger.
-  ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-  ::SetUnhandledExceptionFilter(&EndWithExceptionCode);
   // GoogleTest echoes every failure and skip through OutputDebugStringA, whose exception
   // (raised to reach a debugger) brings the emulated 32-bit Wine down; the lines are on
   // standard output anyway.

@@ -26,7 +26,8 @@ inline std::vector<std::wstring> TraceFiles(const ScratchDir& dir) {
   auto key = [](const std::wstring& file) {
     static const std::wregex counted(LR"((.*) (\d+)\.JOV_Log$)");
     std::wsmatch m;
-    return std::regex_match(file, m, counted) ? std::make_pair(m[1].str(), std::stol(m[2])) : std::make_pair(file.substr(0, file.size() - 8), 0L);
+    if (std::regex_match(file, m, counted)) return std::make_pair(m[1].str(), std::stol(m[2]));
+    return std::make_pair(file.substr(0, file.size() - 8), 0L);
   };
   std::sort(files.begin(), files.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
   return files;
@@ -38,7 +39,8 @@ inline Lines AllLines(const ScratchDir& dir) {
   static const std::regex clock(R"(^\d\d:\d\d:\d\d\.\d\d\d )");
   Lines lines;
   for (const std::wstring& file : TraceFiles(dir))
-    for (const std::string& line : jovtest::ReadLines(file)) lines.push_back(std::regex_search(line, clock) ? line.substr(13) : line);
+    for (const std::string& line : jovtest::ReadLines(file))
+      lines.push_back(std::regex_search(line, clock) ? line.substr(13) : line);
   return lines;
 }
 
@@ -50,7 +52,8 @@ inline Lines Shape(const ScratchDir& dir) {
   std::smatch m;
   for (const std::string& line : AllLines(dir)) {
     const std::string text = std::regex_match(line, m, stamped) ? m[1].str() : line;
-    shape.push_back(line.rfind("Date=", 0) == 0 ? "D" : text.rfind("Trace Started. UserId=", 0) == 0 ? "H" : text);
+    const bool header = text.rfind("Trace Started. UserId=", 0) == 0;
+    shape.push_back(line.rfind("Date=", 0) == 0 ? "D" : header ? "H" : text);
   }
   return shape;
 }

@@ -31,11 +31,13 @@ const std::string kBanner = "---- Wrap trace of saved events.", kEnd = "---- End
 TEST(TraceWriter, FileIsReplacedOnceItHoldsMoreThanTheLimit) {
   for (bool tiny : {false, true}) {
     const Lines shape = Traced([tiny](JOVDebug& trace, const tracetest::ScratchDir& dir) {
-      trace.MaxLogSize(tiny ? 10 : static_cast<unsigned long>(jovtest::ReadBytes(tracetest::TraceFiles(dir)[0]).size() + 28));
+      const size_t opening = jovtest::ReadBytes(tracetest::TraceFiles(dir)[0]).size();  // the date and header lines
+      trace.MaxLogSize(tiny ? 10 : static_cast<unsigned long>(opening + 28));
       for (const wchar_t* text : {L"txt1", L"txt2", L"txt3"}) trace.InsertMsg(text);
     });
-    EXPECT_EQ(shape, (tiny ? Lines{"D", "H", "txt1", kTerminated, kReopened, "D", "H", "txt3", kTerminated, kReopened, "D", "H"}
-                           : Lines{"D", "H", "txt1", "txt2", kTerminated, kReopened, "D", "H", "Trace Closed."}));
+    const Lines exact = {"D", "H", "txt1", "txt2", kTerminated, kReopened, "D", "H", "Trace Closed."};
+    const Lines small = {"D", "H", "txt1", kTerminated, kReopened, "D", "H", "txt3", kTerminated, kReopened, "D", "H"};
+    EXPECT_EQ(shape, tiny ? small : exact);
   }
 }
 
@@ -46,7 +48,8 @@ TEST(TraceWriter, WrapRingKeepsTheNewestWholeLinesAndDumpsThem) {
   for (int i = 25; i <= 40; ++i) expected.push_back("L0" + std::to_string(i));
   expected.insert(expected.end(), {kEnd, "D", "H", kBanner, "exact fit"});
   for (int i = 2; i <= 5; ++i) expected.push_back("E00" + std::to_string(i) + std::string(71, 'x'));
-  expected.insert(expected.end(), {"next", kEnd, "D", "H", kBanner, std::string((1020 - 6) / 2 - 22 - 2, 'w'), kEnd, "D", "H", "R001", "R002"});
+  const std::string cut((1020 - 6) / 2 - 22 - 2, 'w');  // a line longer than the ring, cut to fill it
+  expected.insert(expected.end(), {"next", kEnd, "D", "H", kBanner, cut, kEnd, "D", "H", "R001", "R002"});
   const Lines shape = Traced([](JOVDebug& trace, const tracetest::ScratchDir& dir) {
     EXPECT_EQ(trace.TraceWrapActive() - trace.TraceActive(), 1);
     auto write = [&trace](char head, int first, int last, size_t width) {
@@ -124,7 +127,8 @@ TEST(TraceWriter, RefusedAndStuckWritesLeaveNoGapAndNoBufferReused) {
   for (bool cancelled : {false, true}) {
     const Lines shape = Traced([cancelled](JOVDebug& trace, const tracetest::ScratchDir& dir) {
       jovtest::ScopedImportPatch write("WriteFile", reinterpret_cast<const void*>(&FakeWriteFile)),
-          wait("WaitForSingleObject", reinterpret_cast<const void*>(&ImpatientWait)), cancel("CancelIoEx", reinterpret_cast<const void*>(&FakeCancelIoEx));
+          wait("WaitForSingleObject", reinterpret_cast<const void*>(&ImpatientWait)),
+          cancel("CancelIoEx", reinterpret_cast<const void*>(&FakeCancelIoEx));
       realWriteFile = write.original<decltype(realWriteFile)>(), realWait = wait.original<decltype(realWait)>();
       stuck = {}, cancelTakesEffect = cancelled, offsets.clear();
       nextWrite = Next::kRefuse;
@@ -141,7 +145,8 @@ TEST(TraceWriter, RefusedAndStuckWritesLeaveNoGapAndNoBufferReused) {
         DWORD done = 0;
         realWriteFile(stuck.file, stuck.buffer, static_cast<DWORD>(stuck.bytes.size()), nullptr, &own);
         ::GetOverlappedResult(stuck.file, &own, &done, TRUE);
-        ::CloseHandle(own.hEvent), stuck.overlap->InternalHigh = done, stuck.overlap->Internal = 0, ::SetEvent(stuck.overlap->hEvent);
+        ::CloseHandle(own.hEvent), stuck.overlap->InternalHigh = done, stuck.overlap->Internal = 0;
+        ::SetEvent(stuck.overlap->hEvent);
       }
       trace.TraceStop(1);
       EXPECT_EQ(jovtest::ReadBytes(tracetest::TraceFiles(dir).at(0)).find('\0'), std::string::npos);
@@ -156,7 +161,9 @@ namespace {
 void* (*realMalloc)(size_t) = nullptr;
 void* SmallMalloc(size_t size) { return size > 2048 ? nullptr : realMalloc(size); }
 std::wstring reported;
-BOOL WINAPI CaptureReport(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR* strings, LPVOID) { return reported = strings[0], TRUE; }
+BOOL WINAPI CaptureReport(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR* strings, LPVOID) {
+  return reported = strings[0], TRUE;
+}
 
 }  // namespace
 
@@ -173,7 +180,7 @@ TEST(TraceWriter, LineThatCannotBeBuiltIsReportedWithItsStage) {
     }
     trace.InsertMsg(L"after");  // the lock was released and the writer goes on
   });
-  reported.erase(std::remove(reported.begin(), reported.end(), L'\r'), reported.end());  // the formatter's line ends
+  reported.erase(std::remove(reported.begin(), reported.end(), L'\r'), reported.end());  // the formatter's
   EXPECT_EQ(reported, L"JOVDebug.InsertMsg PgmChkLoc=500, Original Text=\"" + text + L"\"");
   EXPECT_EQ(shape, (Lines{"D", "H", "after", "Trace Closed."}));
 }
@@ -196,7 +203,9 @@ TEST(TraceThreads, EveryLineOnceWholeInOrderWithEachChangeOfWriterMarked) {
       for (int k = 0; k < kThreads; ++k)
         threads.emplace_back([&, k] {
           ids[k] = ::GetCurrentThreadId();
-          for (int i = 0; i < kLines; ++i) trace.InsertMsg((L"T" + std::to_wstring(k) + L" " + std::to_wstring(100000 + i) + std::wstring(filler.begin(), filler.end())).c_str());
+          const std::wstring tail(filler.begin(), filler.end());
+          for (int i = 0; i < kLines; ++i)
+            trace.InsertMsg((L"T" + std::to_wstring(k) + L" " + std::to_wstring(100000 + i) + tail).c_str());
         });
       for (auto& thread : threads) thread.join();
     }
@@ -205,10 +214,10 @@ TEST(TraceThreads, EveryLineOnceWholeInOrderWithEachChangeOfWriterMarked) {
     for (const std::string& text : tracetest::Shape(dir)) {
       if (text.rfind("---- ThreadId=", 0) == 0) writer = std::stoul(text.substr(14));
       notices += text.rfind("**** Trace terminated", 0) == 0;
-      if (text[0] != 'T' || text.size() < 3 || text[2] != ' ') continue;
+      if (text.size() < 9 || text[0] != 'T' || text[2] != ' ' || text[1] < '0' || text[1] >= '0' + kThreads) continue;
       const int k = text[1] - '0', i = std::stoi(text.substr(3, 6)) - 100000;
       ++texts;
-      wrong += k < 0 || k >= kThreads || text.substr(9) != filler || ids[k] != writer || i < next[k];
+      wrong += text.substr(9) != filler || ids[k] != writer || i < next[k];
       missing += i - next[k];
       next[k] = i + 1;
     }
@@ -217,6 +226,6 @@ TEST(TraceThreads, EveryLineOnceWholeInOrderWithEachChangeOfWriterMarked) {
     EXPECT_EQ(missing, notices);
     EXPECT_EQ(texts + notices, kThreads * kLines);
     EXPECT_EQ(tracetest::TraceFiles(dir).size(), limit ? notices + 1 : 1u);
-    if (limit) EXPECT_GE(notices, 4);
+    EXPECT_GE(notices, limit ? 4 : 0);
   }
 }
