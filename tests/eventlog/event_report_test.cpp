@@ -2,18 +2,9 @@
 // the DLL's event-log imports): text, event type, source; when nothing is reported; the
 // flood window that ends the process; and the text file that replaces the event log
 // outside the NT family.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <JOVUtil.h>
-
-#include <cstdio>
 #include <regex>
-#include <string>
-#include <utility>
-
-#include "support/child_process.h"
-#include "support/files.h"
-#include "support/import_patch.h"
 
 namespace {
 

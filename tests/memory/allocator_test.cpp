@@ -1,23 +1,12 @@
 // allocator_test.cpp - the allocator front: guard frames byte for byte and the damaged-frame
-// exception crossing the DLL boundary, the event ring, many threads at once, and what needs
-// a process of its own: the lazy definition, the strategies' counting and failures, and the
-// virtual-memory strategy's no-access page.
-#include <gtest/gtest.h>
-
-#include <JOVUtil.h>
+// exception crossing the DLL boundary, many threads at once, and what needs a process of its
+// own: the lazy definition, counting, the event ring, a failing release, and the
+// virtual-memory strategy's no-access page behind a block.
+#include "support/test_prelude.h"
 
 #include <malloc.h>
-
 #include <cstdlib>
-#include <cstring>
-#include <string>
 #include <tuple>
-#include <thread>
-#include <vector>
-
-#include "support/child_process.h"
-#include "support/import_patch.h"
-#include "support/lane.h"
 
 namespace {
 
@@ -29,7 +18,8 @@ const std::string kRear = "\xEE\xEF\xFE\xEE\xDD\xCC\xBB\xAA\xFD\xFC\xFB\xFA\xDE\
 std::string Record(const unsigned char* at, const unsigned char* front) {
   std::uintptr_t words[2];
   std::memcpy(words, at, sizeof words);
-  return std::to_string(words[0] - std::uintptr_t(front)) + " " + std::to_string(words[1] - std::uintptr_t(front)) + " " +
+  const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(front);
+  return std::to_string(words[0] - base) + " " + std::to_string(words[1] - base) + " " +
          std::string(reinterpret_cast<const char*>(at + 2 * kWord), 16);
 }
 
@@ -42,13 +32,12 @@ long FreeCatching(void* block) {  // what JOV_MemoryFree threw, or -1 when it re
 }
 
 // The strategy is chosen once per process and only a private heap can be torn down back to
-// "undefined": each case defines JOVMemAllocHeap with the options it needs.
+// "undefined": each in-process case defines JOVMemAllocHeap with the options it needs.
 class PrivateHeap : public testing::Test {
  protected:
-  void Define(unsigned long options, long monitor) {
+  void Define(unsigned long options) {
     JOV_MemoryPoolFree();
-    ASSERT_EQ(JOVMemAllocType, JOVMemAllocNone) << "a case defined another strategy";
-    JOV_MonitorMemory = monitor;
+    JOV_MonitorMemory = 1;
     ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocHeap, 0, options), 0u);
   }
   void TearDown() override { JOV_MemoryPoolFree(), JOV_MonitorMemory = 0; }
@@ -57,18 +46,18 @@ class PrivateHeap : public testing::Test {
 }  // namespace
 
 TEST_F(PrivateHeap, GuardFramesAndTheDamagedFrameException) {
-  Define(JOVMemOptGuard, 1);
+  Define(JOVMemOptGuard);
   const unsigned long n = 13;  // odd, so the rear record sits unaligned
   auto* block = static_cast<unsigned char*>(JOV_MemoryGet(n, 0, nullptr, 0));
   unsigned char *front = block - kRecord, *rear = block + n;
   EXPECT_EQ(::HeapSize(hJOVHeap, 0, front), n + 2 * kRecord);
   const std::string rearAt = std::to_string(kRecord + n);
-  EXPECT_EQ(Record(front, front) + "|" + Record(rear, front), "0 " + rearAt + " " + kFront + "|0 " + rearAt + " " + kRear);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(block), n), std::string(n, '\xEA'));
+  EXPECT_EQ(Record(front, front) + "|" + Record(rear, front) + std::string(reinterpret_cast<char*>(block), n),
+            "0 " + rearAt + " " + kFront + "|0 " + rearAt + " " + kRear + std::string(n, '\xEA'));
   // Every test of the check fails on its byte, and on a wild rear address, by throwing
   // (long)9: nothing is released, counted or recorded meanwhile.
   const unsigned long long held = JOV_PoolMemBusy;
-  for (unsigned char* byte = front; byte < rear + kRecord; byte += byte + 1 == front + kRecord ? n + 1 : 1) {
+  for (unsigned char* byte = front; byte < rear + kRecord; byte += byte + 1 == block ? n + 1 : 1) {
     *byte ^= 0x10;
     EXPECT_EQ(FreeCatching(block), 9L) << "frame byte " << (byte - front);
     *byte ^= 0x10;
@@ -80,7 +69,7 @@ TEST_F(PrivateHeap, GuardFramesAndTheDamagedFrameException) {
   std::memcpy(front + kWord, &rear, kWord);
   void* foreign = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, 64);
   void* pageStart = ::VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  EXPECT_EQ(FreeCatching(foreign) + FreeCatching(pageStart), 18L);  // a front record in unmapped memory
+  EXPECT_EQ(FreeCatching(foreign) + FreeCatching(pageStart), 18L);  // the second's front is unmapped
   ::HeapFree(::GetProcessHeap(), 0, foreign), ::VirtualFree(pageStart, 0, MEM_RELEASE);
   EXPECT_EQ(JOV_PoolMemBusy, held);
   EXPECT_EQ(g_pJOVMemCtl->pNextRecord, &g_pJOVMemCtl->Records[1]);
@@ -91,7 +80,7 @@ TEST_F(PrivateHeap, GuardFramesAndTheDamagedFrameException) {
   front[2 * kWord] = kFront[0];
   EXPECT_EQ(JOV_MemoryFreePtr(&variable), 0u);
   EXPECT_EQ(JOV_PoolMemBusy + std::uintptr_t(variable), 0u);
-  EXPECT_EQ(JOV_MemoryGet(0xFFFFFFFFUL - 2 * kRecord + 1, 0, nullptr, 0), nullptr);  // overflows with its frame
+  EXPECT_EQ(JOV_MemoryGet(0xFFFFFFFFUL - 2 * kRecord + 1, 0, nullptr, 0), nullptr);  // overflows with the frame
   // A second definition keeps the strategy, replaces the options; flags 0 take the options'
   // zero-fill bit, other flags replace it.
   ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocVirtual, 0, JOVMemOptGuard | JOVMemOptZeroFill), 0u);
@@ -102,39 +91,20 @@ TEST_F(PrivateHeap, GuardFramesAndTheDamagedFrameException) {
   EXPECT_EQ(JOV_MemoryFree(zeroed) + JOV_MemoryFree(filled), 0u);
 }
 
-TEST_F(PrivateHeap, EventRingRecordsGetsAndFreesOnlyAtMonitoringOne) {
-  Define(0, 1);
-  void* empty = nullptr;
-  EXPECT_EQ(JOV_MemoryFree(nullptr) + JOV_MemoryFreePtr(&empty) + JOV_MemoryFreePtr(nullptr), 0u);
-  EXPECT_EQ(JOV_MemoryGet(0, 0, nullptr, 0), nullptr);
-  EXPECT_EQ(g_pJOVMemCtl->pNextRecord, nullptr);  // nothing recorded yet
-  void* block = JOV_MemoryGet(77, 0, nullptr, 0);
-  EXPECT_EQ(JOV_MemoryFree(block), 0u);
-  JOV_MonitorMemory = 2;  // counts, records nothing
-  EXPECT_EQ(JOV_MemoryFree(JOV_MemoryGet(12, 0, nullptr, 0)), 0u);
-  SYSTEMTIME now;
-  ::GetLocalTime(&now);
-  const JOV_MemCtlRecord *get = g_pJOVMemCtl->Records, *release = get + 1;
-  EXPECT_EQ(g_pJOVMemCtl->pNextRecord, release + 1);
-  EXPECT_EQ(std::make_tuple(get->wOperation, get->pBlock, get->nSize, get->dwThreadId, get->stTime.wYear, get->wReserved),
-            std::make_tuple(WORD{'G'}, block, 77ul, ::GetCurrentThreadId(), now.wYear, WORD{0}));
-  EXPECT_EQ(std::make_tuple(release->wOperation, release->pBlock, release->nSize, release->dwThreadId),
-            std::make_tuple(WORD{'F'}, block, 0ul, ::GetCurrentThreadId()));
-}
-
 TEST_F(PrivateHeap, ManyThreadsKeepThePoolCountAndTheRingWhole) {
   JOV_SKIP_ON_EMULATED_LANE("threads");
-  Define(0, 1);
+  Define(0);
   void* keep = JOV_MemoryGet(100, 0, nullptr, 0);  // a start value other than 0
   const unsigned long long start = JOV_PoolMemBusy;
   std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) threads.emplace_back([] { for (int i = 0; i < 100000; ++i) JOV_MemoryFree(JOV_MemoryGet(24, 0, nullptr, 0)); });
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([] { for (int i = 0; i < 100000; ++i) JOV_MemoryFree(JOV_MemoryGet(24, 0, nullptr, 0)); });
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(JOV_PoolMemBusy, start);
   int balance = 0, wrong = 0;
   for (const JOV_MemCtlRecord& r : g_pJOVMemCtl->Records) {
     balance += r.wOperation == 'G' ? 1 : -1;
-    wrong += r.nSize != (r.wOperation == 'G' ? 24u : 0u) || r.pBlock == nullptr || r.dwThreadId == ::GetCurrentThreadId();
+    wrong += r.nSize != (r.wOperation == 'G' ? 24u : 0u) || !r.pBlock || r.dwThreadId == ::GetCurrentThreadId();
   }
   EXPECT_EQ(wrong, 0);
   EXPECT_LE(std::abs(balance), 5);  // each thread alternates, so neither kind dominates the last 2047
@@ -144,7 +114,7 @@ TEST_F(PrivateHeap, ManyThreadsKeepThePoolCountAndTheRingWhole) {
 // ---- What needs a process of its own ------------------------------------------------------
 namespace {
 
-BOOL WINAPI FailingHeapFree(HANDLE, DWORD, void*) { return ::SetLastError(ERROR_ACCESS_DENIED), FALSE; }
+BOOL WINAPI FailingHeapFree(HANDLE, DWORD, void*) { return ::SetLastError(5), FALSE; }  // access denied
 int definitions = 0;
 void WINAPI SlowGetSystemInfo(SYSTEM_INFO* info) { ++definitions, ::Sleep(100), ::GetNativeSystemInfo(info); }
 
@@ -161,7 +131,8 @@ FRESH_TEST(Memory, FirstGetsDefineMallocOnceWithNoOptions) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) threads.emplace_back([] { JOV_MemoryGet(0, 0, nullptr, 0); });
   for (auto& thread : threads) thread.join();
-  EXPECT_EQ(std::make_tuple(definitions, JOVMemAllocType, JOVMemOptions), std::make_tuple(1, JOVMemAllocMalloc, 0ul));
+  EXPECT_EQ(std::make_tuple(definitions, JOVMemAllocType, JOVMemOptions),
+            std::make_tuple(1, JOVMemAllocMalloc, 0ul));
   JOV_MonitorMemory = 1;
   void* block = JOV_MemoryGet(8, 0, nullptr, 0);
   EXPECT_EQ(g_pJOVMemCtl, nullptr);
@@ -169,42 +140,39 @@ FRESH_TEST(Memory, FirstGetsDefineMallocOnceWithNoOptions) {
   EXPECT_EQ(JOV_MemoryFree(block) + JOV_PoolMemBusy, 0u);
 }
 
-FRESH_TEST(Memory, PrivateHeapCountsHeapSizesAndReportsHeapFreeErrors) {
+// Monitoring 1 counts the heap's block sizes and records every get and free in the ring,
+// the oldest overwritten first; 2 counts and records nothing. A release the heap refuses
+// is taken off the count and recorded all the same.
+FRESH_TEST(Memory, PrivateHeapCountsRecordsAndReportsHeapFreeErrors) {
   JOV_MonitorMemory = 1;
   ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocHeap, 0, 0), 0u);
+  void* none = nullptr;
+  EXPECT_EQ(JOV_MemoryFree(nullptr) + JOV_MemoryFreePtr(&none) + JOV_MemoryFreePtr(nullptr), 0u);
+  EXPECT_EQ(JOV_MemoryGet(0, 0, nullptr, 0), nullptr);
+  EXPECT_EQ(g_pJOVMemCtl->pNextRecord, nullptr);  // nothing recorded yet
   std::vector<void*> blocks;
   for (unsigned long n = 1; n <= 2048; ++n) blocks.push_back(JOV_MemoryGet(n, 0, nullptr, 0));
-  const JOV_MemCtlBlock* ring = g_pJOVMemCtl;  // the last 2047 events, the oldest overwritten first
-  EXPECT_EQ(std::make_tuple(ring->pNextRecord, ring->Records[0].pBlock, ring->Records[1].nSize, ring->Records[2046].pBlock),
-            std::make_tuple(ring->Records + 1, blocks[2047], 2ul, blocks[2046]));
+  const JOV_MemCtlBlock* ring = g_pJOVMemCtl;
+  const JOV_MemCtlRecord& get = ring->Records[0];  // the 2048th get overwrote the first
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  EXPECT_EQ(std::make_tuple(ring->pNextRecord, ring->Records[1].nSize, ring->Records[2046].pBlock, get.wOperation,
+                            get.pBlock, get.nSize, get.dwThreadId, get.stTime.wYear, get.wReserved),
+            std::make_tuple(ring->Records + 1, 2ul, blocks[2046], WORD{'G'}, blocks[2047], 2048ul,
+                            ::GetCurrentThreadId(), now.wYear, WORD{0}));
   unsigned long long sizes = 0;
   for (void* block : blocks) sizes += ::HeapSize(hJOVHeap, 0, block);
   EXPECT_EQ(JOV_PoolMemBusy, sizes);
   jovtest::ScopedImportPatch patch("HeapFree", reinterpret_cast<const void*>(&FailingHeapFree));
-  const unsigned long long held = JOV_PoolMemBusy;
   EXPECT_EQ(JOV_MemoryFree(blocks[99]), 5u);
-  EXPECT_EQ(held - JOV_PoolMemBusy, ::HeapSize(hJOVHeap, 0, blocks[99]));  // taken off before the release failed
-  EXPECT_EQ(ring->Records[1].wOperation, 'F');                             // recorded all the same
-}
-
-FRESH_TEST(Memory, VirtualBlockEndsWhereItsNoAccessPageBegins) {
-  SYSTEM_INFO system;
-  ::GetSystemInfo(&system);
-  const std::uintptr_t page = system.dwPageSize;
-  auto query = [](const void* at) {
-    MEMORY_BASIC_INFORMATION m{};
-    return ::VirtualQuery(at, &m, sizeof m), m;
-  };
-  ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocVirtual, 0, 0), 0u);
-  auto* onePage = static_cast<char*>(JOV_MemoryGet(page, 0, nullptr, 0));
-  auto* small = static_cast<char*>(JOV_MemoryGet(100, 0, nullptr, 0));
-  const MEMORY_BASIC_INFORMATION committed = query(onePage), reserved = query(onePage + page);
-  EXPECT_EQ(std::make_tuple(committed.AllocationBase, reserved.AllocationBase, committed.RegionSize + reserved.RegionSize, reserved.State),
-            std::make_tuple(static_cast<void*>(onePage), static_cast<void*>(onePage), SIZE_T(2 * page), DWORD{MEM_RESERVE}));
-  EXPECT_EQ((std::uintptr_t(small) + 100) % page, 0u);
-  EXPECT_EQ(query(small + 100).State, DWORD{MEM_RESERVE});
-  EXPECT_EQ(JOV_MemoryFree(onePage) + JOV_MemoryFree(small), 0u);
-  EXPECT_EQ(query(onePage).State, DWORD{MEM_FREE});
+  EXPECT_EQ(sizes - JOV_PoolMemBusy, ::HeapSize(hJOVHeap, 0, blocks[99]));
+  const JOV_MemCtlRecord& freed = ring->Records[1];
+  EXPECT_EQ(std::make_tuple(freed.wOperation, freed.pBlock, freed.nSize, freed.dwThreadId),
+            std::make_tuple(WORD{'F'}, blocks[99], 0ul, ::GetCurrentThreadId()));
+  JOV_MonitorMemory = 2;
+  sizes = JOV_PoolMemBusy - ::HeapSize(hJOVHeap, 0, blocks[98]);
+  JOV_MemoryFree(blocks[98]);
+  EXPECT_EQ(std::make_tuple(JOV_PoolMemBusy, ring->pNextRecord), std::make_tuple(sizes, ring->Records + 2));
 }
 
 TEST(DISABLED_ExitMemory, VirtualBlockOverrunFaults) {

@@ -2,23 +2,11 @@
 // the long-path form with its DFS step, the network name behind a drive, the logon and
 // computer names, the narrow calls outside the NT family, and Wine's networking
 // placeholders, which must not be called. Rarer platform answers come from replaced imports.
-#include <gtest/gtest.h>
-
-#include <JOVUtil.h>
+#include "support/test_prelude.h"
 
 #include <lmcons.h>
 #include <lmdfs.h>
 #include <winnetwk.h>
-
-#include <cstring>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "support/child_process.h"
-#include "support/files.h"
-#include "support/import_patch.h"
-#include "support/lane.h"
 
 namespace {
 

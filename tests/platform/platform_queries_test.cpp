@@ -1,16 +1,9 @@
 // platform_queries_test.cpp - the handle test, the fixed answers, the Windows release tests,
 // the microsecond timer and the CRC-32. Other releases, a failing query and other counters
 // come from replacing the DLL's import in fresh processes, before a first call fills a cache.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <JOVUtil.h>
-
-#include <algorithm>
-#include <cstdint>
 #include <random>
-
-#include "support/child_process.h"
-#include "support/import_patch.h"
 
 namespace {
 

@@ -1,14 +1,10 @@
 // differential_test.cpp - random operation sequences applied to a JOVString and to a small
 // reference model (std::wstring plus the class's clamping and growth rules), compared after
 // every step: text, length and capacity, and the answers of the read-only members.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <JOVUtil.h>
-
-#include <algorithm>
 #include <cctype>
 #include <random>
-#include <string>
 
 namespace {
 

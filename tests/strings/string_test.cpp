@@ -1,17 +1,10 @@
 // string_test.cpp - JOVString beside the cores that the differential test drives (its
 // constructors, narrow, prefix and suffix forms, error texts, storage renewal, swap and ANSI
 // copy, and its behaviour without memory) and the free string functions.
-#include <gtest/gtest.h>
+#include "support/test_prelude.h"
 
-#include <JOVUtil.h>
-
-#include <cstring>
 #include <new>
 #include <stdexcept>
-#include <string>
-
-#include "support/child_process.h"
-#include "support/import_patch.h"
 
 namespace {
 
@@ -19,22 +12,49 @@ constexpr unsigned npos = 0xFFFFFFFFu;
 std::wstring Text(const JOVString& s) { return std::wstring(s.c_str(), s.length()); }
 using Edit = void (*)(JOVString&);
 
+// What an edit threw ("<none>" when it returned), the text left and whether the storage
+// stayed where it was.
+std::string Outcome(Edit edit, JOVString& s) {
+  const wchar_t* storage = s.begin();
+  std::string thrown = "<none>";
+  try {
+    edit(s);
+  } catch (const std::exception& e) {
+    thrown = e.what();
+  }
+  return thrown + " " + jovtest::Narrow(Text(s)) + (s.begin() == storage ? "" : " (moved)");
+}
+
 }  // namespace
 
-TEST(StringForms, NarrowPrefixSuffixAndCaseForms) {
-  const std::pair<Edit, std::wstring> edits[] = {  // each applied to JOVString(L"abcdef")
+// Each edit applied to JOVString(L"abcdef"); the storage is renewed on reaching the
+// capacity (the new block is taken before the old one goes back, so it always moves).
+TEST(StringForms, NarrowPrefixSuffixCaseAndStorage) {
+  const std::pair<Edit, std::wstring> edits[] = {
       {[](JOVString& s) { s.assign("xyz", 2u), s += "!", s.append("\xE9?", 5u), s += L'w'; }, L"xy!\xE9?w"},
       {[](JOVString& s) { s.resize(8), s.ForceSuffix(L'\\'), s.ForceSuffix(L'\\'); }, {L"abcdef\0\0\\", 9}},
       {[](JOVString& s) { s.ForcePrefix(JOVString(L"ab")), s.ForcePrefix(JOVString(L"\\\\")); }, L"\\\\abcdef"},
       {[](JOVString& s) { s = L"\\", s.ForcePrefix(JOVString(L"\\\\")), s.ForcePrefix(JOVString()); }, L"\\\\\\"},
       {[](JOVString& s) { s = L" \ta b\t  ", s.Trim(); }, L"\ta b\t"},  // only U+0020 is a blank
       {[](JOVString& s) { s = L"stra\xDF" L"e \x4E2D z\xC4", s.UCase(); }, L"STRA\xDF" L"E \x4E2D Z\xC4"},
+      {[](JOVString& s) { s.append_char(9u, L'g'), s.swap(s); }, L"abcdefggggggggg"},
   };
   for (const auto& [edit, expected] : edits) {
     JOVString s(L"abcdef");
     edit(s);
     EXPECT_EQ(Text(s), expected);
   }
+  JOVString s(15u, L'a'), other(L"a\xE9");
+  const wchar_t* before = s.begin();
+  s += L'b';
+  EXPECT_NE(s.begin(), before);
+  const char* ansi = s.ANSIString();
+  s.swap(other);
+  EXPECT_STREQ(ansi, "aaaaaaaaaaaaaaab");  // moved to `other` with its text, still alive
+  EXPECT_STREQ(ansi = s.ANSIString(), "a\xE9");
+  s += L'd';  // within the capacity: the old copy stays, with the old text
+  EXPECT_STREQ(ansi, "a\xE9");
+  EXPECT_STREQ(JOVString(L"a\x4E2D").ANSIString(), "");  // not representable in the C locale
 }
 
 // Built over bytes that are not zero, as a block from the heap would be: a constructor that
@@ -75,38 +95,8 @@ TEST(StringForms, ErrorsCarryFixedTextsAndLeaveTheObjectUnchanged) {
       {[](JOVString& s) { s.assign("x", 0x7FFFFFFDu); }, "_Grow invalid length parameter"},
   };
   JOVString s(L"x");
-  const wchar_t* storage = s.begin();
-  for (const auto& [edit, expected] : errors) {
-    std::string message = "<no exception>";
-    try {
-      edit(s);
-    } catch (const std::out_of_range& e) {
-      message = e.what();
-    } catch (const std::length_error& e) {
-      message = e.what();
-    }
-    EXPECT_EQ(message, "JOVString::" + expected);
-    EXPECT_EQ(Text(s), L"x");
-    EXPECT_EQ(s.begin(), storage);
-  }
+  for (const auto& [edit, expected] : errors) EXPECT_EQ(Outcome(edit, s), "JOVString::" + expected + " x");
   EXPECT_EQ(s.at(1) + s[8], 0);  // the terminator may be read; [] never throws
-}
-
-// Reaching the capacity renews the storage (the new block is taken before the old one goes
-// back, so it always moves); swap exchanges the text with its ANSI copy.
-TEST(StringForms, StorageRenewalSwapAndTheAnsiCopy) {
-  JOVString s(15u, L'a'), other(L"a\xE9");
-  const wchar_t* before = s.begin();
-  s += L'b';
-  EXPECT_NE(s.begin(), before);
-  const char* ansi = s.ANSIString();
-  s.swap(other), s.swap(s);
-  EXPECT_STREQ(ansi, "aaaaaaaaaaaaaaab");  // moved to `other` with its text, still alive
-  EXPECT_STREQ(s.ANSIString(), "a\xE9");
-  EXPECT_STREQ(JOVString(L"a\x4E2D").ANSIString(), "");  // not representable in the C locale
-  const char* copy = s.ANSIString();
-  s += L'd';  // within the capacity: the old copy stays, with the old text
-  EXPECT_STREQ(copy, "a\xE9");
 }
 
 namespace {
@@ -115,17 +105,6 @@ decltype(&::HeapAlloc) realHeapAlloc = nullptr;
 bool failing = false;
 LPVOID WINAPI SwitchableHeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
   return failing ? nullptr : realHeapAlloc(heap, flags, bytes);
-}
-
-bool ThrowsBadAlloc(Edit edit, JOVString& s) {  // with the allocator failing
-  bool threw = false;
-  try {
-    failing = true;
-    edit(s);
-  } catch (const std::bad_alloc&) {
-    threw = true;
-  }
-  return failing = false, threw;
 }
 
 }  // namespace
@@ -146,16 +125,13 @@ FRESH_TEST(Strings, NoMemoryThrowsBadAllocAndLeavesTheStringUnchanged) {
   };
   JOVString full(15u, L'a'), empty, roomy(L"abc");  // one more character renews the storage of `full`
   const char* ansi = full.ANSIString();
-  const wchar_t* storage = full.begin();
-  for (size_t i = 0; i < std::size(edits); ++i) {
-    EXPECT_TRUE(ThrowsBadAlloc(edits[i], full)) << "edit " << i;
-    EXPECT_EQ(Text(full) + L" " + std::to_wstring(full.capacity()), std::wstring(15, L'a') + L" 16") << i;
-    EXPECT_EQ(full.begin(), storage) << "edit " << i;
-  }
+  failing = true;
+  for (Edit edit : edits) EXPECT_EQ(Outcome(edit, full), "std::bad_alloc " + std::string(15, 'a'));
+  EXPECT_EQ(Outcome([](JOVString& s) { s += L"abc"; }, empty), "std::bad_alloc ");
+  roomy.append(L"def");  // within the capacity
+  failing = false;
+  EXPECT_EQ(Text(roomy) + L" " + std::to_wstring(full.capacity()), L"abcdef 16");
   EXPECT_STREQ(ansi, "aaaaaaaaaaaaaaa");  // a failed copy keeps the previous one
-  EXPECT_TRUE(ThrowsBadAlloc([](JOVString& s) { s += L"abc"; }, empty));
-  EXPECT_FALSE(ThrowsBadAlloc([](JOVString& s) { s.append(L"def"); }, roomy));  // within the capacity
-  EXPECT_EQ(Text(empty) + Text(roomy), L"abcdef");
   wchar_t* text = nullptr;
   ASSERT_EQ(JOV_ResizeString(&text, 4), 0u);
   auto* buffer = reinterpret_cast<unsigned char*>(text);
@@ -212,24 +188,20 @@ TEST(StringFunctions, ReplaceStringLeftToRightWithoutOverlap) {
 }
 
 TEST(StringFunctions, ParseDelimitedTakesTheFirstField) {
-  const struct {
-    const wchar_t *list, *delimiters;
-    int whole, trim;
-    const wchar_t* expected;  // the field, "|", what is left of the list
-  } rows[] = {
-      {L"a,b,c", nullptr, 0, 0, L"a|b,c"},       {L"", nullptr, 0, 0, L"|"},
-      {L"abc", L"", 0, 0, L"abc|"},              {L"a;b c", L"; ", 0, 0, L"a|b c"},
-      {L"\"x,y\",z", nullptr, 0, 0, L"x,y|z"},    {L"\"say \"\"hi\"\"\",n", nullptr, 0, 0, L"say \"hi\"|n"},
-      {L"ab\"c,d\"e,f", nullptr, 0, 0, L"ab\"c,d\"e|f"}, {L"\"", nullptr, 0, 0, L"\"|"},
-      {L"  \"C:\\My Files\\p.exe\"  -x ", L" ", 0, 1, L"C:\\My Files\\p.exe| -x"},
-      {L"a:b::c", L"::", 1, 0, L"a:b|c"},        {L"a:b::c", L"::", 0, 0, L"a|b::c"},
-      {L"ab::", L"::", 1, 0, L"ab|"},            {L"ab:", L"::", 1, 0, L"ab:|"},
-      {L"a\"::\"::b", L"::", 1, 0, L"a\"::\"|b"}, {L"ab", L"", 1, 0, L"ab|"},
+  const wchar_t* rows[][5] = {  // the list, the delimiters, whole, trim; field "|" what is left
+      {L"a,b,c", nullptr, L"", L"", L"a|b,c"},          {L"", nullptr, L"", L"", L"|"},
+      {L"abc", L"", L"", L"", L"abc|"},                  {L"a;b c", L"; ", L"", L"", L"a|b c"},
+      {L"\"x,y\",z", nullptr, L"", L"", L"x,y|z"},       {L"\"say \"\"hi\"\"\",n", nullptr, L"", L"", L"say \"hi\"|n"},
+      {L"ab\"c,d\"e,f", nullptr, L"", L"", L"ab\"c,d\"e|f"}, {L"\"", nullptr, L"", L"", L"\"|"},
+      {L"  \"C:\\My Files\\p.exe\"  -x ", L" ", L"", L"t", L"C:\\My Files\\p.exe| -x"},
+      {L"a:b::c", L"::", L"w", L"", L"a:b|c"},           {L"a:b::c", L"::", L"", L"", L"a|b::c"},
+      {L"ab::", L"::", L"w", L"", L"ab|"},               {L"ab:", L"::", L"w", L"", L"ab:|"},
+      {L"a\"::\"::b", L"::", L"w", L"", L"a\"::\"|b"},   {L"ab", L"", L"w", L"", L"ab|"},
   };
   for (const auto& row : rows) {
-    JOVString source(row.list), field(L"stale");
-    JOV_ParseDelimitedString(source, row.delimiters, field, row.whole, row.trim);
-    EXPECT_EQ(Text(field) + L"|" + Text(source), row.expected);
+    JOVString source(row[0]), field(L"stale");
+    JOV_ParseDelimitedString(source, row[1], field, *row[2] != 0, *row[3] != 0);
+    EXPECT_EQ(Text(field) + L"|" + Text(source), row[4]);
   }
   wchar_t source[32] = L"one, two", field[32] = L"garbage";
   JOV_ParseDelimitedString(source, L",", field, 0, 1);
@@ -237,11 +209,9 @@ TEST(StringFunctions, ParseDelimitedTakesTheFirstField) {
 }
 
 TEST(StringFunctions, PlainArraysTrimCopyAndResize) {
-  for (const auto& [text, trimmed] : {std::pair{L"  a b  ", L"a b"}, {L"   ", L""}, {L"", L""}, {L"x  ", L"x"}}) {
-    wchar_t buffer[16];
-    JOV_Trim(std::wcscpy(buffer, text));
-    EXPECT_STREQ(buffer, trimmed);
-  }
+  wchar_t trimmed[4][8] = {L"  a b  ", L"   ", L"", L"x  "};
+  for (wchar_t* text : trimmed) JOV_Trim(text);
+  EXPECT_EQ(std::wstring(trimmed[0]) + L"|" + trimmed[1] + L"|" + trimmed[2] + L"|" + trimmed[3], L"a b|||x");
   wchar_t text[] = L"__abcdef", dest[8] = L"XXXXXXX";
   JOV_OverlappedStringCopy(text, text + 2, 3);
   JOV_OverlappedStringCopy(dest, L"ab", 5);  // past the source's zero, that zero is rewritten

@@ -10,18 +10,14 @@
 namespace jovtest {
 
 // The loaded JOVUtil32.dll.
-HMODULE LibraryModule();
-
-// Points `module`'s import of `function` at `replacement` for good; false when the module
-// does not import it.
-bool ReplaceImport(HMODULE module, const char* function, const void* replacement);
+inline HMODULE LibraryModule() { return ::GetModuleHandleW(L"JOVUtil32.dll"); }
 
 class ScopedImportPatch {
  public:
-  // Replaces JOVUtil32.dll's import of `function` (or `module`'s, when given). Fails the
-  // current test (ADD_FAILURE) when the module does not import it.
-  ScopedImportPatch(const char* function, const void* replacement, HMODULE module = nullptr);
-  ~ScopedImportPatch();
+  // Replaces JOVUtil32.dll's import of `function` (or `module`'s, when given) with
+  // `replacement`. Fails the current test (ADD_FAILURE) when the module does not import it.
+  ScopedImportPatch(const char* function, const void* replacement, HMODULE module = LibraryModule());
+  ~ScopedImportPatch() { Write(original_); }
   ScopedImportPatch(const ScopedImportPatch&) = delete;
   ScopedImportPatch& operator=(const ScopedImportPatch&) = delete;
 
@@ -30,6 +26,7 @@ class ScopedImportPatch {
   F original() const { return reinterpret_cast<F>(original_); }
 
  private:
+  void Write(void* value);
   void** slot_ = nullptr;
   void* original_ = nullptr;
 };

@@ -1,19 +1,8 @@
 // test_main.cpp - entry point of every test executable, and the test that runs each of its
 // fresh tests alone in a child process (see child_process.h).
-#include <gtest/gtest.h>
-#include <windows.h>
+#include "support/test_prelude.h"
 
-#include <cstring>
-
-#include "support/child_process.h"
-#include "support/import_patch.h"
-#include "support/lane.h"
-
-namespace {
-
-void WINAPI IgnoreDebugString(const char*) {}
-
-}  // namespace
+static void WINAPI IgnoreDebugString(const char*) {}
 
 TEST(FreshProcess, EveryFreshTestPassesInAProcessOfItsOwn) {
   JOV_SKIP_ON_EMULATED_LANE("child processes");
@@ -34,9 +23,8 @@ int main(int argc, char** argv) {
   // GoogleTest echoes every failure and skip through OutputDebugStringA, whose exception
   // (raised to reach a debugger) brings the emulated 32-bit Wine down; the lines are on
   // standard output anyway.
-  if (jovtest::kEmulatedLane)
-    jovtest::ReplaceImport(::GetModuleHandleW(nullptr), "OutputDebugStringA",
-                           reinterpret_cast<const void*>(&IgnoreDebugString));
+  jovtest::ScopedImportPatch quiet("OutputDebugStringA", reinterpret_cast<const void*>(&IgnoreDebugString),
+                                   ::GetModuleHandleW(nullptr));
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

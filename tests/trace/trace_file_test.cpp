@@ -2,20 +2,15 @@
 // its time stamp and counter, starting and stopping, and its lines: date and header, the
 // interval column, indentation by the routine stack, Push and Pop lines, continuation
 // lines, hex dumps, the virtual-memory line and the closing line; the formatting members.
-#include <gtest/gtest.h>
-
-#include <JOVUtil.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
+#include "support/test_prelude.h"
 
 #include "trace/trace_files.h"
 
 namespace {
 
+using jovtest::Narrow;
+using jovtest::ScopedImportPatch;
+using tracetest::Lines;
 using tracetest::ScratchDir;
 
 std::string Hex(const void* p) {
@@ -26,8 +21,16 @@ std::string Hex(const void* p) {
 
 // A line as AllLines() shows it: the interval in 8 columns, a blank, 4 blanks per level.
 std::string Line(const char* interval, int depth, const std::string& text) {
-  return std::string(8 - std::min<size_t>(8, std::strlen(interval)), ' ') + interval + " " +
-         std::string(4 * depth, ' ') + text;
+  const std::string pad(8 - std::min<size_t>(8, std::strlen(interval)), ' ');
+  return pad + interval + " " + std::string(4 * depth, ' ') + text;
+}
+
+// The DLL's performance counter, moved only by the test (in microseconds).
+long long now = 0;
+BOOL WINAPI FakeCounter(LARGE_INTEGER* count) {
+  LARGE_INTEGER frequency;
+  ::QueryPerformanceFrequency(&frequency);
+  return count->QuadPart = now * (frequency.QuadPart / 1000000), TRUE;
 }
 
 // VirtualQuery answering from a script of regions; an address outside them fails.
@@ -47,23 +50,17 @@ SIZE_T WINAPI ScriptedVirtualQuery(LPCVOID address, PMEMORY_BASIC_INFORMATION in
   return 0;
 }
 
-std::string DateLine() {
-  SYSTEMTIME now;
-  ::GetLocalTime(&now);
-  char date[16];
-  std::snprintf(date, sizeof date, "%02u/%02u/%02u", now.wMonth, now.wDay, now.wYear % 100);
-  return "Date=" + std::string(date) + std::string(80, '=');
-}
-
 }  // namespace
 
 TEST(TraceLines, ARoutineTracedFromStartToClose) {
   ScratchDir dir;
-  const unsigned char bytes[] = {'A', '-', '=', 0, 0x7F, 0xFF, ' ', '~', '0', '9', 'z', 'Z', '\r', '\n', '\t', '.', 'Q'};
+  const unsigned char bytes[] = "A-=\0\x7F\xFF ~09zZ\r\n\t.Q";
+  SYSTEMTIME today;
+  ::GetLocalTime(&today);
   {
-    tracetest::FakeClock clock;  // until the trace object is gone: its closing line too
-    long long& now = tracetest::fakeMicroseconds = 0;
-    JOVDebug trace;
+    ScopedImportPatch clock("QueryPerformanceCounter", reinterpret_cast<const void*>(&FakeCounter));
+    now = 0;
+    JOVDebug trace;  // gone before the clock: its closing line too reads the fake
     tracetest::StartIn(trace, dir, L"routine");
     trace.InsertMsg(L"outside");
     now += 500;
@@ -86,17 +83,19 @@ TEST(TraceLines, ARoutineTracedFromStartToClose) {
     trace.HexDump(bytes, 0);  // an empty line only
     regions = {{0, 0x10000, MEM_FREE}, {0x10000, 0x20000, MEM_COMMIT}, {0x30000, 0x10000, MEM_RESERVE},
                {0x40000, 0x10000, MEM_COMMIT}};
-    jovtest::ScopedImportPatch query("VirtualQuery", reinterpret_cast<const void*>(&ScriptedVirtualQuery));
+    ScopedImportPatch query("VirtualQuery", reinterpret_cast<const void*>(&ScriptedVirtualQuery));
     trace.TraceVirtualMemUsage(77);
     regions[1].state = 0x4000;
     trace.TraceVirtualMemUsage(78);
   }
-  char header[512];
+  char date[16], header[512];
+  std::snprintf(date, sizeof date, "%02u/%02u/%02u", today.wMonth, today.wDay, today.wYear % 100);
   std::snprintf(header, sizeof header, "Trace Started. UserId=%s, ProcessId=%lu, ThreadId=%lu, Log File=%s",
-                jovtest::Narrow(JOV_GetLogonId().c_str()).c_str(), ::GetCurrentProcessId(),
-                ::GetCurrentThreadId(), jovtest::Narrow(tracetest::TraceFiles(dir).at(0)).c_str());
-  const std::vector<std::string> expected = {
-      DateLine(),
+                Narrow(JOV_GetLogonId().c_str()).c_str(), ::GetCurrentProcessId(), ::GetCurrentThreadId(),
+                Narrow(tracetest::TraceFiles(dir).at(0)).c_str());
+  const Lines expected = {
+      "Date=" + std::string(date) + std::string(80, '='),
+      header,
       Line("0.000", 0, "outside"),
       Line("0.500", 0, "Push Parser.Open"),
       Line("12345.679", 1, "Push Parser.ReadBlock  Request=7"),
@@ -115,48 +114,41 @@ TEST(TraceLines, ARoutineTracedFromStartToClose) {
                        "address = 0x10000"),
       Line("0.000", 0, "Trace Closed."),
   };
-  std::vector<std::string> lines = tracetest::AllLines(dir);
-  ASSERT_EQ(lines.size(), expected.size() + 1);
-  EXPECT_EQ(lines[1].substr(std::min(lines[1].find('T'), lines[1].size())), header);
-  lines.erase(lines.begin() + 1);
+  Lines lines = tracetest::AllLines(dir);
+  ASSERT_EQ(lines.size(), expected.size());
+  lines[1].erase(0, lines[1].find('T'));  // the header's interval
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i;
 }
 
-// The formatting members write no terminator; the stack works without a trace and grows past
-// its first 20 levels.
+// The formatting members write no terminator; a long dump goes in slices; the stack works
+// without a trace and grows past its first levels.
 TEST(TraceLines, FormattingMembersAndTheStackWithoutTrace) {
   JOVDebug d;
   unsigned char bytes[300];
-  std::string digits;
+  std::wstring digits, names;
   for (unsigned i = 0; i < 300; ++i) {
-    char two[3];
-    std::snprintf(two, sizeof two, "%02X", bytes[i] = static_cast<unsigned char>(i * 7 + 3));
-    digits += two;
+    bytes[i] = static_cast<unsigned char>(i * 7 + 3);
+    digits += {L"0123456789ABCDEF"[bytes[i] >> 4], L"0123456789ABCDEF"[bytes[i] & 15]};
   }
   wchar_t buffer[80];
   std::fill(buffer, buffer + 80, L'#');
   d.HexString(bytes, 3, buffer);
   d.HexStringForDWORD(0x00412A30, buffer + 7);
   d.HexStringLine(bytes, 2, buffer + 16, 0);
-  EXPECT_EQ(std::wstring(buffer, 71), L"030A11#00412A30#030A" + std::wstring(32, L' ') + L"*..              *#");
-  EXPECT_EQ(jovtest::Narrow(d.HexString(bytes, 300).c_str()) + jovtest::Narrow(d.HexStringForDWORD(~0u).c_str()), digits + "FFFFFFFF");
-  std::wstring names;
+  EXPECT_EQ(std::wstring(buffer, 71), L"030A11#00412A30#030A" + std::wstring(32, L' ') + L"*.." +
+                                           std::wstring(14, L' ') + L"*#");
+  EXPECT_EQ(std::wstring(d.HexString(bytes, 300).c_str()) + d.HexStringForDWORD(~0u).c_str(), digits + L"FFFFFFFF");
   for (int i = 0; i < 30; ++i) {
     EXPECT_EQ(d.RoutinePush(L"C", std::to_wstring(i).c_str()), i);
     names += (i ? L";C." : L"C.") + std::to_wstring(i);
   }
   EXPECT_EQ(std::wstring(d.ShowCallStack().c_str()), names);
   d.RoutinePop(1);
-  d.RoutinePop(5);  // above the innermost: nothing changes
   EXPECT_EQ(d.RoutinePush(L"", L"again"), 1);
   EXPECT_EQ(std::wstring(d.ShowCallStack().c_str()) + L"|" + d.ActiveRoutine().c_str(), L"C.0;.again|.again");
-  d.RoutinePop(0);
-  EXPECT_TRUE(d.ShowCallStack().empty() && d.ActiveRoutine().empty());
 }
 
 namespace {
-
-using tracetest::Lines;
 
 std::wstring commandLine;
 LPWSTR WINAPI FakeCommandLine() { return &commandLine[0]; }
@@ -179,7 +171,7 @@ std::wstring FileMadeFor(std::wstring program, const wchar_t* name) {
   for (std::wstring* s : {&given, &program})
     if (s->find(L"<dir>") != std::wstring::npos) s->replace(s->find(L"<dir>"), 5, dir.path());
   commandLine = L"\"" + program + L"\" -x \"two words\"";
-  jovtest::ScopedImportPatch patch("GetCommandLineW", reinterpret_cast<const void*>(&FakeCommandLine));
+  ScopedImportPatch patch("GetCommandLineW", reinterpret_cast<const void*>(&FakeCommandLine));
   wchar_t previous[MAX_PATH];
   ::GetCurrentDirectoryW(MAX_PATH, previous);
   ::SetCurrentDirectoryW(dir.path().c_str());
@@ -197,9 +189,7 @@ std::wstring FileMadeFor(std::wstring program, const wchar_t* name) {
 }  // namespace
 
 TEST(TraceFile, NameFollowsTheGivenNameOrTheProgramAfterTheTimeStamp) {
-  const struct {
-    const wchar_t *program, *name, *file;
-  } rows[] = {
+  const wchar_t* rows[][3] = {  // the program, the name given, the file
       {L"<dir>\\batch.exe", nullptr, L"<stamp> batch.JOV_Log"},
       {L"<dir>\\batch.exe", L"", L"<stamp> batch.JOV_Log"},
       {L"<dir>\\batch.exe", L"nightly", L"<stamp> nightly.JOV_Log"},
@@ -212,17 +202,15 @@ TEST(TraceFile, NameFollowsTheGivenNameOrTheProgramAfterTheTimeStamp) {
       {L"batch", L"nightly", L"<stamp> batch.JOV_Log"},  // no folder: a bare name is not used
   };
   for (const auto& row : rows)
-    EXPECT_EQ(FileMadeFor(row.program, row.name), row.file) << jovtest::Narrow(row.name ? row.name : L"-");
+    EXPECT_EQ(FileMadeFor(row[0], row[1]), row[2]) << Narrow(row[1] ? row[1] : L"-");
 }
 
 TEST(TraceFile, NameTakenInTheSameSecondGetsACounter) {
   for (int attempt = 0; attempt < 5; ++attempt) {  // again when a second boundary intervenes
     ScratchDir dir;
     const std::wstring stamp = Stamp();
-    for (int i = 0; i < 3; ++i) {
-      JOVDebug trace;
-      tracetest::StartIn(trace, dir, L"same");
-    }
+    std::wstring path = dir.Join(L"same");
+    for (int i = 0; i < 3; ++i) JOVDebug().TraceStart(&path[0], 0);
     if (Stamp() != stamp) continue;
     const std::wstring stem = dir.Join(stamp + L" same");
     EXPECT_EQ(dir.Entries(L"*"), (std::vector<std::wstring>{stem + L" 1.JOV_Log", stem + L" 2.JOV_Log",
@@ -232,22 +220,23 @@ TEST(TraceFile, NameTakenInTheSameSecondGetsACounter) {
   ADD_FAILURE() << "no three starts within one second";
 }
 
+// A second start is ignored while the file is open, an uncreatable file leaves the object
+// idle, a copy starts idle, and a stop without the closing line ends the file.
 TEST(TraceFile, StartAndStop) {
   const Lines shape = tracetest::Traced([](JOVDebug& trace, const ScratchDir& dir) {
     std::wstring missing = dir.Join(L"no\\such\\folder");
     JOVDebug idle;
-    idle.TraceStop(1);  // nothing to stop
-    idle.TraceStart(&missing[0], 0);  // an uncreatable file leaves the object idle
-    EXPECT_EQ(idle.TraceAnyActive(), 0);
-    tracetest::StartIn(trace, dir, L"second");  // ignored while the file is open
+    idle.TraceStop(1);
+    idle.TraceStart(&missing[0], 0);
+    tracetest::StartIn(trace, dir, L"second");
     trace.TraceStart();
-    EXPECT_EQ(trace.TraceActive() + trace.TraceWrapActive(), 1);
-    EXPECT_EQ(std::wstring(trace.GetTracePath().c_str()), dir.Join(L"trace"));
     trace.RoutinePush(L"Parser", L"Open");
-    JOVDebug copy(trace);  // a copy starts idle
-    EXPECT_EQ(copy.TraceAnyActive() + copy.ShowCallStack().length(), 0u);
+    JOVDebug copy(trace);
+    EXPECT_EQ(idle.TraceAnyActive() + copy.TraceAnyActive() + copy.ShowCallStack().length(), 0u);
+    EXPECT_EQ(trace.TraceActive() * 10 + trace.TraceWrapActive(), 10);
+    EXPECT_EQ(std::wstring(trace.GetTracePath().c_str()), dir.Join(L"trace"));
     trace.InsertMsg(L"last words");
-    trace.TraceStop(0);  // without the closing line
+    trace.TraceStop(0);
     trace.InsertMsg(L"nowhere");
     EXPECT_EQ(dir.Entries(L"*").size(), 1u);
   });

@@ -1,19 +1,10 @@
 // trace_files.h - helpers of the trace tests: the trace files of a folder in the order they
-// were made, their lines without the clock, and a performance counter the test moves.
+// were made, their lines without the clock or in short, and a trace run in a fresh folder.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <windows.h>
+#include "support/test_prelude.h"
 
-#include <JOVUtil.h>
-
-#include <algorithm>
 #include <regex>
-#include <string>
-#include <vector>
-
-#include "support/files.h"
-#include "support/import_patch.h"
 
 namespace tracetest {
 
@@ -76,16 +67,5 @@ Lines Traced(Body body, const wchar_t* name = L"trace", unsigned long wrap = 0) 
   }
   return Shape(dir);
 }
-
-// The DLL's performance counter, moved only by the test (in microseconds).
-inline long long fakeMicroseconds = 0;
-inline BOOL WINAPI FakeCounter(LARGE_INTEGER* count) {
-  LARGE_INTEGER frequency;
-  ::QueryPerformanceFrequency(&frequency);
-  return count->QuadPart = fakeMicroseconds * (frequency.QuadPart / 1000000), TRUE;
-}
-struct FakeClock {
-  jovtest::ScopedImportPatch patch{"QueryPerformanceCounter", reinterpret_cast<const void*>(&FakeCounter)};
-};
 
 }  // namespace tracetest
