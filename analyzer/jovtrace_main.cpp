@@ -10,6 +10,7 @@
 #include "analyzer/byte_source.h"
 #include "analyzer/chrome_writer.h"
 #include "analyzer/progress_bar.h"
+#include "analyzer/report/report_writer.h"
 #include "analyzer/run.h"
 #include "analyzer/summary_sink.h"
 #include "analyzer/tree_sink.h"
@@ -24,7 +25,8 @@ constexpr char kDescription[] =
     "  jovtrace summary logs/\n"
     "  jovtrace tree --min-percent 1 \"logs/261203 221530 batch.JOV_Log\"\n"
     "  jovtrace chrome logs/ -o batch.json     (open in ui.perfetto.dev or chrome://tracing)\n"
-    "  jovtrace folded logs/ > batch.folded    (input of flame-graph tools)\n\n"
+    "  jovtrace folded logs/ > batch.folded    (input of flame-graph tools)\n"
+    "  jovtrace report logs/ -o batch.html     (one page: table, flame graph, timeline)\n\n"
     "Exit codes: 0 done; 2 an input is missing, or --strict and a line could not be read.";
 
 struct Common {
@@ -110,6 +112,14 @@ int main(int argc, char** argv) {
   AddCommon(*folded, foldedOptions);
   folded->add_flag("--total", totalWeight, "weigh stacks by total instead of self time");
 
+  Common reportOptions;
+  CLI::App* report = app.add_subcommand(
+      "report", "One self-contained HTML page (nothing to install, nothing fetched): the "
+                "trace's facts, the summary table, a flame graph of the call tree and a "
+                "timeline per thread with the memory counters.\n"
+                "Example: jovtrace report logs/ -o batch.html");
+  AddCommon(*report, reportOptions);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -154,6 +164,17 @@ int main(int argc, char** argv) {
       result = Read(chromeOptions, names, sink);
     }
     if (out != stdout) std::fclose(out);
+  } else if (report->parsed()) {
+    std::FILE* out = OpenOutput(reportOptions.output);
+    if (out == nullptr) return 2;
+    jovtrace::ReportWriter sink(out, names);
+    result = Read(reportOptions, names, sink);
+    const bool written = sink.Finish() && (out == stdout || std::fclose(out) == 0);
+    if (!written) {
+      std::fprintf(stderr, "%s: the report could not be written in full\n",
+                   reportOptions.output.empty() ? "standard output" : reportOptions.output.c_str());
+      return 2;
+    }
   }
   return result.exitCode;
 }

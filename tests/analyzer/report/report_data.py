@@ -179,7 +179,7 @@ class Trace:
             mine = sorted((c for c in kept if c.thread == t), key=lambda c: c.start)
             rows = max(c.depth for c in self.calls if c.thread == t) + 1
             lane_bins = []
-            for d in range(rows):
+            for d in range(rows if not self.complete else 0):
                 row = bins.get((t, d))
                 if not row:
                     continue

@@ -7,11 +7,12 @@
     return grouping.format(n);
   }
 
-  // Microseconds as milliseconds with three decimals: "12,345.678".
+  // Microseconds as milliseconds with three decimals: "12,345.678", rounded as the reader's
+  // own text output rounds the same value.
   function ms(us) {
-    const sign = us < 0 ? '-' : '';
-    const a = Math.abs(Math.round(us));
-    return `${sign}${grouping.format(Math.floor(a / 1000))}.${String(a % 1000).padStart(3, '0')}`;
+    const [whole, frac] = (us / 1000).toFixed(3).split('.');
+    const sign = whole.startsWith('-') ? '-' : '';
+    return `${sign}${grouping.format(Math.abs(Number(whole)))}.${frac}`;
   }
 
   // A duration in the unit that suits it: "850 µs", "12.345 ms", "3.210 s", "2 min 5.0 s".

@@ -68,12 +68,11 @@
     }
   }
 
-  function noticeList(notices) {
+  function noticeList(notices, what = 'notices') {
     const details = document.createElement('details');
-    details.id = 'notices';
     const summary = document.createElement('summary');
     const shown = notices.shown.length;
-    summary.textContent = `${f.count(notices.total)} notices` +
+    summary.textContent = `${f.count(notices.total)} ${what}` +
       (notices.total > shown ? ` (the first ${Math.min(shown, noticeLimit)} listed)` : '');
     details.appendChild(summary);
     const ol = document.createElement('ol');
@@ -86,7 +85,14 @@
     return details;
   }
 
-  function render(trace, tool) {
+  // Inputs the run could not read as a trace at all.
+  function runNotices(notices) {
+    const box = document.getElementById('run-notices');
+    box.replaceChildren();
+    if (notices && notices.total > 0) box.append(noticeList(notices, 'inputs not read as a trace'));
+  }
+
+  function render(trace, tool, notices) {
     document.title = `jovtrace report: ${trace.program || trace.label}`;
     document.getElementById('report-title').textContent = `${trace.program || trace.label}`;
     const list = document.getElementById('facts');
@@ -104,6 +110,7 @@
     if (trace.wrapDump) fact(list, 'Source', 'wrap-trace dump', 'source');
     if (tool) fact(list, 'Written by', tool, 'tool');
     repairs(trace);
+    runNotices(notices);
   }
 
   JT.header = { render };

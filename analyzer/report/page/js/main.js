@@ -25,7 +25,7 @@
   function show(index) {
     const trace = model.traces[index];
     document.documentElement.dataset.trace = String(index);
-    JT.header.render(trace, model.tool);
+    JT.header.render(trace, model.tool, model.notices);
     JT.summaryTable.render(trace);
     JT.flameGraph.build(trace);
     JT.timelineView.build(trace);
@@ -66,7 +66,9 @@
       return;
     }
     if (model.traces.length === 0) {
-      fail('The report holds no trace: the reader found no trace lines in its input.');
+      const shown = ((model.notices || {}).shown || []).slice(0, 5)
+        .map(([, file, line, message]) => ` ${file}${line ? `:${line}` : ''}: ${message}.`);
+      fail(`The report holds no trace: the reader found no trace lines in its input.${shown.join('')}`);
       return;
     }
     chooser();

@@ -135,15 +135,64 @@
     return rowPyramid[k];
   }
 
-  function buildLanes(trace) {
+  // Bins of a row summed from its calls (a trace whose every call is in the data comes
+  // without bins): as the writer sums them, a call counts from time 0 on.
+  function binsFromCalls(row, width) {
+    const bins = new Map();
+    const at = (k) => {
+      let b = bins.get(k);
+      if (!b) {
+        b = { cover: 0, count: 0, errors: 0, name: 0, best: -1 };
+        bins.set(k, b);
+      }
+      return b;
+    };
+    for (let i = 0; i < row.start.length; i += 1) {
+      const s = Math.max(0, row.start[i]);
+      const e = Math.max(s, row.start[i] + row.dur[i]);
+      const first = Math.floor(s / width);
+      const home = at(first);
+      home.count += 1;
+      if (row.rc[i] !== 0) home.errors += 1;
+      if (e === s && home.best < 0) { home.name = row.name[i]; home.best = 0; }
+      for (let k = first; k * width < e; k += 1) {
+        const b = at(k);
+        const part = Math.min(e, (k + 1) * width) - Math.max(s, k * width);
+        b.cover += part;
+        if (part > b.best) { b.best = part; b.name = row.name[i]; }
+      }
+    }
+    const keys = [...bins.keys()].sort((a, b) => a - b);
+    return {
+      index: Float64Array.from(keys), cover: Float64Array.from(keys, (k) => bins.get(k).cover),
+      count: Float64Array.from(keys, (k) => bins.get(k).count),
+      errors: Float64Array.from(keys, (k) => bins.get(k).errors),
+      name: Int32Array.from(keys, (k) => bins.get(k).name),
+    };
+  }
+
+  // The width of bins summed in the page: a power of two giving at most kPageBins over the
+  // trace.
+  const kPageBins = 8192;
+  function pageBinWidth(span) {
+    let w = 1;
+    while (span / w > kPageBins) w *= 2;
+    return w;
+  }
+
+  function buildLanes(trace, binWidth) {
     const tl = trace.timeline || { binWidth: 1, complete: true, lanes: [] };
     return tl.lanes.map((lane) => {
-      const pyramids = [];
-      for (let d = 0; d < lane.rows; d += 1) pyramids.push(null);
+      const rows = buildRows(lane);
+      const pyramids = rows.map(() => null);
       for (const rb of lane.bins || []) {
         if (rb.depth >= 0 && rb.depth < lane.rows) pyramids[rb.depth] = [decodeBins(rb)];
       }
-      const rows = buildRows(lane);
+      if (tl.complete) {
+        rows.forEach((row, d) => {
+          if (row.start.length > 0) pyramids[d] = [binsFromCalls(row, binWidth)];
+        });
+      }
       let calls = 0;
       for (const r of rows) calls += r.start.length;
       return { thread: lane.thread, rows, pyramids, callCount: calls };
@@ -175,9 +224,9 @@
     }));
     trace.callTree = buildTree(raw);
     const tl = raw.timeline || { binWidth: 1, complete: true, lanes: [] };
-    trace.binWidth = tl.binWidth;
     trace.complete = tl.complete;
-    trace.lanes = buildLanes(raw);
+    trace.binWidth = tl.complete ? pageBinWidth(Math.max(1, raw.last - raw.base)) : tl.binWidth;
+    trace.lanes = buildLanes(raw, trace.binWidth);
     trace.series = buildCounters(raw);
     // The time domain: the whole trace, and calls that started before its first line.
     let lo = Math.min(0, raw.first - raw.base);
@@ -201,7 +250,7 @@
     if (doc.version !== kVersion) {
       throw new Error(`The report data has version ${doc.version}; this page reads version ${kVersion}.`);
     }
-    return { tool: doc.tool || '', traces: (doc.traces || []).map(buildTrace) };
+    return { tool: doc.tool || '', notices: doc.notices, traces: (doc.traces || []).map(buildTrace) };
   }
 
   JT.model = { load, binsAt, kPyramidFactor };

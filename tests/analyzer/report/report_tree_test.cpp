@@ -1,0 +1,85 @@
+// report_tree_test.cpp - the call tree in the report's data: preorder with the largest child
+// first, and a tree of very many paths pruned without losing any of its time.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <numeric>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "analyzer/report/json_out.h"
+#include "analyzer/report/report_tree.h"
+
+namespace {
+
+using jovtrace::TreeNode;
+
+std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent, jovtrace::Micros total,
+                      std::uint64_t calls = 1) {
+  TreeNode n;
+  n.name = static_cast<jovtrace::NameId>(nodes.size());
+  n.parent = parent;
+  n.calls = calls;
+  n.total = total;
+  n.self = total / 2;
+  nodes.push_back(n);
+  const auto index = static_cast<std::uint32_t>(nodes.size() - 1);
+  if (index != 0) nodes[parent].children.push_back(index);
+  return index;
+}
+
+nlohmann::json Written(const std::vector<TreeNode>& nodes) {
+  std::FILE* file = std::tmpfile();
+  {
+    jovtrace::JsonOut json(file);
+    jovtrace::WriteReportTree(json, nodes, [](jovtrace::NameId id) { return std::int64_t{id}; });
+  }
+  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+  std::rewind(file);
+  EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
+  std::fclose(file);
+  return nlohmann::json::parse(text);
+}
+
+TEST(ReportTree, NodesComeInPreorderWithTheLargestChildFirst) {
+  std::vector<TreeNode> nodes;
+  AddNode(nodes, 0, 40, 0);
+  const std::uint32_t a = AddNode(nodes, 0, 10);
+  AddNode(nodes, 0, 30);
+  AddNode(nodes, a, 4);
+  const nlohmann::json tree = Written(nodes);
+  EXPECT_EQ(tree["name"], nlohmann::json({-1, 2, 1, 3}));
+  EXPECT_EQ(tree["parent"], nlohmann::json({-1, 0, 0, 2}));
+  EXPECT_EQ(tree["total"], nlohmann::json({40, 30, 10, 4}));
+  EXPECT_EQ(tree["self"], nlohmann::json({20, 15, 5, 2}));
+  EXPECT_TRUE(tree["other"].empty());
+}
+
+TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
+  std::vector<TreeNode> nodes;
+  AddNode(nodes, 0, 0, 0);
+  for (int i = 0; i < 100; ++i) {
+    const std::uint32_t mid = AddNode(nodes, 0, 0);
+    for (int k = 0; k < 300; ++k) nodes[mid].total += nodes[AddNode(nodes, mid, 1 + (i * 31 + k * 17) % 500)].total;
+    nodes[0].total += nodes[mid].total;
+  }
+  const nlohmann::json tree = Written(nodes);
+  const std::size_t n = tree["name"].size();
+  ASSERT_LE(n, jovtrace::kMaxTreeNodes);
+  // Every node's children still add up to what its children held before.
+  std::vector<std::int64_t> childSum(n, 0);
+  for (std::size_t i = 1; i < n; ++i) childSum[tree["parent"][i].get<std::size_t>()] += tree["total"][i].get<std::int64_t>();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (tree["name"][i] == -1 && i != 0) continue;  // an "other" node
+    const TreeNode& original = nodes[tree["name"][i] == -1 ? 0 : tree["name"][i].get<std::size_t>()];
+    const std::int64_t want = std::accumulate(original.children.begin(), original.children.end(), std::int64_t{0},
+                                              [&](std::int64_t s, std::uint32_t c) { return s + nodes[c].total; });
+    EXPECT_EQ(childSum[i], want) << "node " << i;
+  }
+  std::uint64_t paths = n - 1 - tree["other"].size();
+  for (const auto& other : tree["other"]) paths += other[1].get<std::uint64_t>();
+  EXPECT_EQ(paths, nodes.size() - 1) << "kept and pruned paths add up to all";
+}
+
+}  // namespace
