@@ -34,7 +34,8 @@ struct TimelineCall {
 class CallBins {
  public:
   // Bins kept over all rows at most: the width doubles (and neighbours merge) beyond it.
-  static constexpr std::size_t kMaxBins = std::size_t{1} << 17;
+  // With the longest call of each, about 3 MB of the page; a browser opens it in a second.
+  static constexpr std::size_t kMaxBins = std::size_t{1} << 16;
   // Bins a row spans at most, from the base to the latest call's end.
   static constexpr std::int64_t kMaxSpan = std::int64_t{1} << 16;
 

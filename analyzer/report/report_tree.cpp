@@ -34,6 +34,7 @@ struct Out {
 }  // namespace
 
 void WriteReportTree(JsonOut& json, const std::vector<TreeNode>& nodes,
+                     const std::function<bool(std::uint32_t)>& isOther,
                      const std::function<std::int64_t(NameId)>& localName, std::size_t maxNodes) {
   Out out;
   if (!nodes.empty()) {
@@ -56,8 +57,13 @@ void WriteReportTree(JsonOut& json, const std::vector<TreeNode>& nodes,
       const auto [at, parent] = stack.back();
       stack.pop_back();
       const TreeNode& node = nodes[at];
-      const std::int64_t me = emit(at == 0 ? -1 : localName(node.name), parent, node.calls,
-                                   node.total, node.self);
+      const bool other = at != 0 && isOther(at);
+      const std::int64_t me = emit(at == 0 || other ? -1 : localName(node.name), parent,
+                                   node.calls, node.total, node.self);
+      if (other) {
+        out.other.push_back(me);
+        out.other.push_back(0);
+      }
       std::vector<std::uint32_t> children = node.children;
       std::stable_sort(children.begin(), children.end(), [&](std::uint32_t a, std::uint32_t b) {
         return nodes[a].total > nodes[b].total;

@@ -19,8 +19,11 @@ class JsonOut;
 inline constexpr std::size_t kMaxTreeNodes = 20000;
 
 // Writes {"name":[..],"parent":[..],"calls":[..],"total":[..],"self":[..],"other":[..]}.
-// `nodes` as TreeSink keeps them: nodes[0] the root, every child after its parent.
+// `nodes` as TreeSink keeps them: nodes[0] the root, every child after its parent;
+// `isOther` tells the nodes that stand for paths past a tree's bound already (written as
+// other nodes of 0 counted paths).
 void WriteReportTree(JsonOut& json, const std::vector<TreeNode>& nodes,
+                     const std::function<bool(std::uint32_t)>& isOther,
                      const std::function<std::int64_t(NameId)>& localName,
                      std::size_t maxNodes = kMaxTreeNodes);
 

@@ -131,14 +131,13 @@ void ReportWriter::BeginTrace(const TraceInfo& info) {
   Start();
   trace_ = std::make_unique<TraceState>();
   summary_.BeginTrace(info);
-  tree_.BeginTrace(info);
 }
 
 void ReportWriter::OnCall(const Call& call) {
   if (!trace_) return;
   SetBase(call.start);
   summary_.OnCall(call);
-  tree_.OnCall(call);
+  trace_->tree.Add(call);
   trace_->timeline.Add(call, trace_->base);
 }
 
@@ -158,7 +157,7 @@ void ReportWriter::OnNotice(const Notice& notice) {
 void ReportWriter::EndTrace(const TraceInfo& info, const TraceStats& stats) {
   if (!trace_) return;
   summary_.EndTrace(info, stats);
-  tree_.EndTrace(info, stats);
+  trace_->tree.Finish();
   if (!trace_->hasBase) trace_->base = stats.first;
   WriteTrace(info, stats);
   trace_.reset();
@@ -224,7 +223,8 @@ void ReportWriter::WriteTrace(const TraceInfo& info, const TraceStats& stats) {
   json_.Raw("]");
 
   json_.Raw(",\"tree\":");
-  WriteReportTree(json_, tree_.Trees().back().nodes, localName);
+  WriteReportTree(json_, t.tree.Nodes(), [&t](std::uint32_t node) { return t.tree.IsOther(node); },
+                  localName);
   json_.Raw(",\"timeline\":");
   t.timeline.Write(json_, stats.threads, localName);
 

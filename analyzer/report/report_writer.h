@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "analyzer/name_table.h"
+#include "analyzer/report/bounded_tree.h"
 #include "analyzer/report/counter_series.h"
 #include "analyzer/report/json_out.h"
 #include "analyzer/report/report_timeline.h"
 #include "analyzer/summary_sink.h"
 #include "analyzer/trace_model.h"
-#include "analyzer/tree_sink.h"
 
 namespace jovtrace {
 
@@ -60,6 +60,7 @@ class ReportWriter : public TraceSink {
     bool hasBase = false;
     Micros base = 0;
     ReportTimeline timeline;
+    BoundedTree tree;
     std::array<CounterSeries, 4> counters;  // by CounterKind
     NoticeLog notices;
   };
@@ -72,7 +73,6 @@ class ReportWriter : public TraceSink {
   JsonOut json_;
   const NameTable& names_;
   SummarySink summary_;
-  TreeSink tree_;
   std::unique_ptr<TraceState> trace_;
   NoticeLog runNotices_;
   std::size_t written_ = 0;

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <numeric>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "analyzer/report/bounded_tree.h"
 #include "analyzer/report/json_out.h"
 #include "analyzer/report/report_tree.h"
 
@@ -29,11 +31,12 @@ std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent, jovtra
   return index;
 }
 
-nlohmann::json Written(const std::vector<TreeNode>& nodes) {
+nlohmann::json Written(const std::vector<TreeNode>& nodes, const jovtrace::BoundedTree* tree = nullptr) {
   std::FILE* file = std::tmpfile();
   {
     jovtrace::JsonOut json(file);
-    jovtrace::WriteReportTree(json, nodes, [](jovtrace::NameId id) { return std::int64_t{id}; });
+    jovtrace::WriteReportTree(json, nodes, [tree](std::uint32_t n) { return tree != nullptr && tree->IsOther(n); },
+                              [](jovtrace::NameId id) { return std::int64_t{id}; });
   }
   std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
   std::rewind(file);
@@ -80,6 +83,41 @@ TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
   std::uint64_t paths = n - 1 - tree["other"].size();
   for (const auto& other : tree["other"]) paths += other[1].get<std::uint64_t>();
   EXPECT_EQ(paths, nodes.size() - 1) << "kept and pruned paths add up to all";
+}
+
+TEST(BoundedTree, CallsOnPathsPastTheBoundCountOnceUnderTheirDeepestNode) {
+  jovtrace::BoundedTree tree(3);  // the root and two paths
+  const jovtrace::NameId a = 1, b = 2, c = 3, d = 4;
+  const auto add = [&tree](std::vector<jovtrace::NameId> path, jovtrace::Micros duration, jovtrace::Micros self) {
+    jovtrace::Call call;
+    call.path = path.data();
+    call.pathLength = path.size();
+    call.name = path.back();
+    call.duration = duration;
+    call.self = self;
+    tree.Add(call);
+  };
+  // Inner calls close first, as the reader reports them.
+  add({a, b}, 30, 30);
+  add({a}, 100, 70);
+  add({a, c, d}, 5, 5);  // a;c and a;c;d are past the bound
+  add({a, c}, 20, 15);
+  add({b}, 8, 8);
+  tree.Finish();
+  const auto& nodes = tree.Nodes();
+  ASSERT_EQ(nodes.size(), 5u) << "root, a, a;b, and the other paths of a and of the root";
+  std::map<jovtrace::NameId, const TreeNode*> otherUnder;
+  for (std::uint32_t i = 0; i < nodes.size(); ++i) {
+    if (tree.IsOther(i)) otherUnder[nodes[nodes[i].parent].name] = &nodes[i];
+  }
+  ASSERT_EQ(otherUnder.size(), 2u);
+  EXPECT_EQ(otherUnder[a]->calls, 1u) << "a;c;d ran inside a;c: counted with it";
+  EXPECT_EQ(otherUnder[a]->total, 20);
+  EXPECT_EQ(otherUnder[0]->total, 8);
+  EXPECT_EQ(nodes[0].total, 108) << "the root's time is whole";
+  const nlohmann::json written = Written(nodes, &tree);
+  EXPECT_EQ(written["name"], nlohmann::json({-1, 1, 2, -1, -1})) << "other nodes are written nameless";
+  EXPECT_EQ(written["other"], nlohmann::json::parse("[[3,0],[4,0]]"));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
   const kMinLabelPx = 28;
 
   let tree = null;
-  let frames = [];
+  let frames = new Map();  // node index -> its element, for the frames drawn now
   let focus = null;
   let icicle = false;
   let needle = '';
@@ -21,58 +21,63 @@
     return Math.round(parseFloat(getComputedStyle(document.documentElement).fontSize) * 1.4);
   }
 
+  function matches(node) {
+    return needle.length > 0 && node.routine !== null && node.name.toLowerCase().includes(needle);
+  }
+
+  // A frame's element is made when it first becomes wide enough to draw: a tree of many
+  // thousand paths shows only some hundred at a time, and the page stays quick to open.
+  function frameOf(node) {
+    let el = frames.get(node.index);
+    if (el) return el;
+    el = document.createElement('div');
+    el.className = node.index === 0 ? 'frame root' : node.routine ? 'frame' : 'frame other';
+    el.dataset.node = String(node.index);
+    el.dataset.parent = String(node.parent);
+    el.dataset.calls = String(node.calls);
+    el.dataset.total = String(node.total);
+    el.dataset.self = String(node.self);
+    el.style.background = node.routine === '(unknown)' ? pal.unknown
+      : node.routine ? pal.routine(node.routine) : node.index === 0 ? pal.unknown : pal.other;
+    el.textContent = node.name;
+    frames.set(node.index, el);
+    return el;
+  }
+
   function build(trace) {
     tree = trace.callTree;
     focus = tree.nodes[0];
-    const fragment = document.createDocumentFragment();
-    frames = tree.nodes.map((node) => {
-      const el = document.createElement('div');
-      el.className = node.index === 0 ? 'frame root' : node.routine ? 'frame' : 'frame other';
-      el.dataset.node = String(node.index);
-      el.dataset.parent = String(node.parent);
-      el.dataset.calls = String(node.calls);
-      el.dataset.total = String(node.total);
-      el.dataset.self = String(node.self);
-      el.style.background = node.routine ? pal.routine(node.routine)
-        : node.index === 0 ? pal.unknown : pal.other;
-      if (node.routine === '(unknown)') el.style.background = pal.unknown;
-      el.textContent = node.name;
-      fragment.appendChild(el);
-      return el;
-    });
-    graph.replaceChildren(fragment);
-    layout();
+    frames = new Map();
+    graph.replaceChildren();
     search(needle);
+    showRoot();
   }
 
-  function place(node, x, w, h) {
-    const el = frames[node.index];
-    if (w < kMinWidthPx) {
-      el.style.display = 'none';
-      return false;
-    }
-    const y = icicle ? node.depth * h : (tree.maxDepth - node.depth) * h;
-    el.style.display = '';
-    el.style.transform = `translate(${x}px, ${y}px)`;
-    el.style.width = `${w}px`;
-    el.classList.toggle('narrow', w < kMinLabelPx);
-    return true;
+  // The root is where a reader starts: at the bottom of a flame graph, on top of an icicle.
+  function showRoot() {
+    const scroller = graph.parentElement;
+    scroller.scrollTop = icicle ? 0 : scroller.scrollHeight;
   }
 
   // Lays out the frames for the current focus: its callers full width, its subtree scaled
-  // to the graph's width, everything else hidden.
+  // to the graph's width; frames too narrow to see (and all below them) are left out.
   function layout() {
     if (!tree) return;
     const width = graph.clientWidth;
     const h = rowHeight();
     graph.style.height = `${(tree.maxDepth + 1) * h}px`;
-    for (const el of frames) el.style.display = 'none';
-    const ancestors = new Set();
-    for (let n = focus; n; n = n.parent >= 0 ? tree.nodes[n.parent] : null) ancestors.add(n);
-    for (const n of ancestors) {
-      place(n, 0, width, h);
-      frames[n.index].classList.toggle('ancestor', n !== focus);
-    }
+    const placed = [];
+    const put = (node, x, w, ancestor) => {
+      placed.push(node.index);
+      const el = frameOf(node);
+      const y = icicle ? node.depth * h : (tree.maxDepth - node.depth) * h;
+      el.style.transform = `translate(${x}px, ${y}px)`;
+      el.style.width = `${w}px`;
+      el.classList.toggle('narrow', w < kMinLabelPx);
+      el.classList.toggle('ancestor', ancestor);
+      el.classList.toggle('match', matches(node));
+    };
+    for (let n = focus; n; n = n.parent >= 0 ? tree.nodes[n.parent] : null) put(n, 0, width, n !== focus);
     const scale = focus.width > 0 ? width / focus.width : 0;
     const stack = [[focus, 0]];
     while (stack.length) {
@@ -80,15 +85,26 @@
       let cx = x;
       for (const child of node.children) {
         const w = child.width * scale;
-        if (place(child, cx, w, h)) {
-          frames[child.index].classList.remove('ancestor');
+        if (w >= kMinWidthPx) {
+          put(child, cx, w, false);
           stack.push([child, cx]);
         }
         cx += w;
       }
     }
+    const keep = new Set(placed);
+    for (const [index, el] of frames) {
+      if (!keep.has(index) && el.parentNode) el.remove();
+    }
+    const fresh = document.createDocumentFragment();
+    for (const index of placed) {
+      const el = frames.get(index);
+      if (!el.parentNode) fresh.appendChild(el);
+    }
+    graph.appendChild(fresh);
     graph.dataset.focus = String(focus.index);
     graph.dataset.orientation = icicle ? 'icicle' : 'flame';
+    graph.dataset.frames = String(placed.length);
   }
 
   function zoom(node) {
@@ -106,19 +122,22 @@
     const matched = new Set();
     let share = 0;
     for (const node of tree.nodes) {
-      const hit = needle.length > 0 && node.routine !== null && node.name.toLowerCase().includes(needle);
-      frames[node.index].classList.toggle('match', hit);
-      if (!hit) continue;
+      if (!matches(node)) continue;
       matched.add(node.index);
-      let outer = false;
-      for (let p = node.parent; p >= 0; p = tree.nodes[p].parent) {
-        if (matched.has(p)) { outer = true; break; }
-      }
-      if (!outer) share += node.total;
+      if (!hasMatchedAncestor(node, matched)) share += node.total;
     }
     graph.dataset.matches = String(matched.size);
     graph.dataset.matchShare = String(share);
+    layout();
     updateStatus(matched.size, share);
+  }
+
+  // Parents come before their children, so every matched ancestor is in the set already.
+  function hasMatchedAncestor(node, matched) {
+    for (let p = node.parent; p >= 0; p = tree.nodes[p].parent) {
+      if (matched.has(p)) return true;
+    }
+    return false;
   }
 
   function updateStatus(matches, share) {
@@ -168,6 +187,7 @@
       icicle = !icicle;
       toggle.setAttribute('aria-pressed', String(icicle));
       layout();
+      showRoot();
     });
     document.getElementById('flame-reset').addEventListener('click', () => tree && zoom(tree.nodes[0]));
     document.getElementById('flame-section').addEventListener('keydown', (event) => {

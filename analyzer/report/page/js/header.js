@@ -101,7 +101,8 @@
     fact(list, 'Program', trace.program || '', 'program');
     fact(list, 'Process id', String(trace.processId), 'processId');
     if (trace.userId) fact(list, 'User', trace.userId, 'userId');
-    const span = `${f.clock(trace.first, 3)} – ${f.clock(trace.last, 3).slice(11)}`;
+    const [from, to] = [f.clock(trace.first, 3), f.clock(trace.last, 3)];
+    const span = `${from} – ${from.slice(0, 10) === to.slice(0, 10) ? to.slice(11) : to}`;
     fact(list, 'Time span', `${span} (${f.duration(trace.last - trace.first)})`, 'span');
     fact(list, 'Lines', f.count(s.lines || 0), 'lines');
     fact(list, 'Calls', f.count(s.calls || 0), 'calls');

@@ -6,6 +6,7 @@
     ['mark-error', 'non-zero return code (hatched, with a mark)'],
     ['mark-dashed', 'closed by an outer Pop, without a Pop line, or open at the end'],
     ['mark-aggregate', 'many short calls, one block per time bin, darker when busier'],
+    ['mark-error-bar', 'a bin with non-zero return codes'],
   ];
 
   let model = null;

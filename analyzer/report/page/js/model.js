@@ -28,7 +28,10 @@
     for (let i = 0; i < n; i += 1) {
       let label;
       if (i === 0) label = 'all';
-      else if (other.has(i)) label = `${JT.format.count(other.get(i))} smaller paths`;
+      else if (other.has(i)) {
+        // 0: the paths past the writer's bound on the tree, not counted.
+        label = other.get(i) > 0 ? `${JT.format.count(other.get(i))} smaller paths` : 'other paths';
+      }
       else label = nameOf(trace.names, t.name[i]);
       nodes.push({
         index: i, name: label, routine: i > 0 && !other.has(i) ? label : null,
@@ -75,7 +78,8 @@
       const m = indices.length;
       const row = {
         start: new Float64Array(m), dur: new Float64Array(m), maxEnd: new Float64Array(m),
-        name: new Int32Array(m), rc: new Float64Array(m), flags: new Uint8Array(m), detail: [],
+        name: new Int32Array(m), rc: new Float64Array(m), flags: new Uint8Array(m),
+        detail: new Map(),  // index -> text, for the calls that have one
       };
       let maxEnd = -Infinity;
       indices.forEach((src, k) => {
@@ -86,7 +90,8 @@
         row.name[k] = c.name[src];
         row.rc[k] = c.rc[src];
         row.flags[k] = c.flags[src];
-        row.detail[k] = details.get(src) || '';
+        const detail = details.get(src);
+        if (detail) row.detail.set(k, detail);
       });
       return row;
     });

@@ -44,6 +44,7 @@
     other: '#ececec',
     error: '#d55e00',      // vermillion: the error mark's fill
     errorEdge: '#000000',
+    errorBar: '#6b2f00',   // dark vermillion: bins holding calls with non-zero codes
     match: '#1d3f8a',      // dark blue fill of search matches, white text on it
     matchText: '#ffffff',
     counter: ['#0072b2', '#d55e00', '#009e73', '#cc79a7'],

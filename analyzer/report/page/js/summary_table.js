@@ -13,7 +13,7 @@
     ['p95', '95 %', (r) => f.ms(r.p95), true],
     ['max', 'Max', (r) => f.ms(r.max), true],
     ['errors', 'Errors', (r) => f.count(r.errors), true],
-    ['topCode', 'Top code', (r) => (r.errors ? `${r.topCode} (${f.count(r.topCodeCount)}×)` : ''), true],
+    ['topCode', 'Top code', (r) => (r.errors ? `${r.topCode} ×${f.count(r.topCodeCount)}` : ''), true],
   ];
 
   // Rows drawn at most; the filter reaches the rest. Keeps a trace of many thousand

@@ -46,42 +46,69 @@
       const scale = top > 0 ? (h - 4) / top : 0;
       const yOf = (v) => h - 2 - v * scale;
       const t = series.t;
-      let i = Math.max(0, firstAtOrAfter(t, view.v0) - 1);
+      const first = Math.max(0, firstAtOrAfter(t, view.v0) - 1);
       ctx.strokeStyle = pal.grid;
       ctx.beginPath();
       ctx.moveTo(0, h - 1.5);
       ctx.lineTo(view.width, h - 1.5);
       ctx.stroke();
-      if (!series.exact) {
-        ctx.fillStyle = colour;
-        ctx.globalAlpha = 0.25;
-        for (let k = i; k < t.length && t[k] - series.binWidth / 2 <= view.v1; k += 1) {
-          const x = (t[k] - series.binWidth / 2 - view.v0) * ppu;
-          ctx.fillRect(x, yOf(series.max[k]), Math.max(1, series.binWidth * ppu),
-            Math.max(1, (series.max[k] - series.min[k]) * scale));
-        }
-        ctx.globalAlpha = 1;
-      }
+      // One pixel column at a time: the range of the samples in it as a band, the value
+      // after it as the line (a step at each change).
+      const band = [];
       ctx.strokeStyle = colour;
       ctx.lineWidth = 1.5;
       ctx.beginPath();
+      let column = null;
+      let lo = 0;
+      let hi = 0;
+      let inColumn = 0;
       let lastY = null;
-      for (; i < t.length; i += 1) {
-        const x = (t[i] - view.v0) * ppu;
-        const y = yOf(series.last[i]);
-        if (lastY === null) ctx.moveTo(x, y);
+      const flush = () => {
+        if (column === null) return;
+        const y = yOf(series.last[column.i]);
+        if (lastY === null) ctx.moveTo(column.x, y);
         else {
-          ctx.lineTo(x, lastY);
-          ctx.lineTo(x, y);
+          ctx.lineTo(column.x, lastY);
+          ctx.lineTo(column.x, y);
         }
         lastY = y;
+        if (inColumn > 1 || !series.exact) band.push([column.x, yOf(hi), Math.max(1, (hi - lo) * scale)]);
+      };
+      let shown = 0;
+      for (let i = first; i < t.length; i += 1) {
+        const x = Math.floor((t[i] - view.v0) * ppu);
+        if (column === null || x !== column.x) {
+          flush();
+          column = { x, i };
+          lo = series.min[i];
+          hi = series.max[i];
+          inColumn = 0;
+        }
+        column.i = i;
+        lo = Math.min(lo, series.min[i]);
+        hi = Math.max(hi, series.max[i]);
+        inColumn += 1;
+        shown += 1;
         if (t[i] > view.v1) break;
       }
+      flush();
       // The last value holds until the trace ends.
       if (lastY !== null && t[t.length - 1] < view.v1) {
         ctx.lineTo((view.trace.last - view.trace.base - view.v0) * ppu, lastY);
       }
       ctx.stroke();
+      ctx.fillStyle = colour;
+      ctx.globalAlpha = 0.25;
+      for (const [x, y, bh] of band) ctx.fillRect(x, y, 1, bh);
+      ctx.globalAlpha = 1;
+      // Few samples: each one marked, so a single sample is seen too.
+      if (series.exact && shown * 8 < view.width) {
+        for (let i = first; i < t.length && t[i] <= view.v1; i += 1) {
+          ctx.beginPath();
+          ctx.arc((t[i] - view.v0) * ppu, yOf(series.last[i]), 2.5, 0, 2 * Math.PI);
+          ctx.fill();
+        }
+      }
     }
 
     // The value in force under the pointer: the last sample at or before it.

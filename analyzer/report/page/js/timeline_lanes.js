@@ -77,26 +77,28 @@
     return { bins: JT.model.binsAt(pyramid, k), width: trace.binWidth * Math.pow(JT.model.kPyramidFactor, k) };
   }
 
+  // Bins shaded by how busy they were; a bin with non-zero return codes gets a dark bar on
+  // top, its strength the share of such calls (marks on every bin of a long trace would be
+  // a band of noise).
   function drawBins(ctx, trace, level, view, ppu, y, h) {
     const { bins, width } = level;
-    const mark = h * 0.44;
-    let markEnd = -Infinity;  // marks do not overlap: one per mark width at most
     for (let i = firstBin(bins.index, width, view.v0); i < bins.index.length; i += 1) {
       const t0 = bins.index[i] * width;
       if (t0 > view.v1) break;
       const x = (t0 - view.v0) * ppu;
       const w = Math.max(1, width * ppu);
-      // Shaded by how busy the bin was; a bin wider than a few pixels is drawn faint, so the
-      // calls kept exactly stand out from what is only known in sum.
+      // A bin wider than a few pixels is drawn faint, so that the calls kept exactly stand
+      // out from what is only known in sum.
       const busy = Math.min(1, bins.cover[i] / width);
       ctx.globalAlpha = w > 4 ? 0.12 + 0.3 * busy : 0.3 + 0.7 * busy;
       ctx.fillStyle = pal.routine(trace.nameOf(bins.name[i]));
       ctx.fillRect(x, y + 1, w, h - 2);
-      ctx.globalAlpha = 1;
-      if (bins.errors[i] > 0 && x + w / 2 - mark / 2 >= markEnd) {
-        errorMark(ctx, x + w / 2 - mark / 2, y + 1, mark);
-        markEnd = x + w / 2 + mark;
+      if (bins.errors[i] > 0) {
+        ctx.globalAlpha = 0.5 + 0.5 * Math.min(1, (4 * bins.errors[i]) / Math.max(1, bins.count[i]));
+        ctx.fillStyle = pal.errorBar;
+        ctx.fillRect(x, y + 1, w, 3);
       }
+      ctx.globalAlpha = 1;
     }
   }
 
@@ -150,7 +152,7 @@
       ['Duration', `${f.duration(row.dur[i])} (${f.ms(row.dur[i])} ms)`],
     ];
     if (flags & 1) rows.push(['Return code', String(row.rc[i])]);
-    if (row.detail[i]) rows.push(['Detail', row.detail[i]]);
+    if (row.detail.has(i)) rows.push(['Detail', row.detail.get(i)]);
     rows.push(['Closed by', closeNames[(flags >> 2) & 3]]);
     if (flags & 2) rows.push(['Push line', 'missing (start is Pop time less duration)']);
     return rows;

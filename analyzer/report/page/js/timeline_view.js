@@ -11,7 +11,7 @@
   let root = null;
   let axis = null;
   let parts = [];             // {canvas, draw(ctx), hit(x, y)} of every lane and counter
-  let pending = false;
+  let pending = 0;           // the animation frame that will draw, if one is asked for
 
   function pxPerUs() {
     return view.width / (view.v1 - view.v0);
@@ -101,14 +101,17 @@
 
   function redraw() {
     if (pending) return;
-    pending = true;
-    requestAnimationFrame(() => {
-      pending = false;
+    pending = requestAnimationFrame(() => {
+      pending = 0;
       drawNow();
     });
   }
 
   function drawNow() {
+    if (pending) {
+      cancelAnimationFrame(pending);
+      pending = 0;
+    }
     if (!view.trace) return;
     drawAxis();
     for (const p of parts) {
