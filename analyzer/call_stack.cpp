@@ -90,6 +90,11 @@ void CallStack::SeeLine(std::size_t depth, Micros previous) {
   }
 }
 
+void CallStack::LostLine(std::size_t depth, Micros time) {
+  if (depth < frames_.size()) CloseFrom(depth, CloseKind::kPopMissing, time);
+  lowWater_ = SIZE_MAX;
+}
+
 void CallStack::Finish(Micros time) {
   CloseFrom(0, CloseKind::kOpenAtEnd, time);
   FlushPending(0);

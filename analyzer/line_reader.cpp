@@ -7,7 +7,13 @@
 namespace jovtrace {
 
 LineReader::LineReader(ByteSource& source, std::size_t block, std::size_t maxLine)
-    : source_(source), buffer_(std::max(block, 2 * maxLine)), maxLine_(maxLine) {}
+    : source_(source), maxLine_(maxLine) {
+  // Room for a block and a whole line of the limit; a source that fits entirely needs no
+  // more than its own size (small files, the reader's tests and fuzzing).
+  std::size_t capacity = std::max(block, 2 * maxLine);
+  if (source.Size() < capacity) capacity = static_cast<std::size_t>(source.Size()) + 1;
+  buffer_.resize(capacity);
+}
 
 bool LineReader::Fill() {
   if (atEnd_) return false;

@@ -26,10 +26,14 @@ set_tests_properties(analyzer_unit PROPERTIES TIMEOUT 300
 
 # The fuzz target: hand-made traces as the seed corpus, copied into the build folder
 # (libFuzzer adds what it finds to its first corpus folder).
-add_executable(analyzer_fuzz fuzz/reader_fuzz.cpp)
+# The core it reads through is built once more with the fuzzer's coverage counters.
+jovtrace_add_core(jovtrace_core_fuzz)
+target_compile_options(jovtrace_core_fuzz PRIVATE -fsanitize=fuzzer-no-link)
+add_executable(analyzer_fuzz fuzz/reader_fuzz.cpp support/reader_harness.cpp)
+target_include_directories(analyzer_fuzz PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(analyzer_fuzz PRIVATE -fsanitize=fuzzer)
 target_link_options(analyzer_fuzz PRIVATE -fsanitize=fuzzer)
-target_link_libraries(analyzer_fuzz PRIVATE jovtrace_test_support)
+target_link_libraries(analyzer_fuzz PRIVATE jovtrace_core_fuzz)
 set(JOVTRACE_FUZZ_SECONDS 30 CACHE STRING "seconds of the fuzz run in the test suite")
 add_test(NAME analyzer_fuzz
   COMMAND ${CMAKE_COMMAND} -DFUZZER=$<TARGET_FILE:analyzer_fuzz>

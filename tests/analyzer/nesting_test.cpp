@@ -169,6 +169,26 @@ TEST(Nesting, RoutinesStillOpenAtTheEndCloseAtTheLastLineMarkedOpen) {
   EXPECT_EQ(r.stats[0].leftOpen, 2u);
 }
 
+TEST(Nesting, PopLineReplacedByTheSizeLimitNoticeEndsItsLevelsThere) {
+  Script s = Started();
+  s.Push("A.Outer");
+  s.Advance(1000);
+  s.Push("B.Inner");
+  s.Advance(1000);
+  // The Pop of level 1 went out as the notice; the file was replaced after it.
+  s.Bare(tracelines::TimedLine((22 * 3600 + 15 * 60 + 30) * 1000 + 2, 1000, 1,
+                               "**** Trace terminated because it is too large. ****"));
+  s.Bare(tracelines::kSizeNotice);
+  s.Advance(1000);
+  s.Bare(tracelines::TimedLine((22 * 3600 + 15 * 60 + 30) * 1000 + 3, 1000, 1, "later"));
+  const readertest::Result r = ReadScript(s);
+  const readertest::SeenCall* inner = r.Find("B.Inner");
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(inner->close, CloseKind::kPopMissing);
+  EXPECT_EQ(inner->end, At(22, 15, 30, 2000));
+  EXPECT_EQ(r.Find("A.Outer")->close, CloseKind::kOpenAtEnd);
+}
+
 TEST(Nesting, NameWithBlanksAndDetailIsMatchedByItsPop) {
   Script s = Started();
   s.Push("My Class.Do  it", "x=1");
