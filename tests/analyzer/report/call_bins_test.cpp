@@ -15,15 +15,7 @@ using jovtrace::TimelineCall;
 
 TimelineCall Make(std::uint32_t thread, std::uint32_t depth, Micros start, Micros duration,
                   jovtrace::NameId name = 1, std::int64_t code = 0) {
-  TimelineCall c;
-  c.thread = thread;
-  c.depth = depth;
-  c.start = start;
-  c.duration = duration;
-  c.name = name;
-  c.returnCode = code;
-  c.flags = 1;
-  return c;
+  return TimelineCall{start, duration, thread, depth, name, code, /*flags: has a code*/ 1, {}};
 }
 
 struct Sums {

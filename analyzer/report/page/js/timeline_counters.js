@@ -43,8 +43,10 @@
     function draw(ctx) {
       const ppu = JT.timelineView.pxPerUs();
       const h = height();
-      const scale = top > 0 ? (h - 4) / top : 0;
-      const yOf = (v) => h - 2 - v * scale;
+      // The lane spans the series' own range (its label gives it), so that small changes of
+      // a large count show; a series that never changes sits in the middle.
+      const scale = top > bottom ? (h - 6) / (top - bottom) : 0;
+      const yOf = (v) => (scale ? h - 3 - (v - bottom) * scale : h / 2);
       const t = series.t;
       const first = Math.max(0, firstAtOrAfter(t, view.v0) - 1);
       ctx.strokeStyle = pal.grid;

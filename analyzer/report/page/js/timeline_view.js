@@ -91,7 +91,7 @@
       ctx.lineTo(x, h);
       ctx.stroke();
       const label = Math.abs(t) < step / 2 ? '0' : `${t > 0 ? '+' : ''}${f.offset(t, step)}`;
-      ctx.fillText(label, x + 3, h - 4);
+      if (x + 3 + ctx.measureText(label).width <= view.width) ctx.fillText(label, x + 3, h - 4);
     }
     ctx.beginPath();
     ctx.moveTo(0, h - 0.5);
@@ -211,11 +211,15 @@
       if (span) setView(span[0] - (span[1] - span[0]) * 0.05, span[1] + (span[1] - span[0]) * 0.05);
     });
     root.addEventListener('keydown', keydown);
-    new ResizeObserver(() => {
+    // A new width, or a new zoom of the page (its pixel ratio and text size change with it):
+    // the canvases are sized and their text measured again, so it stays sharp and readable.
+    const refit = () => {
       if (!view.trace) return;
       measure();
       setView(view.v0, view.v1);
-    }).observe(root);
+    };
+    new ResizeObserver(refit).observe(root);
+    window.addEventListener('resize', refit);
   }
 
   JT.timelineView = { init, build, redraw, drawNow, pxPerUs };
