@@ -9,7 +9,8 @@
 namespace jovtrace {
 namespace {
 
-// Which nodes stay: all of a small tree; else the largest by total time whose callers stay.
+// Which nodes may stay: all of a small tree; else the largest by total time. (A node whose
+// caller goes is not written either: the writer only descends into nodes that stay.)
 std::vector<bool> NodesKept(const std::vector<TreeNode>& nodes, std::size_t maxNodes) {
   std::vector<bool> keep(nodes.size(), true);
   if (nodes.size() <= maxNodes) return keep;
@@ -23,7 +24,6 @@ std::vector<bool> NodesKept(const std::vector<TreeNode>& nodes, std::size_t maxN
   std::fill(keep.begin(), keep.end(), false);
   keep[0] = true;
   for (std::size_t i = 0; i < wanted; ++i) keep[order[i]] = true;
-  for (std::size_t i = 1; i < nodes.size(); ++i) keep[i] = keep[i] && keep[nodes[i].parent];
   return keep;
 }
 

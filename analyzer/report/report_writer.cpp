@@ -71,6 +71,40 @@ void WriteStats(JsonOut& json, const TraceStats& s) {
   json.Raw("}");
 }
 
+// [name, calls, total, self, mean, median, p95, max, errors, top code, its count] per
+// routine, the largest total first. Mean, median and 95 % are the very doubles that the
+// summary's own writer prints, so the page shows the same figures.
+void WriteSummaryRows(JsonOut& json, const std::vector<RoutineFigures>& figures, LocalNames& local) {
+  std::vector<const RoutineFigures*> rows;
+  for (const RoutineFigures& r : figures) rows.push_back(&r);
+  std::stable_sort(rows.begin(), rows.end(), [](const RoutineFigures* a, const RoutineFigures* b) {
+    return a->total > b->total;
+  });
+  json.Raw("[");
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const RoutineFigures& r = *rows[i];
+    const auto top = r.TopCode();
+    json.Raw(i == 0 ? "[" : ",[");
+    json.Int(local.Index(r.name));
+    for (const std::int64_t v : {static_cast<std::int64_t>(r.calls), r.total, r.self}) {
+      json.Raw(",");
+      json.Int(v);
+    }
+    for (const double v : {static_cast<double>(r.total) / static_cast<double>(r.calls),
+                           r.durations.Quantile(0.5), r.durations.Quantile(0.95)}) {
+      json.Raw(",");
+      json.Double(v);
+    }
+    for (const std::int64_t v : {r.max, static_cast<std::int64_t>(r.errors), top.first,
+                                 static_cast<std::int64_t>(top.second)}) {
+      json.Raw(",");
+      json.Int(v);
+    }
+    json.Raw("]");
+  }
+  json.Raw("]");
+}
+
 }  // namespace
 
 void NoticeLog::Add(const Notice& notice) {
@@ -192,36 +226,8 @@ void ReportWriter::WriteTrace(const TraceInfo& info, const TraceStats& stats) {
   json_.Raw(",\"notices\":");
   t.notices.Write(json_);
 
-  json_.Raw(",\"summary\":[");
-  std::vector<const RoutineFigures*> rows;
-  for (const RoutineFigures& r : summary_.Tables().back().rows) rows.push_back(&r);
-  std::stable_sort(rows.begin(), rows.end(), [](const RoutineFigures* a, const RoutineFigures* b) {
-    return a->total > b->total;
-  });
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const RoutineFigures& r = *rows[i];
-    const auto top = r.TopCode();
-    json_.Raw(i == 0 ? "[" : ",[");
-    json_.Int(local.Index(r.name));
-    for (const std::int64_t v : {static_cast<std::int64_t>(r.calls), r.total, r.self}) {
-      json_.Raw(",");
-      json_.Int(v);
-    }
-    // The same doubles the summary's own writer prints, so the page shows the same figures.
-    for (const double v : {static_cast<double>(r.total) / static_cast<double>(r.calls),
-                           r.durations.Quantile(0.5), r.durations.Quantile(0.95)}) {
-      json_.Raw(",");
-      json_.Double(v);
-    }
-    for (const std::int64_t v : {r.max, static_cast<std::int64_t>(r.errors), top.first,
-                                 static_cast<std::int64_t>(top.second)}) {
-      json_.Raw(",");
-      json_.Int(v);
-    }
-    json_.Raw("]");
-  }
-  json_.Raw("]");
-
+  json_.Raw(",\"summary\":");
+  WriteSummaryRows(json_, summary_.Tables().back().rows, local);
   json_.Raw(",\"tree\":");
   WriteReportTree(json_, t.tree.Nodes(), [&t](std::uint32_t node) { return t.tree.IsOther(node); },
                   localName);

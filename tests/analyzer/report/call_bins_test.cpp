@@ -46,7 +46,7 @@ TEST(CallBins, RowSumsMatchTheCallsAfterEveryWidening) {
   std::vector<TimelineCall> calls = Workload();
   // A few calls come late, as calls held for an unnamed outer level do.
   calls.push_back(Make(0, 0, 3000, 40, 2));
-  calls.push_back(Make(1, 2, -500, 1000, 3, 7));  // started before the base: counts from 0
+  calls.push_back(Make(1, 2, -50000, 50500, 3, 7));  // started before the base: counts from 0
   for (const TimelineCall& c : calls) {
     bins.Add(c);
     Sums& s = want[{c.thread, c.depth}];
@@ -63,6 +63,7 @@ TEST(CallBins, RowSumsMatchTheCallsAfterEveryWidening) {
     Sums got;
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (i > 0) EXPECT_LT(row[i - 1].index, row[i].index);
+      EXPECT_GE(row[i].index, 0);
       EXPECT_LT(row[i].index, CallBins::kMaxSpan);
       got.cover += row[i].cover;
       got.count += row[i].count;

@@ -46,11 +46,18 @@ nlohmann::json Written(const std::vector<TreeNode>& nodes, const jovtrace::Bound
 }
 
 TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
+  // 50 callers of 60 routines of 10 each; every fifth routine is small, and goes with its 10.
   std::vector<TreeNode> nodes;
   AddNode(nodes, 0, 0, 0);
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 50; ++i) {
     const std::uint32_t mid = AddNode(nodes, 0, 0);
-    for (int k = 0; k < 300; ++k) nodes[mid].total += nodes[AddNode(nodes, mid, 1 + (i * 31 + k * 17) % 500)].total;
+    for (int k = 0; k < 60; ++k) {
+      const std::uint32_t sub = AddNode(nodes, mid, 0);
+      for (int j = 0; j < 10; ++j) {
+        nodes[sub].total += nodes[AddNode(nodes, sub, k % 5 == 0 ? 1 + j : 50 + (i * 31 + k * 17 + j) % 200)].total;
+      }
+      nodes[mid].total += nodes[sub].total;
+    }
     nodes[0].total += nodes[mid].total;
   }
   const nlohmann::json tree = Written(nodes);

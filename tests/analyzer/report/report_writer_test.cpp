@@ -173,6 +173,19 @@ TEST_F(ReportWriterTest, TimelineHasALanePerThreadWithItsCallsAndTheCounters) {
   EXPECT_EQ(data.find('<'), std::string::npos);
 }
 
+TEST(ReportWriter, ATraceWithNothingInItStartsAtItsFirstLine) {
+  std::FILE* file = std::tmpfile();
+  jovtrace::NameTable names;
+  jovtrace::ReportWriter writer(file, names);
+  jovtrace::TraceInfo info;
+  jovtrace::TraceStats stats;
+  stats.first = stats.last = At(22, 15, 30);
+  writer.BeginTrace(info);
+  writer.EndTrace(info, stats);
+  ASSERT_TRUE(writer.Finish());
+  EXPECT_EQ(Data(ReadBack(file))["traces"][0]["base"], stats.first);
+}
+
 TEST(ReportWriter, PageSizeStaysBoundedWhateverTheNumberOfCalls) {
   std::size_t sizes[2];
   const std::uint64_t counts[2] = {400000, 1600000};
