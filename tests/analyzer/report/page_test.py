@@ -327,6 +327,10 @@ class OtherDataTest(PageTest):
         doc["version"] = 2
         self.load(doc, "version")
         self.assertIn("version 2", self.js("document.documentElement.dataset.error"))
+        doc = document()
+        doc["notices"] = {"total": 1, "kinds": {"not a trace": 1}, "shown": [["not a trace", "notes.txt", 1, "not a trace file"]]}
+        self.load(doc, "nothing")
+        self.assertIn("notes.txt:1: not a trace file", self.js("document.documentElement.dataset.error"))
 
 
 if __name__ == "__main__":
