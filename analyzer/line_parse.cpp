@@ -128,6 +128,24 @@ bool TakeInteger(std::string_view& s, std::int64_t& value) {
 }
 
 bool TakeMillisAsMicros(std::string_view& s, Micros& micros) {
+  // The writer's own form first ("%.3f": digits, a point, exactly three decimals), read in
+  // one pass; anything else takes the general path below.
+  {
+    const char* p = s.data();
+    const char* const end = p + s.size();
+    const bool negative = p < end && *p == '-';
+    p += negative;
+    const char* const first = p;
+    std::int64_t whole = 0;
+    while (p < end && IsDigit(*p) && p - first < 15) whole = whole * 10 + (*p++ - '0');
+    if (p > first && end - p >= 4 && p[0] == '.' && IsDigit(p[1]) && IsDigit(p[2]) &&
+        IsDigit(p[3]) && (end - p == 4 || !IsDigit(p[4]))) {
+      const Micros value = whole * 1000 + (p[1] - '0') * 100 + (p[2] - '0') * 10 + (p[3] - '0');
+      micros = negative ? -value : value;
+      s.remove_prefix(static_cast<std::size_t>(p + 4 - s.data()));
+      return true;
+    }
+  }
   std::string_view rest = s;
   const bool negative = !rest.empty() && rest.front() == '-';
   std::int64_t whole = 0;

@@ -20,6 +20,7 @@ class NoticePrinter : public TraceSink {
   explicit NoticePrinter(std::FILE* err, std::size_t perFile = 20) : err_(err), perFile_(perFile) {}
   void OnNotice(const Notice& notice) override;
   void EndTrace(const TraceInfo& info, const TraceStats& stats) override;
+  bool WantsTexts() const override { return false; }
   std::uint64_t Count() const { return count_; }
 
  private:

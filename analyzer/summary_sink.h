@@ -43,6 +43,7 @@ class SummarySink : public TraceSink {
   void BeginTrace(const TraceInfo& info) override;
   void OnCall(const Call& call) override;
   void EndTrace(const TraceInfo& info, const TraceStats& stats) override;
+  bool WantsTexts() const override { return false; }
 
   struct TraceTable {
     TraceInfo info;

@@ -70,4 +70,10 @@ void SinkFanout::EndTrace(const TraceInfo& info, const TraceStats& stats) {
   for (TraceSink* sink : sinks_) sink->EndTrace(info, stats);
 }
 
+bool SinkFanout::WantsTexts() const {
+  for (const TraceSink* sink : sinks_)
+    if (sink->WantsTexts()) return true;
+  return false;
+}
+
 }  // namespace jovtrace

@@ -164,6 +164,9 @@ class TraceSink {
   virtual void OnCounter(const CounterSample& /*sample*/) {}
   virtual void OnNotice(const Notice& /*notice*/) {}
   virtual void EndTrace(const TraceInfo& /*info*/, const TraceStats& /*stats*/) {}
+  // Whether the sink uses OnText. The reader skips building the texts (their continuation
+  // lines joined, converted to UTF-8) when no sink does: most lines of a trace are texts.
+  virtual bool WantsTexts() const { return true; }
 };
 
 // Passes everything on to several sinks, in the order they were added.
@@ -176,6 +179,7 @@ class SinkFanout : public TraceSink {
   void OnCounter(const CounterSample& sample) override;
   void OnNotice(const Notice& notice) override;
   void EndTrace(const TraceInfo& info, const TraceStats& stats) override;
+  bool WantsTexts() const override;
 
  private:
   std::vector<TraceSink*> sinks_;

@@ -25,7 +25,8 @@ constexpr std::uint64_t kProgressStep = std::uint64_t{16} << 20;
 class TraceRun {
  public:
   TraceRun(const TraceInfo& info, NameTable& names, TraceSink& sink)
-      : info_(info), sink_(sink), stack_(info.index, names, sink, stats_) {}
+      : info_(info), sink_(sink), stack_(info.index, names, sink, stats_),
+        wantTexts_(sink.WantsTexts()) {}
 
   void ReadFile(const std::string& path, ByteSource& source, bool continues,
                 const ProgressFn& progress);
@@ -54,6 +55,7 @@ class TraceRun {
   bool afterBanner_ = false;
   bool inHeapReport_ = false;
   bool anyTimed_ = false;
+  const bool wantTexts_;
 
   // A plain text waits for its continuation lines.
   bool textPending_ = false;
@@ -95,6 +97,8 @@ void TraceRun::SeeThread(std::uint32_t thread) {
 
 void TraceRun::EmitText(TextKind kind, std::string_view narrow, std::size_t depth,
                         Micros time) {
+  ++stats_.texts;
+  if (!wantTexts_) return;
   scratch_.clear();
   AppendUtf8(scratch_, narrow);
   Text text;
@@ -104,7 +108,6 @@ void TraceRun::EmitText(TextKind kind, std::string_view narrow, std::size_t dept
   text.depth = static_cast<int>(depth);
   text.kind = kind;
   text.text = scratch_;
-  ++stats_.texts;
   sink_.OnText(text);
 }
 
@@ -301,6 +304,8 @@ void TraceRun::TimedText(std::string_view text, std::size_t depth, Micros time) 
   } else if (ParseVirtualMemory(text, committed)) {
     Counter(CounterKind::kVirtualCommitted, committed, time);
     EmitText(TextKind::kVirtualMemory, text, depth, time);
+  } else if (!wantTexts_) {
+    ++stats_.texts;
   } else {
     textPending_ = true;
     pendingText_.assign(text.data(), text.size());

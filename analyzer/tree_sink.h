@@ -27,6 +27,7 @@ class TreeSink : public TraceSink {
   void BeginTrace(const TraceInfo& info) override;
   void OnCall(const Call& call) override;
   void EndTrace(const TraceInfo& info, const TraceStats& stats) override;
+  bool WantsTexts() const override { return false; }
 
   struct Tree {
     TraceInfo info;

@@ -3,7 +3,7 @@
 // Targets: at least 0.25 x grep's MB/s; peak memory under 64 MB whatever the size.
 //
 // Usage: jovtrace_bench [size in MB, default 1100] [folder for the file, default the
-//        current one]. The file is deleted at the end.
+//        current one] [keep]. The file is deleted at the end unless "keep" is given.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,13 +24,15 @@ struct Measured {
   int status = -1;
 };
 
-// Runs `argv` with standard output to /dev/null; wall time and the child's peak memory.
-Measured RunChild(const char* const* argv) {
+// Runs `argv` with standard output to the file `out` (not /dev/null: grep stops at the first
+// match when it sees its output go there); wall time and the child's peak memory.
+Measured RunChild(const char* const* argv, const std::string& out) {
   Measured m;
+  std::fflush(stdout);
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = ::fork();
   if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
+    if (std::freopen(out.c_str(), "w", stdout) == nullptr) std::_Exit(126);
     ::execvp(argv[0], const_cast<char* const*>(argv));
     std::_Exit(127);
   }
@@ -44,8 +46,8 @@ Measured RunChild(const char* const* argv) {
 }
 
 // The best of `rounds` runs, grep and jovtrace taking turns so both see the same cache.
-Measured Best(const char* const* argv, Measured best) {
-  const Measured m = RunChild(argv);
+Measured Best(const char* const* argv, const std::string& out, Measured best) {
+  const Measured m = RunChild(argv, out);
   if (best.status == -1 || m.seconds < best.seconds) return m;
   best.peakKb = std::max(best.peakKb, m.peakKb);
   return best;
@@ -57,6 +59,7 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   const std::uint64_t megabytes = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1100;
   const fs::path folder = argc > 2 ? fs::path(argv[2]) : fs::current_path();
+  const bool keep = argc > 3 && std::string(argv[3]) == "keep";
   const std::uint64_t bytes = megabytes << 20;
   const fs::space_info space = fs::space(folder);
   if (space.available < bytes + (std::uint64_t{2} << 30)) {
@@ -79,12 +82,24 @@ int main(int argc, char** argv) {
   const std::string path = file.string();
   const char* const grep[] = {"grep", "-c", "-F", "Pop  ", path.c_str(), nullptr};
   const char* const summary[] = {JOVTRACE_EXE, "summary", "--quiet", path.c_str(), nullptr};
+  const std::string grepOut = (folder / "bench-grep.txt").string();
+  const std::string oursOut = (folder / "bench-summary.txt").string();
   Measured grepBest, oursBest;
-  for (int round = 0; round < 2; ++round) {
-    grepBest = Best(grep, grepBest);
-    oursBest = Best(summary, oursBest);
+  for (int round = 0; round < 3; ++round) {
+    grepBest = Best(grep, grepOut, grepBest);
+    oursBest = Best(summary, oursOut, oursBest);
   }
-  fs::remove(file);
+  if (!keep) fs::remove(file);
+  std::FILE* counted = std::fopen(grepOut.c_str(), "r");
+  unsigned long long grepCount = 0;
+  if (counted == nullptr || std::fscanf(counted, "%llu", &grepCount) != 1 || grepCount != generated.pops) {
+    std::fprintf(stderr, "grep counted %llu Pop lines, the generator wrote %llu\n", grepCount,
+                 static_cast<unsigned long long>(generated.pops));
+    return 1;
+  }
+  std::fclose(counted);
+  fs::remove(grepOut);
+  fs::remove(oursOut);
   if (oursBest.status != 0) {
     std::fprintf(stderr, "jovtrace summary failed (exit %d)\n", oursBest.status);
     return 1;

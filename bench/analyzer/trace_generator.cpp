@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/trace_lines.h"
+#include "bench/analyzer/trace_lines.h"
 
 namespace benchgen {
 namespace {

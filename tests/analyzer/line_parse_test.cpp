@@ -4,7 +4,7 @@
 
 #include "analyzer/line_parse.h"
 #include "analyzer/line_text.h"
-#include "support/trace_lines.h"
+#include "bench/analyzer/trace_lines.h"
 
 namespace {
 

@@ -13,7 +13,8 @@ add_link_options(-fsanitize=address,undefined)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 jovtrace_add_core(jovtrace_core_checked)
 
-add_library(jovtrace_test_support STATIC support/trace_lines.cpp support/reader_harness.cpp)
+add_library(jovtrace_test_support STATIC support/reader_harness.cpp
+            ${PROJECT_SOURCE_DIR}/bench/analyzer/trace_lines.cpp)
 target_include_directories(jovtrace_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(jovtrace_test_support PUBLIC jovtrace_core_checked)
 

@@ -4,7 +4,7 @@
 
 #include "analyzer/timeline.h"
 #include "support/reader_harness.h"
-#include "support/trace_lines.h"
+#include "bench/analyzer/trace_lines.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-// trace_lines.h - the lines of a trace file in the library's exact format, and a small
-// script that writes a trace the way the library's writer does (clock, intervals, routine
-// stack, durations). Used by the reader's tests, by the benchmark's generator, and checked
-// against lines the DLL itself wrote by the end-to-end test.
+// trace_lines.h - the benchmark generator's lines of a trace file in the library's exact
+// format, and a small script that writes a trace the way the library's writer does (clock,
+// intervals, routine stack, durations). The end-to-end test checks these formats against
+// lines the DLL itself wrote; the reader's tests write their hand-made traces with them.
 #pragma once
 
 #include <cstdint>

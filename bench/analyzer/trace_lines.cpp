@@ -1,5 +1,5 @@
 // trace_lines.cpp - the library's line formats, rebuilt with the C library's printf.
-#include "support/trace_lines.h"
+#include "bench/analyzer/trace_lines.h"
 
 #include <cstdio>
 
