@@ -17,8 +17,8 @@
 #include "analyzer/run.h"
 #include "analyzer/timeline.h"
 #include "analyzer/tree_sink.h"
+#include "bench/analyzer/trace_lines.h"
 #include "support/reader_harness.h"
-#include "support/trace_lines.h"
 
 namespace {
 
