@@ -151,6 +151,8 @@ bool TakeMillisAsMicros(std::string_view& s, Micros& micros) {
   std::int64_t whole = 0;
   if (!TakeInteger(rest, whole)) return false;
   if (whole < 0) whole = -whole;
+  // No interval the writer prints comes near this; beyond it the microseconds would overflow.
+  if (whole > (INT64_MAX - 1000) / 1000) return false;
   std::int64_t fraction = 0;
   if (!rest.empty() && rest.front() == '.') {
     rest.remove_prefix(1);
