@@ -62,10 +62,23 @@ struct JOVTraceAccess {
   static void DateAndThreadLines(JOVDebug& d, const SYSTEMTIME& now);
   // The handle-count and memory lines due before a line while monitoring memory.
   static void MemoryLines(JOVDebug& d, unsigned long long poolBytes, int& stage);
-  // Sets lineBuffer to the time prefix, one blank and the indentation.
+  // A caller's text: its characters, their number and how many of them are line feeds.
+  struct LineText {
+    const wchar_t* chars;
+    unsigned long long length;
+    unsigned long long lineFeeds;
+  };
+  static LineText MeasureText(const wchar_t* text);
+  // Sets `line` to the prefix, one blank, the indentation, the text with a continuation (a
+  // line feed and as many blanks as the line has characters before the text, plus 4) in
+  // place of each line feed, and CR LF. Grows the storage at most once; a line longer than a
+  // string can hold throws the string's length error.
+  static void ComposeLine(JOVString& line, const wchar_t* prefix, unsigned prefixLength,
+                          unsigned long long indentation, const LineText& text);
+  // Writes the time prefix ("%.2u:%.2u:%.2u.%.3u %#8.3f" of the time and the interval in
+  // milliseconds) into `out` (room for 128 characters) and returns its length.
   // intervalUs: microseconds since the previous line.
-  static void Prefix(JOVDebug& d, const SYSTEMTIME& now, long long intervalUs, long depth,
-                     int& stage);
+  static unsigned FormatPrefix(const SYSTEMTIME& now, long long intervalUs, wchar_t* out);
   // Whether the current file is past its limit (and holds more than its opening lines).
   static bool PastSizeLimit(const JOVDebug& d);
   // Closes the file with the size notice and opens the next one.
