@@ -7,10 +7,25 @@
 
 #include "JOVDebug.h"
 
+// How a thread that finds the trace lock held waits for it.
+enum class TraceLockWait {
+  kBlock,      // waits in the critical section at once
+  kPollFirst,  // polls for it a while first: ring lines (trace_lock.cpp says why)
+};
+
+// Takes `lock`, polling it for a while before it waits in the critical section.
+void EnterPollingFirst(CRITICAL_SECTION& lock);
+
 // Holds a trace object's lock (a re-entrant critical section) for one scope.
 class TraceLockGuard {
  public:
-  explicit TraceLockGuard(CRITICAL_SECTION& lock) : lock_(lock) { ::EnterCriticalSection(&lock_); }
+  explicit TraceLockGuard(CRITICAL_SECTION& lock, TraceLockWait wait = TraceLockWait::kBlock)
+      : lock_(lock) {
+    if (wait == TraceLockWait::kPollFirst)
+      EnterPollingFirst(lock_);
+    else
+      ::EnterCriticalSection(&lock_);
+  }
   ~TraceLockGuard() { ::LeaveCriticalSection(&lock_); }
   TraceLockGuard(const TraceLockGuard&) = delete;
   TraceLockGuard& operator=(const TraceLockGuard&) = delete;
