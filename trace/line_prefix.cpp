@@ -1,5 +1,5 @@
 // line_prefix.cpp - the pieces of a line that the writer adds around the caller's text:
-// the date and thread marker lines, and the time prefix with its interval.
+// the local time, the date and thread marker lines, and the time prefix with its interval.
 //
 // Every line pays for its prefix, so the numbers are written digit by digit rather than
 // through a formatting call, which costs several times the rest of a ring line. Each piece
@@ -80,6 +80,19 @@ wchar_t* PutInterval(wchar_t* out, long long intervalUs) {
   return out;
 }
 
+unsigned long long Ticks(const FILETIME& time) {
+  return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME FileTime(unsigned long long ticks) {
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(ticks);
+  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return time;
+}
+
+constexpr unsigned long long kTicksPerSecond = 10000000;  // of a FILETIME
+
 // The C runtime's date string for a local time: "MM/DD/YY", zero-terminated.
 constexpr unsigned kDateChars = 9;
 void FormatDate(const SYSTEMTIME& now, wchar_t (&date)[kDateChars]) {
@@ -92,6 +105,30 @@ void FormatDate(const SYSTEMTIME& now, wchar_t (&date)[kDateChars]) {
 }
 
 }  // namespace
+
+// Choice made here: the local time is the system time (GetSystemTimeAsFileTime, the clock
+// that GetLocalTime reads) less the time zone's bias, and the bias (FileTimeToLocalFileTime)
+// is read again at the first line of each second of system time rather than for every line:
+// the two system calls behind GetLocalTime cost more than all the rest of a ring line. A
+// daylight-saving change, which falls on a whole second, shows from its first line on; a new
+// time zone setting shows from the next second on. A conversion that fails takes GetLocalTime.
+void JOVTraceAccess::LocalTime(JOVDebug& d, SYSTEMTIME& local) {
+  FILETIME system;
+  ::GetSystemTimeAsFileTime(&system);
+  const unsigned long long ticks = Ticks(system);
+  const unsigned long long second = ticks / kTicksPerSecond;
+  if (second != d.zoneBiasSecond) {
+    FILETIME zoned;
+    if (!::FileTimeToLocalFileTime(&system, &zoned)) {
+      ::GetLocalTime(&local);
+      return;
+    }
+    d.zoneBias = static_cast<long long>(ticks - Ticks(zoned));
+    d.zoneBiasSecond = second;
+  }
+  const FILETIME zoned = FileTime(ticks - static_cast<unsigned long long>(d.zoneBias));
+  if (!::FileTimeToSystemTime(&zoned, &local)) ::GetLocalTime(&local);
+}
 
 unsigned JOVTraceAccess::FormatPrefix(const SYSTEMTIME& now, long long intervalUs,
                                       wchar_t* out) {

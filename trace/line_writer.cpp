@@ -31,7 +31,7 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
     InsertMsgWait();
     stage = 100;
     SYSTEMTIME local;
-    ::GetLocalTime(&local);
+    JOVTraceAccess::LocalTime(*this, local);
     JOVTraceAccess::DateAndThreadLines(*this, local);
     if (JOV_MonitorMemory != 0) {
       stage = 200;

@@ -73,6 +73,8 @@ struct JOVTraceAccess {
   // Writes a text that is a complete line already (banners, ring records), without prefix:
   // waits for the previous write, sets lineBuffer and starts the write. False on failure.
   static bool WriteBareLine(JOVDebug& d, const wchar_t* text, unsigned length);
+  // The local time of a line, from the system time and the time zone's bias.
+  static void LocalTime(JOVDebug& d, SYSTEMTIME& local);
   // The date and thread lines due before a line (steps of InsertMsg); `now` is local time.
   static void DateAndThreadLines(JOVDebug& d, const SYSTEMTIME& now);
   // The handle-count and memory lines due before a line while monitoring memory.

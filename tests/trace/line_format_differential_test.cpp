@@ -1,7 +1,8 @@
-// line_format_differential_test.cpp - random times, intervals, thread ids, depths and texts
-// written through the DLL, to a file and through the ring, against a reference that builds
-// each line from the documented formats with swprintf, the line-feed rule and the narrow
-// conversion. The clock and the thread id are the DLL's imports, scripted by the test.
+// line_format_differential_test.cpp - random times, time zones, intervals, thread ids,
+// depths and texts written through the DLL, to a file and through the ring, against a
+// reference that builds each line from the documented formats with swprintf, the line-feed
+// rule and the narrow conversion. The clocks, the zone and the thread id are the DLL's
+// imports, scripted by the test.
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
@@ -14,11 +15,32 @@
 
 namespace {
 
-// What the scripted imports answer.
-SYSTEMTIME scriptedTime;
+// What the scripted imports answer. System times from 2^63 on are refused by the zone
+// conversion, and those past kLastTime by the platform's field conversion: either sends the
+// DLL to GetLocalTime.
+constexpr unsigned long long kRefused = 1ULL << 63;
+constexpr long long kTicksPerSecond = 10000000;
+constexpr long long kLastTime = 0x7FFF35F4F06C7FFFLL;  // 30827-12-31 23:59:59.999
+unsigned long long scriptedSystem;
+long long scriptedBias;  // system minus local time, 100-ns units
+SYSTEMTIME scriptedFallback;
 DWORD scriptedThread;
 LONGLONG scriptedCount;
-void WINAPI ScriptedLocalTime(SYSTEMTIME* now) { *now = scriptedTime; }
+
+void WINAPI ScriptedSystemTime(FILETIME* now) {
+  now->dwLowDateTime = static_cast<DWORD>(scriptedSystem);
+  now->dwHighDateTime = static_cast<DWORD>(scriptedSystem >> 32);
+}
+BOOL WINAPI ScriptedZone(const FILETIME* system, FILETIME* local) {
+  const unsigned long long ticks = (static_cast<unsigned long long>(system->dwHighDateTime) << 32) |
+                                   system->dwLowDateTime;
+  if (ticks >= kRefused) return FALSE;
+  const unsigned long long zoned = ticks - static_cast<unsigned long long>(scriptedBias);
+  local->dwLowDateTime = static_cast<DWORD>(zoned);
+  local->dwHighDateTime = static_cast<DWORD>(zoned >> 32);
+  return TRUE;
+}
+void WINAPI ScriptedLocalTime(SYSTEMTIME* now) { *now = scriptedFallback; }
 DWORD WINAPI ScriptedThreadId() { return scriptedThread; }
 BOOL WINAPI ScriptedCounter(LARGE_INTEGER* count) {
   count->QuadPart = scriptedCount;
@@ -61,10 +83,25 @@ struct Reference {
   std::string lastDate;
   DWORD lastThread;
   unsigned long long lastTimer;
+  unsigned long long biasSecond = ~0ULL;  // the zone's bias is read at a second's first line
+  long long bias = 0;
+
+  SYSTEMTIME LocalTime() {
+    const unsigned long long second = scriptedSystem / kTicksPerSecond;
+    if (second != biasSecond) {
+      if (scriptedSystem >= kRefused) return scriptedFallback;
+      bias = scriptedBias;
+      biasSecond = second;
+    }
+    const unsigned long long zoned = scriptedSystem - static_cast<unsigned long long>(bias);
+    const FILETIME time{static_cast<DWORD>(zoned), static_cast<DWORD>(zoned >> 32)};
+    SYSTEMTIME local;
+    return ::FileTimeToSystemTime(&time, &local) ? local : scriptedFallback;
+  }
 
   std::string Line(unsigned long long timer, long depth, const std::wstring& text) {
     std::string bytes;
-    const SYSTEMTIME& t = scriptedTime;
+    const SYSTEMTIME t = LocalTime();
     const std::string date = Format(L"%.2u/%.2u/%.2u", t.wMonth, t.wDay, t.wYear % 100);
     if (date != lastDate) bytes += "Date=" + date + std::string(80, '=') + "\r\n";
     lastDate = date;
@@ -94,17 +131,36 @@ class Script {
  public:
   explicit Script(unsigned seed) : random_(seed) {}
 
+  // The system time moves within its second (the zone's bias may change, the line keeps the
+  // bias read at the second's first line), to the next seconds, anywhere between 1601 and
+  // 30827, or where the zone conversion fails; the fallback's fields go past their range.
   void NextTime() {
-    if (Pick(3) != 0) {  // a new date two times in three
-      scriptedTime.wYear = static_cast<WORD>(Between(1601, 30827));
-      scriptedTime.wMonth = static_cast<WORD>(Between(1, 12));
-      scriptedTime.wDay = static_cast<WORD>(Between(1, 31));
+    const unsigned long long second = scriptedSystem / kTicksPerSecond * kTicksPerSecond;
+    switch (Pick(8)) {
+      case 0: case 1: case 2: case 3:
+        scriptedSystem = second + Between(0, kTicksPerSecond - 1);
+        break;
+      case 4: case 5:
+        scriptedSystem = second + Between(kTicksPerSecond, 100 * kTicksPerSecond);
+        break;
+      case 6:
+        scriptedSystem = Between(86400 * kTicksPerSecond, kLastTime - 86400 * kTicksPerSecond);
+        break;
+      default:  // past the last time a SYSTEMTIME holds, from 2^63 on, or zoned past it
+        scriptedSystem = kLastTime + Between(1, 1LL << 48);
     }
-    const bool wild = Pick(8) == 0;  // fields past their range show all their digits
-    scriptedTime.wHour = static_cast<WORD>(wild ? Between(0, 65535) : Between(0, 23));
-    scriptedTime.wMinute = static_cast<WORD>(wild ? Between(0, 65535) : Between(0, 59));
-    scriptedTime.wSecond = static_cast<WORD>(wild ? Between(0, 65535) : Between(0, 59));
-    scriptedTime.wMilliseconds = static_cast<WORD>(wild ? Between(0, 65535) : Between(0, 999));
+    if (Pick(3) == 0) scriptedBias = Between(-14 * 60, 14 * 60) * 60 * kTicksPerSecond;
+    if (Pick(16) == 0) {
+      scriptedSystem = kRefused - Between(1, 3600 * kTicksPerSecond);
+      scriptedBias = -14 * 3600 * kTicksPerSecond;
+    }
+    scriptedFallback.wYear = static_cast<WORD>(Between(1601, 30827));
+    scriptedFallback.wMonth = static_cast<WORD>(Between(1, 12));
+    scriptedFallback.wDay = static_cast<WORD>(Between(1, 31));
+    scriptedFallback.wHour = static_cast<WORD>(Between(0, 65535));
+    scriptedFallback.wMinute = static_cast<WORD>(Between(0, 65535));
+    scriptedFallback.wSecond = static_cast<WORD>(Between(0, 65535));
+    scriptedFallback.wMilliseconds = static_cast<WORD>(Between(0, 65535));
   }
 
   // Counter steps from none to jumps of years in both directions, and beyond 2^52
@@ -142,6 +198,7 @@ struct Mode {
   const char* name;
   unsigned long wrapSize;  // 0: a file trace
 };
+std::ostream& operator<<(std::ostream& out, const Mode& mode) { return out << mode.name; }
 
 class LineFormatDifferential : public ::testing::TestWithParam<Mode> {};
 
@@ -150,13 +207,16 @@ TEST_P(LineFormatDifferential, EveryByteMatchesTheDocumentedFormats) {
   constexpr int kLines = 150;
   const bool ring = GetParam().wrapSize != 0;
   tracetest::ScopedTempDir dir;
-  jovtest::ScopedImportPatch clock("GetLocalTime", reinterpret_cast<const void*>(&ScriptedLocalTime));
+  jovtest::ScopedImportPatch system("GetSystemTimeAsFileTime",
+                                    reinterpret_cast<const void*>(&ScriptedSystemTime));
+  jovtest::ScopedImportPatch zone("FileTimeToLocalFileTime", reinterpret_cast<const void*>(&ScriptedZone));
+  jovtest::ScopedImportPatch fallback("GetLocalTime", reinterpret_cast<const void*>(&ScriptedLocalTime));
   jovtest::ScopedImportPatch counter("QueryPerformanceCounter",
                                      reinterpret_cast<const void*>(&ScriptedCounter));
   jovtest::ScopedImportPatch thread("GetCurrentThreadId",
                                     reinterpret_cast<const void*>(&ScriptedThreadId));
   Script script(kSeed);
-  script.NextTime();
+  scriptedSystem = 0x01DD0000ULL << 32;  // in 2026
   scriptedCount = 1000000;
   scriptedThread = 0x100;
 
@@ -186,10 +246,12 @@ TEST_P(LineFormatDifferential, EveryByteMatchesTheDocumentedFormats) {
       const std::wstring text = script.NextText();
       expect(reference.Line(JOV_TimerValue(), depth, text),
              "line " + std::to_string(i) + ", count " + std::to_string(scriptedCount) +
-                 ", depth " + std::to_string(depth) + ", text " + tracetest::Narrow(text));
+                 ", system time " + std::to_string(scriptedSystem) + ", bias " +
+                 std::to_string(scriptedBias) + ", depth " + std::to_string(depth) + ", text " +
+                 tracetest::Narrow(text));
       trace.InsertMsg(text.c_str());
     }
-    scriptedTime = SYSTEMTIME{2026, 12, 4, 3, 22, 15, 30, 42};
+    scriptedSystem = 0x01DD0000ULL << 32;
     if (ring) {
       trace.TraceDumpWrap(nullptr);
     } else {
