@@ -27,17 +27,15 @@ SYSTEMTIME scriptedFallback;
 DWORD scriptedThread;
 LONGLONG scriptedCount;
 
-void WINAPI ScriptedSystemTime(FILETIME* now) {
-  now->dwLowDateTime = static_cast<DWORD>(scriptedSystem);
-  now->dwHighDateTime = static_cast<DWORD>(scriptedSystem >> 32);
+FILETIME ToFileTime(unsigned long long ticks) {
+  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
+void WINAPI ScriptedSystemTime(FILETIME* now) { *now = ToFileTime(scriptedSystem); }
 BOOL WINAPI ScriptedZone(const FILETIME* system, FILETIME* local) {
   const unsigned long long ticks = (static_cast<unsigned long long>(system->dwHighDateTime) << 32) |
                                    system->dwLowDateTime;
   if (ticks >= kRefused) return FALSE;
-  const unsigned long long zoned = ticks - static_cast<unsigned long long>(scriptedBias);
-  local->dwLowDateTime = static_cast<DWORD>(zoned);
-  local->dwHighDateTime = static_cast<DWORD>(zoned >> 32);
+  *local = ToFileTime(ticks - static_cast<unsigned long long>(scriptedBias));
   return TRUE;
 }
 void WINAPI ScriptedLocalTime(SYSTEMTIME* now) { *now = scriptedFallback; }
@@ -93,8 +91,7 @@ struct Reference {
       bias = scriptedBias;
       biasSecond = second;
     }
-    const unsigned long long zoned = scriptedSystem - static_cast<unsigned long long>(bias);
-    const FILETIME time{static_cast<DWORD>(zoned), static_cast<DWORD>(zoned >> 32)};
+    const FILETIME time = ToFileTime(scriptedSystem - static_cast<unsigned long long>(bias));
     SYSTEMTIME local;
     return ::FileTimeToSystemTime(&time, &local) ? local : scriptedFallback;
   }
@@ -154,13 +151,9 @@ class Script {
       scriptedSystem = kRefused - Between(1, 3600 * kTicksPerSecond);
       scriptedBias = -14 * 3600 * kTicksPerSecond;
     }
-    scriptedFallback.wYear = static_cast<WORD>(Between(1601, 30827));
-    scriptedFallback.wMonth = static_cast<WORD>(Between(1, 12));
-    scriptedFallback.wDay = static_cast<WORD>(Between(1, 31));
-    scriptedFallback.wHour = static_cast<WORD>(Between(0, 65535));
-    scriptedFallback.wMinute = static_cast<WORD>(Between(0, 65535));
-    scriptedFallback.wSecond = static_cast<WORD>(Between(0, 65535));
-    scriptedFallback.wMilliseconds = static_cast<WORD>(Between(0, 65535));
+    auto word = [this](long long low, long long high) { return static_cast<WORD>(Between(low, high)); };
+    scriptedFallback = SYSTEMTIME{word(1601, 30827), word(1, 12), 0, word(1, 31),
+                                  word(0, 65535), word(0, 65535), word(0, 65535), word(0, 65535)};
   }
 
   // Counter steps from none to jumps of years in both directions, and beyond 2^52
