@@ -1,6 +1,7 @@
 // line_compose.cpp - a time-prefixed line from the caller's text: the text measured (its
 // length and line feeds) before the lock is taken, and the line composed in lineBuffer's own
 // storage in one pass.
+#include <algorithm>
 #include <cstdint>
 #include <cwchar>
 #include <stdexcept>
@@ -99,10 +100,13 @@ void JOVTraceAccess::ComposeLine(JOVString& line, const wchar_t* prefix, unsigne
   *out++ = L' ';
   Fill(out, indentation, L' ');
   out += indentation;
+  // The text was measured before the lock: nothing here reads past the measured end, even
+  // if its owner changed it meanwhile.
   const wchar_t* from = text.chars;
+  const wchar_t* const end = text.chars + text.length;
   for (unsigned long long feeds = text.lineFeeds; feeds > 0; --feeds) {
-    const wchar_t* feed = from;
-    while (*feed != L'\n') ++feed;
+    const wchar_t* feed = std::find(from, end, L'\n');
+    if (feed == end) break;
     std::wmemcpy(out, from, static_cast<size_t>(feed - from));
     out += feed - from;
     *out++ = L'\n';
@@ -110,11 +114,10 @@ void JOVTraceAccess::ComposeLine(JOVString& line, const wchar_t* prefix, unsigne
     out += continuation;
     from = feed + 1;
   }
-  const size_t rest = static_cast<size_t>(text.chars + text.length - from);
-  std::wmemcpy(out, from, rest);
-  out += rest;
+  std::wmemcpy(out, from, static_cast<size_t>(end - from));
+  out += end - from;
   *out++ = L'\r';
   *out++ = L'\n';
   *out = L'\0';
-  line.SetSize(static_cast<unsigned>(total));
+  line.SetSize(static_cast<unsigned>(out - line.begin()));
 }
