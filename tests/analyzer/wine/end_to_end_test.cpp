@@ -192,11 +192,18 @@ int LostLines(const std::vector<std::string>& files) {
 }
 
 TEST_F(EndToEnd, CallsAndReturnCodesPerRoutineAreWhatTheWorkloadDid) {
-  EXPECT_EQ(seen_->calls[0], done_->calls);
-  // Every return code read is one the workload returned; only lines the size limit replaced
-  // can hide one.
+  // Every call and return code read is one the workload made; only lines the size limit
+  // replaced can hide one (a nested Push lost with its file switch leaves no trace at all).
   const int lost = LostLines(seen_->traces[0].files);
   EXPECT_GT(lost, 0);
+  int missing = 0;
+  for (const auto& [routine, calls] : done_->calls) {
+    SCOPED_TRACE(routine);
+    EXPECT_LE(seen_->calls[0][routine], calls);
+    missing += calls - seen_->calls[0][routine];
+  }
+  EXPECT_EQ(seen_->calls[0].size(), done_->calls.size());
+  EXPECT_LE(missing, lost);
   int hidden = 0;
   for (const auto& [routine, codes] : done_->codes) {
     for (const auto& [code, calls] : codes) {
