@@ -203,6 +203,10 @@ class JOVUTIL_API JOVDebug {
   unsigned long long fileOpeningBytes;
   JOVTraceWrite* writeSlot;        // buffer and OVERLAPPED of the current or next write
   JOVTraceWrite* abandonedWrites;  // writes given up on that the system may still finish
+  // The time zone's bias (system minus local time, 100-ns units), read again at the first
+  // line of each second of system time; zoneBiasSecond is that second, ~0 before any.
+  long long zoneBias;
+  unsigned long long zoneBiasSecond;
 };
 
 // The process's trace object, null at load. The library never reads or writes it.

@@ -1,67 +1,155 @@
 // line_prefix.cpp - the pieces of a line that the writer adds around the caller's text:
-// the date and thread marker lines, and the time prefix with its interval and indentation.
+// the local time, the date and thread marker lines, and the time prefix with its interval.
+//
+// Every line pays for its prefix, so the numbers are written digit by digit rather than
+// through a formatting call, which costs several times the rest of a ring line. Each piece
+// gives exactly the text of the format it stands for.
+#include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 #include "trace/trace_internal.h"
 
 namespace {
 
-// Two decimal digits of value (0..99).
-wchar_t* PutTwoDigits(wchar_t* out, unsigned value) {
-  out[0] = static_cast<wchar_t>(L'0' + value / 10 % 10);
-  out[1] = static_cast<wchar_t>(L'0' + value % 10);
-  return out + 2;
+// `value` in decimal with at least `minDigits` digits, as "%.<minDigits>u" writes it.
+wchar_t* PutDecimal(wchar_t* out, unsigned long long value, int minDigits) {
+  wchar_t digits[20];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count < minDigits) digits[count++] = L'0';
+  while (count > 0) *out++ = digits[--count];
+  return out;
 }
 
-// The C runtime's date string for a local time: "MM/DD/YY".
-void FormatDate(const SYSTEMTIME& now, wchar_t (&date)[9]) {
-  wchar_t* out = PutTwoDigits(date, now.wMonth);
-  *out++ = L'/';
-  out = PutTwoDigits(out, now.wDay);
-  *out++ = L'/';
-  out = PutTwoDigits(out, now.wYear % 100);
-  *out = L'\0';
+// A time field as "%.2u" (minDigits 2) or "%.3u" (minDigits 3) writes it; the fields of a
+// real time always take the short path.
+wchar_t* PutField(wchar_t* out, unsigned value, int minDigits) {
+  if (minDigits == 2 && value < 100) {
+    out[0] = static_cast<wchar_t>(L'0' + value / 10);
+    out[1] = static_cast<wchar_t>(L'0' + value % 10);
+    return out + 2;
+  }
+  if (minDigits == 3 && value < 1000) {
+    out[0] = static_cast<wchar_t>(L'0' + value / 100);
+    out[1] = static_cast<wchar_t>(L'0' + value / 10 % 10);
+    out[2] = static_cast<wchar_t>(L'0' + value % 10);
+    return out + 3;
+  }
+  return PutDecimal(out, value, minDigits);
 }
 
-// "%.2u:%.2u:%.2u.%.3u %#8.3f" of the time and the interval in milliseconds, built by hand:
-// the interval is a whole number of microseconds, so its three decimals are exact and the
-// result is the same text the format gives. Returns the characters written.
-unsigned FormatPrefix(const SYSTEMTIME& now, long long intervalUs, wchar_t* out) {
-  wchar_t* p = PutTwoDigits(out, now.wHour);
-  *p++ = L':';
-  p = PutTwoDigits(p, now.wMinute);
-  *p++ = L':';
-  p = PutTwoDigits(p, now.wSecond);
-  *p++ = L'.';
-  *p++ = static_cast<wchar_t>(L'0' + now.wMilliseconds / 100 % 10);
-  p = PutTwoDigits(p, now.wMilliseconds % 100);
-  *p++ = L' ';
+// "%d" of a signed 32-bit value.
+wchar_t* PutSigned(wchar_t* out, long value) {
+  if (value < 0) *out++ = L'-';
+  const unsigned long magnitude =
+      value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+  return PutDecimal(out, magnitude, 1);
+}
 
-  // The interval, right to left: three decimals, the point, the whole milliseconds.
+// Below this magnitude the interval's double (microseconds / 1000.0) lies within half a
+// unit of the third decimal of the exact quotient, so "%.3f" of it gives the exact digits.
+// Intervals of 140 years and more are left to the format itself.
+constexpr unsigned long long kExactIntervalLimitUs = 1ULL << 52;
+
+// The interval column, "%#8.3f" of intervalUs / 1000.0.
+wchar_t* PutInterval(wchar_t* out, long long intervalUs) {
   const bool negative = intervalUs < 0;
-  unsigned long long magnitude =
+  const unsigned long long magnitude =
       negative ? 0ULL - static_cast<unsigned long long>(intervalUs)
                : static_cast<unsigned long long>(intervalUs);
-  wchar_t digits[32];
-  int at = 32;
-  for (int i = 0; i < 3; ++i, magnitude /= 10) digits[--at] = static_cast<wchar_t>(L'0' + magnitude % 10);
-  digits[--at] = L'.';
-  do {
-    digits[--at] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (negative) digits[--at] = L'-';
-  for (int width = 32 - at; width < 8; ++width) *p++ = L' ';
-  while (at < 32) *p++ = digits[at++];
-  return static_cast<unsigned>(p - out);
+  if (magnitude >= kExactIntervalLimitUs) {
+    wchar_t text[48];
+    const int written =
+        std::swprintf(text, 48, L"%#8.3f", static_cast<double>(intervalUs) / 1000.0);
+    for (int i = 0; i < written; ++i) *out++ = text[i];
+    return out;
+  }
+  wchar_t digits[24];
+  wchar_t* at = PutDecimal(digits, magnitude, 4);  // at least "0" and three decimals
+  const int whole = static_cast<int>(at - digits) - 3;
+  const int width = whole + 4 + (negative ? 1 : 0);
+  for (int pad = width; pad < 8; ++pad) *out++ = L' ';
+  if (negative) *out++ = L'-';
+  for (int i = 0; i < whole; ++i) *out++ = digits[i];
+  *out++ = L'.';
+  for (int i = whole; i < whole + 3; ++i) *out++ = digits[i];
+  return out;
+}
+
+unsigned long long Ticks(const FILETIME& time) {
+  return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME FileTime(unsigned long long ticks) {
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(ticks);
+  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return time;
+}
+
+constexpr unsigned long long kTicksPerSecond = 10000000;  // of a FILETIME
+
+// The C runtime's date string for a local time: "MM/DD/YY", zero-terminated.
+constexpr unsigned kDateChars = 9;
+void FormatDate(const SYSTEMTIME& now, wchar_t (&date)[kDateChars]) {
+  wchar_t* out = PutField(date, now.wMonth % 100u, 2);
+  *out++ = L'/';
+  out = PutField(out, now.wDay % 100u, 2);
+  *out++ = L'/';
+  out = PutField(out, now.wYear % 100u, 2);
+  *out = L'\0';
 }
 
 }  // namespace
 
+// Choice made here: the local time is the system time (GetSystemTimeAsFileTime, the clock
+// that GetLocalTime reads) less the time zone's bias, and the bias (FileTimeToLocalFileTime)
+// is read again at the first line of each second of system time rather than for every line:
+// the two system calls behind GetLocalTime cost more than all the rest of a ring line. A
+// daylight-saving change, which falls on a whole second, shows from its first line on; a new
+// time zone setting shows from the next second on. A conversion that fails takes GetLocalTime.
+void JOVTraceAccess::LocalTime(JOVDebug& d, SYSTEMTIME& local) {
+  FILETIME system;
+  ::GetSystemTimeAsFileTime(&system);
+  const unsigned long long ticks = Ticks(system);
+  const unsigned long long second = ticks / kTicksPerSecond;
+  if (second != d.zoneBiasSecond) {
+    FILETIME zoned;
+    if (!::FileTimeToLocalFileTime(&system, &zoned)) {
+      ::GetLocalTime(&local);
+      return;
+    }
+    d.zoneBias = static_cast<long long>(ticks - Ticks(zoned));
+    d.zoneBiasSecond = second;
+  }
+  const FILETIME zoned = FileTime(ticks - static_cast<unsigned long long>(d.zoneBias));
+  if (!::FileTimeToSystemTime(&zoned, &local)) ::GetLocalTime(&local);
+}
+
+unsigned JOVTraceAccess::FormatPrefix(const SYSTEMTIME& now, long long intervalUs,
+                                      wchar_t* out) {
+  wchar_t* p = PutField(out, now.wHour, 2);
+  *p++ = L':';
+  p = PutField(p, now.wMinute, 2);
+  *p++ = L':';
+  p = PutField(p, now.wSecond, 2);
+  *p++ = L'.';
+  p = PutField(p, now.wMilliseconds, 3);
+  *p++ = L' ';
+  p = PutInterval(p, intervalUs);
+  return static_cast<unsigned>(p - out);
+}
+
 void JOVTraceAccess::DateAndThreadLines(JOVDebug& d, const SYSTEMTIME& now) {
-  wchar_t date[9];
+  wchar_t date[kDateChars];
   FormatDate(now, date);
-  if (std::wcscmp(date, d.lastDate) != 0) {
+  // A fixed-length comparison, terminator included: the compiler inlines it.
+  static_assert(sizeof d.lastDate >= sizeof date, "lastDate holds a date string");
+  if (std::memcmp(date, d.lastDate, sizeof date) != 0) {
     d.InsertMsgWait();
     std::wcscpy(d.lastDate, date);
     d.lineBuffer = L"Date=";
@@ -75,24 +163,17 @@ void JOVTraceAccess::DateAndThreadLines(JOVDebug& d, const SYSTEMTIME& now) {
   if (thread != d.lastThreadId) {
     d.InsertMsgWait();
     d.lastThreadId = thread;
-    wchar_t head[40];
-    std::swprintf(head, 40, L"---- ThreadId=%d ", static_cast<int>(thread));
-    d.lineBuffer = head;
-    d.lineBuffer.append_char(30, L'-');
-    d.lineBuffer += L"\r\n";
+    // "---- ThreadId=%d " of the id taken as a signed number.
+    static constexpr wchar_t kHead[] = L"---- ThreadId=";
+    wchar_t line[64];
+    wchar_t* out = line;
+    for (const wchar_t* c = kHead; *c != L'\0'; ++c) *out++ = *c;
+    out = PutSigned(out, static_cast<long>(static_cast<int>(thread)));
+    *out++ = L' ';
+    for (int i = 0; i < 30; ++i) *out++ = L'-';
+    *out++ = L'\r';
+    *out++ = L'\n';
+    d.lineBuffer.assign(line, static_cast<unsigned>(out - line));
     HandOver(d);
   }
-}
-
-void JOVTraceAccess::Prefix(JOVDebug& d, const SYSTEMTIME& now, long long intervalUs,
-                            long depth, int& stage) {
-  wchar_t prefix[128];
-  const unsigned length = FormatPrefix(now, intervalUs, prefix);
-  d.lineBuffer.assign(prefix, length);
-  d.lineBuffer += L' ';
-  stage = 500;
-  // The routine stack changes depth without the lock; a depth below -1 is never indented
-  // to the left.
-  const long indentation = depth < -1 ? 0 : (depth + 1) * 4;
-  if (indentation > 0) d.lineBuffer.append_char(static_cast<unsigned>(indentation), L' ');
 }

@@ -8,16 +8,16 @@
 #include "JOVPlatform.h"
 #include "trace/trace_internal.h"
 
-namespace {
-const wchar_t* const kNewline = L"\n";
-}  // namespace
-
 void JOVDebug::InsertMsg(const JOVString& text) { InsertMsg(text.c_str()); }
 
 void JOVDebug::InsertMsg(const wchar_t* text) {
   if (traceFile == nullptr && wrapStart == nullptr) return;
   if (text == nullptr) text = L"";
-  TraceLockGuard lock(traceLock);
+  // The text is the caller's: it is measured before the lock, which every line waits for.
+  const JOVTraceAccess::LineText measured = JOVTraceAccess::MeasureText(text);
+  // A file line holds the lock across a system write, far longer than polling pays for.
+  TraceLockGuard lock(traceLock, traceFile == nullptr ? TraceLockWait::kPollFirst
+                                                      : TraceLockWait::kBlock);
   if (traceFile == nullptr && wrapStart == nullptr) return;  // stopped meanwhile
 
   const unsigned long long poolBytes = JOV_PoolMemBusy;
@@ -31,31 +31,26 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
     InsertMsgWait();
     stage = 100;
     SYSTEMTIME local;
-    ::GetLocalTime(&local);
+    JOVTraceAccess::LocalTime(*this, local);
     JOVTraceAccess::DateAndThreadLines(*this, local);
     if (JOV_MonitorMemory != 0) {
       stage = 200;
       JOVTraceAccess::MemoryLines(*this, poolBytes, stage);
     }
     stage = 400;
-    JOVTraceAccess::Prefix(*this, local, intervalUs, depth, stage);
-
-    if (JOVTraceAccess::PastSizeLimit(*this)) {
-      // The file is full: this line's text gives way to the notice, then the file goes.
-      lineBuffer += tracetext::kTerminated;
-    } else {
-      // Every line feed of the text starts a continuation line aligned 4 blanks in from
-      // where the text begins.
-      const unsigned textColumn = lineBuffer.length();
-      lineBuffer += text;
-      if (std::wcschr(text, L'\n') != nullptr) {
-        JOVString continuation(kNewline);
-        continuation.append_char(textColumn + 4, L' ');
-        unsigned long replaced = 0;
-        JOV_ReplaceString(lineBuffer, kNewline, continuation.c_str(), &replaced, 0, 0);
-      }
-    }
-    lineBuffer += L"\r\n";
+    wchar_t prefix[128];
+    const unsigned prefixLength = JOVTraceAccess::FormatPrefix(local, intervalUs, prefix);
+    lineBuffer.reserve(prefixLength + 1);  // room for the prefix fails as stage 400
+    stage = 500;
+    // The routine stack changes depth without the lock; a depth below -1 is never indented
+    // to the left.
+    const unsigned long long indentation =
+        depth < -1 ? 0 : (static_cast<unsigned long long>(depth) + 1) * 4;
+    // A full file: this line's text gives way to the notice, then the file goes.
+    static constexpr JOVTraceAccess::LineText kTerminatedText{
+        tracetext::kTerminated, sizeof tracetext::kTerminated / sizeof(wchar_t) - 1, 0};
+    JOVTraceAccess::ComposeLine(lineBuffer, prefix, prefixLength, indentation,
+                                JOVTraceAccess::PastSizeLimit(*this) ? kTerminatedText : measured);
     if (traceFile != nullptr) {
       InsertMsgWrite();  // stays in flight; the next line waits for it
     } else {

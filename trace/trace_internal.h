@@ -7,10 +7,25 @@
 
 #include "JOVDebug.h"
 
+// How a thread that finds the trace lock held waits for it.
+enum class TraceLockWait {
+  kBlock,      // waits in the critical section at once
+  kPollFirst,  // polls for it a while first: ring lines (trace_lock.cpp says why)
+};
+
+// Takes `lock`, polling it for a while before it waits in the critical section.
+void EnterPollingFirst(CRITICAL_SECTION& lock);
+
 // Holds a trace object's lock (a re-entrant critical section) for one scope.
 class TraceLockGuard {
  public:
-  explicit TraceLockGuard(CRITICAL_SECTION& lock) : lock_(lock) { ::EnterCriticalSection(&lock_); }
+  explicit TraceLockGuard(CRITICAL_SECTION& lock, TraceLockWait wait = TraceLockWait::kBlock)
+      : lock_(lock) {
+    if (wait == TraceLockWait::kPollFirst)
+      EnterPollingFirst(lock_);
+    else
+      ::EnterCriticalSection(&lock_);
+  }
   ~TraceLockGuard() { ::LeaveCriticalSection(&lock_); }
   TraceLockGuard(const TraceLockGuard&) = delete;
   TraceLockGuard& operator=(const TraceLockGuard&) = delete;
@@ -58,14 +73,29 @@ struct JOVTraceAccess {
   // Writes a text that is a complete line already (banners, ring records), without prefix:
   // waits for the previous write, sets lineBuffer and starts the write. False on failure.
   static bool WriteBareLine(JOVDebug& d, const wchar_t* text, unsigned length);
+  // The local time of a line, from the system time and the time zone's bias.
+  static void LocalTime(JOVDebug& d, SYSTEMTIME& local);
   // The date and thread lines due before a line (steps of InsertMsg); `now` is local time.
   static void DateAndThreadLines(JOVDebug& d, const SYSTEMTIME& now);
   // The handle-count and memory lines due before a line while monitoring memory.
   static void MemoryLines(JOVDebug& d, unsigned long long poolBytes, int& stage);
-  // Sets lineBuffer to the time prefix, one blank and the indentation.
+  // A caller's text: its characters, their number and how many of them are line feeds.
+  struct LineText {
+    const wchar_t* chars;
+    unsigned long long length;
+    unsigned long long lineFeeds;
+  };
+  static LineText MeasureText(const wchar_t* text);
+  // Sets `line` to the prefix, one blank, the indentation, the text with a continuation (a
+  // line feed and as many blanks as the line has characters before the text, plus 4) in
+  // place of each line feed, and CR LF. Grows the storage at most once; a line longer than a
+  // string can hold throws the string's length error.
+  static void ComposeLine(JOVString& line, const wchar_t* prefix, unsigned prefixLength,
+                          unsigned long long indentation, const LineText& text);
+  // Writes the time prefix ("%.2u:%.2u:%.2u.%.3u %#8.3f" of the time and the interval in
+  // milliseconds) into `out` (room for 128 characters) and returns its length.
   // intervalUs: microseconds since the previous line.
-  static void Prefix(JOVDebug& d, const SYSTEMTIME& now, long long intervalUs, long depth,
-                     int& stage);
+  static unsigned FormatPrefix(const SYSTEMTIME& now, long long intervalUs, wchar_t* out);
   // Whether the current file is past its limit (and holds more than its opening lines).
   static bool PastSizeLimit(const JOVDebug& d);
   // Closes the file with the size notice and opens the next one.

@@ -36,6 +36,8 @@ void JOVTraceAccess::Construct(JOVDebug& d) {
   d.fileOpeningBytes = 0;
   d.writeSlot = nullptr;
   d.abandonedWrites = nullptr;
+  d.zoneBias = 0;
+  d.zoneBiasSecond = ~0ULL;
 }
 
 JOVDebug::JOVDebug() { JOVTraceAccess::Construct(*this); }

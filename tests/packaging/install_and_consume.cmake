@@ -1,5 +1,6 @@
 # install_and_consume.cmake - installs the built library into a fresh folder, checks the
-# installed tree file by file, builds examples/client against it (CMake package) and links it
+# installed tree file by file (the trace reader bin/jovtrace.exe among it, with its imported
+# target JOVUtil32::jovtrace), builds examples/client against it (CMake package) and links it
 # again through the pkg-config file, runs the client under the lane's Wine, and checks that
 # the release archive holds exactly the installed tree plus README.md and LICENSE.
 # Run by ctest: cmake -D<variables set in cmake/Packaging.cmake> -P install_and_consume.cmake
@@ -51,7 +52,7 @@ endfunction()
 # ---- The expected tree: every public header, the DLLs, the import library, the packages.
 string(TOLOWER "${BUILD_TYPE}" build_type)
 file(GLOB headers RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/*.h)
-set(expected README.md LICENSE bin/JOVUtil32.dll lib/libJOVUtil32.dll.a
+set(expected README.md LICENSE bin/JOVUtil32.dll bin/jovtrace.exe lib/libJOVUtil32.dll.a
     lib/pkgconfig/jovutil32.pc
     lib/cmake/JOVUtil32/JOVUtil32Config.cmake
     lib/cmake/JOVUtil32/JOVUtil32ConfigVersion.cmake
@@ -88,6 +89,36 @@ endforeach()
 run_step("objdump" client_headers ${OBJDUMP} -p ${client}/jovutil_client.exe)
 if(NOT client_headers MATCHES "DLL Name: libgcc_s_[a-z0-9]+-1\\.dll")
   message(FATAL_ERROR "the client does not import libgcc's DLL:\n${client_headers}")
+endif()
+
+# ---- The trace reader is in the package as an imported executable, JOVUtil32::jovtrace.
+set(probe ${work}/probe)
+file(MAKE_DIRECTORY ${probe})
+file(WRITE ${probe}/CMakeLists.txt [=[
+cmake_minimum_required(VERSION 3.16)
+project(probe LANGUAGES CXX)
+find_package(JOVUtil32 CONFIG REQUIRED)
+get_target_property(type JOVUtil32::jovtrace TYPE)
+get_target_property(imported JOVUtil32::jovtrace IMPORTED)
+if(NOT type STREQUAL "EXECUTABLE" OR NOT imported)
+  message(FATAL_ERROR "JOVUtil32::jovtrace is not an imported executable (${type})")
+endif()
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/jovtrace-location.txt CONTENT "$<TARGET_FILE:JOVUtil32::jovtrace>")
+]=])
+run_step("configuring a project that finds JOVUtil32::jovtrace" ignored ${CMAKE_COMMAND}
+  -S ${probe} -B ${probe}/build -G ${GENERATOR} -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE}
+  -DCMAKE_BUILD_TYPE=${BUILD_TYPE} -DJOVUtil32_DIR=${prefix}/lib/cmake/JOVUtil32)
+file(READ ${probe}/build/jovtrace-location.txt jovtrace_location)
+if(NOT jovtrace_location STREQUAL "${prefix}/bin/jovtrace.exe")
+  message(FATAL_ERROR "JOVUtil32::jovtrace points to ${jovtrace_location}")
+endif()
+if(LANE STREQUAL "x64")
+  # Each 32-bit process start costs a minute; the 64-bit lane runs the installed command.
+  execute_process(COMMAND ${WINE_LANE} ${LANE} ${WINE_PREFIX} run ${prefix}/bin/jovtrace.exe --help
+                  RESULT_VARIABLE code OUTPUT_VARIABLE help ERROR_VARIABLE errors TIMEOUT 300)
+  if(NOT code EQUAL 0 OR NOT help MATCHES "jovtrace summary")
+    message(FATAL_ERROR "the installed jovtrace.exe --help failed (${code}):\n${help}\n${errors}")
+  endif()
 endif()
 
 # ---- Link it again with only the pkg-config file's flags.

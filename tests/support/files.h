@@ -56,9 +56,9 @@ inline std::string ReadBytes(const std::wstring& path) {
   return content;
 }
 
-// The lines of a file, each ended by CR LF (a rest without it is a line of its own).
-inline std::vector<std::string> ReadLines(const std::wstring& path) {
-  const std::string content = ReadBytes(path);
+// Text split at each CR LF, as the library ends its lines (a lone line feed stays within its
+// line; a rest without CR LF is a line of its own).
+inline std::vector<std::string> SplitLines(const std::string& content) {
   std::vector<std::string> lines;
   for (size_t at = 0, end; at < content.size(); at = end + 2) {
     end = std::min(content.find("\r\n", at), content.size());
@@ -66,6 +66,8 @@ inline std::vector<std::string> ReadLines(const std::wstring& path) {
   }
   return lines;
 }
+
+inline std::vector<std::string> ReadLines(const std::wstring& path) { return SplitLines(ReadBytes(path)); }
 
 // Text narrowed code value by code value (the tests' texts are ASCII and Latin-1).
 inline std::string Narrow(const std::wstring& text) { return {text.begin(), text.end()}; }

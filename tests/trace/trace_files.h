@@ -49,6 +49,13 @@ inline Lines Shape(const ScratchDir& dir) {
   return shape;
 }
 
+// The lines of a wrap dump between its banners (none when a banner is missing).
+inline Lines WrapDumpBody(const Lines& lines) {
+  const auto first = std::find(lines.begin(), lines.end(), "---- Wrap trace of saved events.");
+  if (first == lines.end() || lines.back() != "---- End of wrap trace.") return {};
+  return Lines(first + 1, lines.end() - 1);
+}
+
 // Starts a file trace (or, with a wrap size, a wrap trace) named `name` in the folder.
 inline void StartIn(JOVDebug& trace, const ScratchDir& dir, const wchar_t* name, unsigned long wrap = 0) {
   std::wstring path = dir.Join(name);

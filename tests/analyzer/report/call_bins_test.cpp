@@ -1,0 +1,112 @@
+// call_bins_test.cpp - the timeline's bins: sums that survive every widening, the longest
+// call of each bin, calls before the base, the bound on the number of bins.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "analyzer/report/call_bins.h"
+
+namespace {
+
+using jovtrace::CallBins;
+using jovtrace::Micros;
+using jovtrace::TimelineCall;
+
+TimelineCall Make(std::uint32_t thread, std::uint32_t depth, Micros start, Micros duration,
+                  jovtrace::NameId name = 1, std::int64_t code = 0) {
+  return TimelineCall{start, duration, thread, depth, name, code, /*flags: has a code*/ 1, {}};
+}
+
+struct Sums {
+  Micros cover = 0;
+  std::uint64_t count = 0, errors = 0;
+};
+
+// Six rows of back-to-back calls over 20 s, a long call now and then: the width doubles
+// many times, first for the span, then for the number of bins.
+std::vector<TimelineCall> Workload() {
+  std::vector<TimelineCall> calls;
+  std::uint32_t seed = 12345;
+  const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (std::uint32_t row = 0; row < 6; ++row) {
+    Micros t = row * 7;
+    while (t < 20000000) {
+      const Micros duration = next() % 50 == 0 ? 20000 + next() % 30000 : 5 + next() % 120;
+      calls.push_back(Make(row % 2, row / 2, t, duration, 1 + next() % 4, next() % 40 == 0 ? 3 : 0));
+      t += duration + 1 + next() % 20;
+    }
+  }
+  return calls;
+}
+
+TEST(CallBins, RowSumsMatchTheCallsAfterEveryWidening) {
+  CallBins bins;
+  std::map<CallBins::RowKey, Sums> want;
+  std::vector<TimelineCall> calls = Workload();
+  // A few calls come late, as calls held for an unnamed outer level do.
+  calls.push_back(Make(0, 0, 3000, 40, 2));
+  calls.push_back(Make(1, 2, -50000, 50500, 3, 7));  // started before the base: counts from 0
+  for (const TimelineCall& c : calls) {
+    bins.Add(c);
+    Sums& s = want[{c.thread, c.depth}];
+    s.cover += c.start + c.duration - std::max<Micros>(c.start, 0);
+    ++s.count;
+    s.errors += c.Failed() ? 1 : 0;
+  }
+  EXPECT_LE(bins.BinCount(), CallBins::kMaxBins);
+  EXPECT_GE(bins.Width(), 256);
+  EXPECT_EQ(bins.Width() & (bins.Width() - 1), 0) << "the width is a power of two";
+  std::size_t total = 0;
+  for (const auto& [key, row] : bins.Rows()) {
+    SCOPED_TRACE(testing::Message() << "thread " << key.thread << " depth " << key.depth);
+    Sums got;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (i > 0) EXPECT_LT(row[i - 1].index, row[i].index);
+      EXPECT_GE(row[i].index, 0);
+      EXPECT_LT(row[i].index, CallBins::kMaxSpan);
+      got.cover += row[i].cover;
+      got.count += row[i].count;
+      got.errors += row[i].errors;
+    }
+    EXPECT_EQ(got.cover, want[key].cover);
+    EXPECT_EQ(got.count, want[key].count);
+    EXPECT_EQ(got.errors, want[key].errors);
+    total += row.size();
+  }
+  EXPECT_EQ(total, bins.BinCount());
+}
+
+TEST(CallBins, EveryCallAtLeastABinLongIsKeptExactly) {
+  CallBins bins;
+  const std::vector<TimelineCall> calls = Workload();
+  for (const TimelineCall& c : calls) bins.Add(c);
+  std::size_t long_calls = 0;
+  for (const TimelineCall& c : calls) {
+    if (c.duration < bins.Width()) continue;
+    ++long_calls;
+    const auto& row = bins.Rows().at({c.thread, c.depth});
+    const auto kept = std::find_if(row.begin(), row.end(), [&](const CallBins::Bin& b) {
+      return b.longest.start == c.start && b.longest.duration == c.duration;
+    });
+    EXPECT_NE(kept, row.end()) << "call at " << c.start << " of " << c.duration << " us lost";
+  }
+  EXPECT_GT(long_calls, 100u);
+}
+
+TEST(CallBins, ABinIsNamedForTheRoutineThatCoveredMostOfIt) {
+  CallBins bins;
+  bins.Add(Make(0, 0, 2000000, 1, 9));  // widens the bins to 32 us
+  ASSERT_EQ(bins.Width(), 32);
+  bins.Add(Make(0, 1, 64, 5, 1));
+  bins.Add(Make(0, 1, 70, 20, 2));
+  bins.Add(Make(0, 1, 91, 2, 3));
+  const CallBins::Bin& bin = bins.Rows().at({0, 1}).front();
+  EXPECT_EQ(bin.index, 2);
+  EXPECT_EQ(bin.name, 2u);
+  EXPECT_EQ(bin.count, 3u);
+  EXPECT_EQ(bin.cover, 27);
+  EXPECT_EQ(bin.longest.start, 70);
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+// report_tree_test.cpp - the call tree in the report's data: a tree of very many paths pruned
+// without losing any of its time, and the writer's own bound on the paths it merges.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <numeric>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "analyzer/report/bounded_tree.h"
+#include "analyzer/report/json_out.h"
+#include "analyzer/report/report_tree.h"
+
+namespace {
+
+using jovtrace::TreeNode;
+
+std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent, jovtrace::Micros total,
+                      std::uint64_t calls = 1) {
+  TreeNode n;
+  n.name = static_cast<jovtrace::NameId>(nodes.size());
+  n.parent = parent;
+  n.calls = calls;
+  n.total = total;
+  n.self = total / 2;
+  nodes.push_back(n);
+  const auto index = static_cast<std::uint32_t>(nodes.size() - 1);
+  if (index != 0) nodes[parent].children.push_back(index);
+  return index;
+}
+
+nlohmann::json Written(const std::vector<TreeNode>& nodes, const jovtrace::BoundedTree* tree = nullptr) {
+  std::FILE* file = std::tmpfile();
+  {
+    jovtrace::JsonOut json(file);
+    jovtrace::WriteReportTree(json, nodes, [tree](std::uint32_t n) { return tree != nullptr && tree->IsOther(n); },
+                              [](jovtrace::NameId id) { return std::int64_t{id}; });
+  }
+  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+  std::rewind(file);
+  EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
+  std::fclose(file);
+  return nlohmann::json::parse(text);
+}
+
+TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
+  // 50 callers of 60 routines of 10 each; every fifth routine is small, and goes with its 10.
+  std::vector<TreeNode> nodes;
+  AddNode(nodes, 0, 0, 0);
+  for (int i = 0; i < 50; ++i) {
+    const std::uint32_t mid = AddNode(nodes, 0, 0);
+    for (int k = 0; k < 60; ++k) {
+      const std::uint32_t sub = AddNode(nodes, mid, 0);
+      for (int j = 0; j < 10; ++j) {
+        nodes[sub].total += nodes[AddNode(nodes, sub, k % 5 == 0 ? 1 + j : 50 + (i * 31 + k * 17 + j) % 200)].total;
+      }
+      nodes[mid].total += nodes[sub].total;
+    }
+    nodes[0].total += nodes[mid].total;
+  }
+  const nlohmann::json tree = Written(nodes);
+  const std::size_t n = tree["name"].size();
+  ASSERT_LE(n, jovtrace::kMaxTreeNodes);
+  // Every node's children still add up to what its children held before.
+  std::vector<std::int64_t> childSum(n, 0);
+  for (std::size_t i = 1; i < n; ++i) childSum[tree["parent"][i].get<std::size_t>()] += tree["total"][i].get<std::int64_t>();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (tree["name"][i] == -1 && i != 0) continue;  // an "other" node
+    const TreeNode& original = nodes[tree["name"][i] == -1 ? 0 : tree["name"][i].get<std::size_t>()];
+    const std::int64_t want = std::accumulate(original.children.begin(), original.children.end(), std::int64_t{0},
+                                              [&](std::int64_t s, std::uint32_t c) { return s + nodes[c].total; });
+    EXPECT_EQ(childSum[i], want) << "node " << i;
+  }
+  std::uint64_t paths = n - 1 - tree["other"].size();
+  for (const auto& other : tree["other"]) paths += other[1].get<std::uint64_t>();
+  EXPECT_EQ(paths, nodes.size() - 1) << "kept and pruned paths add up to all";
+}
+
+TEST(BoundedTree, CallsOnPathsPastTheBoundCountOnceUnderTheirDeepestNode) {
+  jovtrace::BoundedTree tree(3);  // the root and two paths
+  const jovtrace::NameId a = 1, b = 2, c = 3, d = 4;
+  const auto add = [&tree](std::vector<jovtrace::NameId> path, jovtrace::Micros duration, jovtrace::Micros self) {
+    jovtrace::Call call;
+    call.path = path.data();
+    call.pathLength = path.size();
+    call.name = path.back();
+    call.duration = duration;
+    call.self = self;
+    tree.Add(call);
+  };
+  // Inner calls close first, as the reader reports them.
+  add({a, b}, 30, 30);
+  add({a}, 100, 70);
+  add({a, c, d}, 5, 5);  // a;c and a;c;d are past the bound
+  add({a, c}, 20, 15);
+  add({b}, 8, 8);
+  tree.Finish();
+  const auto& nodes = tree.Nodes();
+  ASSERT_EQ(nodes.size(), 5u) << "root, a, a;b, and the other paths of a and of the root";
+  std::map<jovtrace::NameId, const TreeNode*> otherUnder;
+  for (std::uint32_t i = 0; i < nodes.size(); ++i) {
+    if (tree.IsOther(i)) otherUnder[nodes[nodes[i].parent].name] = &nodes[i];
+  }
+  ASSERT_EQ(otherUnder.size(), 2u);
+  EXPECT_EQ(otherUnder[a]->calls, 1u) << "a;c;d ran inside a;c: counted with it";
+  EXPECT_EQ(otherUnder[a]->total, 20);
+  EXPECT_EQ(otherUnder[0]->total, 8);
+  EXPECT_EQ(nodes[0].total, 108) << "the root's time is whole";
+  const nlohmann::json written = Written(nodes, &tree);
+  EXPECT_EQ(written["name"], nlohmann::json({-1, 1, 2, -1, -1})) << "other nodes are written nameless";
+  EXPECT_EQ(written["other"], nlohmann::json::parse("[[3,0],[4,0]]"));
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// workload.cpp - the traced workload of the end-to-end test.
+#include "workload.h"
+
+#include <windows.h>
+
+#include <thread>
+#include <vector>
+
+#include <JOVUtil.h>
+
+namespace e2e {
+namespace {
+
+void Traced(Done& done, const char* name, long code) {
+  ++done.calls[name];
+  ++done.codes[name][code];
+}
+
+// One pass of the batch: a step with a read inside; every fifth step leaves two levels open
+// and pops itself with them, as a routine that returns early does.
+void Step(JOVDebug& trace, Done& done, int i) {
+  const long level = trace.RoutinePushReq(L"Batch", L"Step", i, -2);
+  trace.RoutinePush(L"Io", L"Read", L"file=input.dat", -2);
+  void* block = JOV_MemoryGet(2048, 0, __FILE__, __LINE__);  // a memory line before the next
+  trace.InsertMsg(L"read one block");
+  const long readCode = i % 4 == 0 ? 5 : 0;
+  trace.RoutinePop(-1, readCode);
+  Traced(done, "Io.Read", readCode);
+  if (i % 5 == 0) {
+    trace.RoutinePush(L"Io", L"Deep", nullptr, -2);
+    trace.RoutinePush(L"Io", L"Deeper", nullptr, -2);
+    trace.InsertMsg(L"giving up early\nwith the reason on a second line");
+    ++done.multiLineTexts;
+    trace.RoutinePop(level, 1);
+    ++done.calls["Io.Deep"];
+    ++done.calls["Io.Deeper"];
+    done.closedByOuterPop += 2;
+    Traced(done, "Batch.Step", 1);
+  } else {
+    trace.RoutinePop(level, 0);
+    Traced(done, "Batch.Step", 0);
+  }
+  JOV_MemoryFree(block);
+}
+
+}  // namespace
+
+Done RunWorkload(const std::wstring& folder, bool threads) {
+  Done done;
+  done.mainThread = ::GetCurrentThreadId();
+  JOV_MonitorMemory = 1;
+  {
+    JOVDebug trace;
+    trace.MaxLogSize(3000);  // a chain of files
+    std::wstring name = folder + L"\\chain";
+    trace.TraceStart(&name[0], 0);
+    std::thread monitor;
+    if (threads) {
+      // Another thread writes lines while the main thread pushes and pops.
+      monitor = std::thread([&trace] {
+        for (int i = 0; i < 20; ++i) {
+          trace.InsertMsg(L"monitor: still running");
+          ::Sleep(0);
+        }
+      });
+    }
+    for (int i = 0; i < 30; ++i) Step(trace, done, i);
+    if (threads) {
+      monitor.join();
+      // The routine stack is used by one thread at a time: the worker's turn.
+      std::thread worker([&trace, &done] {
+        done.workerThread = ::GetCurrentThreadId();
+        for (int i = 0; i < 3; ++i) {
+          trace.RoutinePush(L"Worker", L"Run", nullptr, -2);
+          trace.InsertMsg(L"working");
+          trace.RoutinePop(-1, 0);
+          Traced(done, "Worker.Run", 0);
+        }
+      });
+      worker.join();
+    }
+    trace.TraceStop(1);
+  }
+  JOV_MonitorMemory = 0;
+  {
+    JOVDebug ring;
+    std::wstring name = folder + L"\\ring";
+    ring.TraceStart(&name[0], 4096);
+    for (int i = 0; i < 40; ++i) {
+      ring.RoutinePush(L"Ring", L"Tick", nullptr, -2);
+      ring.InsertMsg(L"tick");
+      ring.RoutinePop(-1, i % 2);
+    }
+    ring.RoutinePush(L"Ring", L"Open", nullptr, -2);
+    wchar_t reason[] = L"Reason: end-to-end dump";
+    ring.TraceDumpWrap(reason);
+    ring.TraceWrapStop();
+  }
+  return done;
+}
+
+}  // namespace e2e
