@@ -22,17 +22,30 @@ BOOL WINAPI Report(HANDLE h, WORD type, WORD category, DWORD id, PSID sid, WORD 
   // Event 1 of the registered source, one string and nothing else.
   const bool plain = h == reinterpret_cast<HANDLE>(0x5001) && !category && id == 1 && !sid && count == 1 && !bytes && !data;
   const std::string report = "report " + std::to_string(type) + (plain ? " " : " odd ") + jovtest::Narrow(strings[0]) + "|";
-  if (printReports) std::printf("%s", report.c_str()), std::fflush(stdout);
-  return calls += report, TRUE;
+  if (printReports) {
+    std::printf("%s", report.c_str());
+    std::fflush(stdout);
+  }
+  calls += report;
+  return TRUE;
 }
-BOOL WINAPI Deregister(HANDLE) { return calls += "deregister|", TRUE; }
+BOOL WINAPI Deregister(HANDLE) {
+  calls += "deregister|";
+  return TRUE;
+}
 
 struct EventCapture {
   ScopedImportPatch registerPatch{"RegisterEventSourceW", reinterpret_cast<const void*>(&Register)};
   ScopedImportPatch reportPatch{"ReportEventW", reinterpret_cast<const void*>(&Report)};
   ScopedImportPatch deregisterPatch{"DeregisterEventSource", reinterpret_cast<const void*>(&Deregister)};
-  EventCapture() { calls.clear(), g_LogEntriesCount = 0; }
-  ~EventCapture() { refuseSource = false, g_LogEntriesCount = 0; }
+  EventCapture() {
+    calls.clear();
+    g_LogEntriesCount = 0;
+  }
+  ~EventCapture() {
+    refuseSource = false;
+    g_LogEntriesCount = 0;
+  }
 };
 
 }  // namespace
@@ -74,7 +87,8 @@ TEST(EventReport, NothingIsReportedOrCountedWithoutATextOrASource) {
 // Two entries allowed: the third becomes the final notice and ends the process with 112.
 TEST(DISABLED_ExitEventLog, FloodLimitEndsTheProcess) {
   EventCapture capture;
-  printReports = true, g_LogEntriesMax = 2;
+  printReports = true;
+  g_LogEntriesMax = 2;
   for (const wchar_t* text : {L"one", L"two", L"three"}) JOV_LogEvent(JOVMsgCatInfo, text, 1, nullptr);
   std::printf("STILL ALIVE");
 }
@@ -90,7 +104,8 @@ TEST(EventReport, EntryPastTheFloodLimitIsTheNoticeThenExit112) {
 // A window of length 0 has always passed: entries 3 and 5 start a new one instead.
 FRESH_TEST(EventLog, ZeroLengthWindowNeverEndsTheProcess) {
   EventCapture capture;
-  g_LogEntriesMax = 2, g_LogMsgCancelTime = 0;
+  g_LogEntriesMax = 2;
+  g_LogMsgCancelTime = 0;
   for (const wchar_t* text : {L"e1", L"e2", L"e3", L"e4", L"e5"}) JOV_LogEvent(JOVMsgCatWarning, text, 1, nullptr);
   EXPECT_EQ(calls.substr(calls.rfind("report")), "report 2 e5|deregister|");
   EXPECT_EQ(g_LogEntriesCount, 1);

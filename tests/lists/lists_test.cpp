@@ -29,7 +29,8 @@ std::string Walk(const JOVLinkAnchor& anchor) {
 template <typename F>
 unsigned long Thrown(F step) {
   try {
-    return step(), 0;
+    step();
+    return 0;
   } catch (unsigned long code) {
     return code;
   }
@@ -130,8 +131,15 @@ std::vector<void*> frees;
 bool failGets = false;
 void* (*realMalloc)(size_t) = nullptr;
 void (*realFree)(void*) = nullptr;
-void* WatchedMalloc(size_t n) { return failGets ? nullptr : (sizes.push_back(n), realMalloc(n)); }
-void WatchedFree(void* p) { frees.push_back(p), realFree(p); }
+void* WatchedMalloc(size_t n) {
+  if (failGets) return nullptr;
+  sizes.push_back(n);
+  return realMalloc(n);
+}
+void WatchedFree(void* p) {
+  frees.push_back(p);
+  realFree(p);
+}
 
 // A record's fields in order, its routine name and its insertion list with "|" for zeros;
 // `base` turns the offsets of the exported form into addresses.

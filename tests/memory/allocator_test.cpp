@@ -25,7 +25,8 @@ std::string Record(const unsigned char* at, const unsigned char* front) {
 
 long FreeCatching(void* block) {  // what JOV_MemoryFree threw, or -1 when it returned
   try {
-    return JOV_MemoryFree(block), -1;
+    JOV_MemoryFree(block);
+    return -1;
   } catch (long code) {
     return code;
   }
@@ -70,7 +71,8 @@ TEST_F(PrivateHeap, GuardFramesAndTheDamagedFrameException) {
   void* foreign = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, 64);
   void* pageStart = ::VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   EXPECT_EQ(FreeCatching(foreign) + FreeCatching(pageStart), 18L);  // the second's front is unmapped
-  ::HeapFree(::GetProcessHeap(), 0, foreign), ::VirtualFree(pageStart, 0, MEM_RELEASE);
+  ::HeapFree(::GetProcessHeap(), 0, foreign);
+  ::VirtualFree(pageStart, 0, MEM_RELEASE);
   EXPECT_EQ(JOV_PoolMemBusy, held);
   EXPECT_EQ(g_pJOVMemCtl->pNextRecord, &g_pJOVMemCtl->Records[1]);
   void* variable = block;
@@ -114,9 +116,16 @@ TEST_F(PrivateHeap, ManyThreadsKeepThePoolCountAndTheRingWhole) {
 // ---- What needs a process of its own ------------------------------------------------------
 namespace {
 
-BOOL WINAPI FailingHeapFree(HANDLE, DWORD, void*) { return ::SetLastError(5), FALSE; }  // access denied
+BOOL WINAPI FailingHeapFree(HANDLE, DWORD, void*) {
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
 int definitions = 0;
-void WINAPI SlowGetSystemInfo(SYSTEM_INFO* info) { ++definitions, ::Sleep(100), ::GetNativeSystemInfo(info); }
+void WINAPI SlowGetSystemInfo(SYSTEM_INFO* info) {
+  ++definitions;
+  ::Sleep(100);
+  ::GetNativeSystemInfo(info);
+}
 
 }  // namespace
 

@@ -24,21 +24,43 @@ DFS_INFO_3 record{};
 
 std::string Note(const std::string& what, DWORD size) { return asked += what + " " + std::to_string(size) + "|"; }
 DWORD WINAPI FailingAttributes(LPCWSTR path) {
-  return asked += jovtest::Narrow(path) + "|", ::SetLastError(answer), INVALID_FILE_ATTRIBUTES;
+  asked += jovtest::Narrow(path) + "|";
+  ::SetLastError(answer);
+  return INVALID_FILE_ATTRIBUTES;
 }
 DWORD WINAPI FakeConnection(LPCWSTR drive, LPWSTR remote, LPDWORD size) {
-  return Note(jovtest::Narrow(drive), *size), lstrcpyW(remote, L"\\\\srv\\shr"), answer;
+  Note(jovtest::Narrow(drive), *size);
+  lstrcpyW(remote, L"\\\\srv\\shr");
+  return answer;
 }
 NET_API_STATUS WINAPI FakeDfsGetInfo(LPWSTR entry, LPWSTR server, LPWSTR share, DWORD level, LPBYTE* buffer) {
   Note(jovtest::Narrow(entry) + (server || share ? " with server" : ""), level);
   record = DFS_INFO_3{nullptr, nullptr, 0, static_cast<DWORD>(targets.size()), targets.data()};
-  return *buffer = reinterpret_cast<LPBYTE>(&record), answer;  // written even on failure: not to be freed
+  *buffer = reinterpret_cast<LPBYTE>(&record);  // written even on failure: not to be freed
+  return answer;
 }
-NET_API_STATUS WINAPI FakeBufferFree(LPVOID buffer) { return asked += buffer == &record ? "freed|" : "other|", 0; }
-DWORD WINAPI ProviderUser(LPCWSTR, LPWSTR name, LPDWORD size) { return Note("provider", *size), lstrcpyW(name, L"net"), 0; }
-DWORD WINAPI ProviderFails(LPCWSTR, LPWSTR, LPDWORD) { return asked += "provider|", ERROR_NO_NETWORK; }
-BOOL WINAPI SystemUser(LPWSTR name, LPDWORD size) { return Note("system", *size), lstrcpyW(name, L"sys"), TRUE; }
-BOOL WINAPI SystemFails(LPWSTR, LPDWORD) { return asked += "system|", FALSE; }
+NET_API_STATUS WINAPI FakeBufferFree(LPVOID buffer) {
+  asked += buffer == &record ? "freed|" : "other|";
+  return 0;
+}
+DWORD WINAPI ProviderUser(LPCWSTR, LPWSTR name, LPDWORD size) {
+  Note("provider", *size);
+  lstrcpyW(name, L"net");
+  return 0;
+}
+DWORD WINAPI ProviderFails(LPCWSTR, LPWSTR, LPDWORD) {
+  asked += "provider|";
+  return ERROR_NO_NETWORK;
+}
+BOOL WINAPI SystemUser(LPWSTR name, LPDWORD size) {
+  Note("system", *size);
+  lstrcpyW(name, L"sys");
+  return TRUE;
+}
+BOOL WINAPI SystemFails(LPWSTR, LPDWORD) {
+  asked += "system|";
+  return FALSE;
+}
 BOOL WINAPI FakeComputerName(LPWSTR buffer, LPDWORD size) {
   Note("computer", *size);
   ::Sleep(computerName ? 100 : 0);  // keeps the first caller inside while others arrive
@@ -190,15 +212,28 @@ FRESH_TEST(Names, ComputerNameIsAskedUntilKnownThenKept) {
 // ---- Outside the NT family: the narrow calls, with text converted under the C locale ----
 namespace {
 
-BOOL WINAPI Windows98(LPOSVERSIONINFOW info) { return info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS, TRUE; }
-DWORD WINAPI AttributesA(LPCSTR path) { return asked += path + std::string("|"), FILE_ATTRIBUTE_DIRECTORY; }
-DWORD WINAPI ConnectionA(LPCSTR drive, LPSTR remote, LPDWORD size) {
-  return Note(drive, *size), lstrcpyA(remote, "\\\\srv\\caf\xe9"), NO_ERROR;
+BOOL WINAPI Windows98(LPOSVERSIONINFOW info) {
+  info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+  return TRUE;
 }
-DWORD WINAPI ProviderA(LPCSTR, LPSTR name, LPDWORD size) { return Note("provider", *size), lstrcpyA(name, "jos\xe9"), 0; }
+DWORD WINAPI AttributesA(LPCSTR path) {
+  asked += path + std::string("|");
+  return FILE_ATTRIBUTE_DIRECTORY;
+}
+// A narrow answer of `query`, noted with the buffer size it was given.
+template <typename Result>
+Result AnswerA(const char* query, LPSTR buffer, const char* text, DWORD size, Result result) {
+  Note(query, size);
+  lstrcpyA(buffer, text);
+  return result;
+}
+DWORD WINAPI ConnectionA(LPCSTR drive, LPSTR remote, LPDWORD size) {
+  return AnswerA(drive, remote, "\\\\srv\\caf\xe9", *size, DWORD{NO_ERROR});
+}
+DWORD WINAPI ProviderA(LPCSTR, LPSTR name, LPDWORD size) { return AnswerA("provider", name, "jos\xe9", *size, DWORD{0}); }
 DWORD WINAPI ProviderFailsA(LPCSTR, LPSTR, LPDWORD) { return ERROR_NO_NETWORK; }
-BOOL WINAPI SystemA(LPSTR name, LPDWORD size) { return Note("system", *size), lstrcpyA(name, "sys"), TRUE; }
-BOOL WINAPI ComputerA(LPSTR name, LPDWORD size) { return Note("computer", *size), lstrcpyA(name, "BOX\xc4"), TRUE; }
+BOOL WINAPI SystemA(LPSTR name, LPDWORD size) { return AnswerA("system", name, "sys", *size, TRUE); }
+BOOL WINAPI ComputerA(LPSTR name, LPDWORD size) { return AnswerA("computer", name, "BOX\xc4", *size, TRUE); }
 
 }  // namespace
 

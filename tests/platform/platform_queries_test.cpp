@@ -35,8 +35,10 @@ const Release* release = nullptr;
 int versionCalls = 0;
 BOOL WINAPI FakeGetVersionExW(OSVERSIONINFOW* info) {
   ++versionCalls;
-  info->dwPlatformId = release->platform ? release->platform : 2, info->dwMajorVersion = release->major;
-  info->dwMinorVersion = release->minor, info->dwBuildNumber = release->build;
+  info->dwPlatformId = release->platform ? release->platform : 2;
+  info->dwMajorVersion = release->major;
+  info->dwMinorVersion = release->minor;
+  info->dwBuildNumber = release->build;
   return release->platform != 0 && info->dwOSVersionInfoSize == sizeof(OSVERSIONINFOW);
 }
 class DISABLED_FreshRelease : public testing::TestWithParam<Release> {};
@@ -44,9 +46,15 @@ class DISABLED_FreshRelease : public testing::TestWithParam<Release> {};
 std::vector<long long> counts;  // the replaced counter's or tick count's answers; the last repeats
 size_t calls = 0;
 long long frequency = 0;
-BOOL WINAPI FakeFrequency(LARGE_INTEGER* f) { return f->QuadPart = frequency, frequency != 0; }
+BOOL WINAPI FakeFrequency(LARGE_INTEGER* f) {
+  f->QuadPart = frequency;
+  return frequency != 0;
+}
 long long Next() { return counts[std::min(calls++, counts.size() - 1)]; }
-BOOL WINAPI FakeCounter(LARGE_INTEGER* c) { return c->QuadPart = Next(), TRUE; }
+BOOL WINAPI FakeCounter(LARGE_INTEGER* c) {
+  c->QuadPart = Next();
+  return TRUE;
+}
 DWORD WINAPI FakeTickCount() { return static_cast<DWORD>(Next()); }
 struct ReplacedClock {
   ScopedImportPatch frequency{"QueryPerformanceFrequency", reinterpret_cast<void*>(&FakeFrequency)};
@@ -73,7 +81,8 @@ TEST(PlatformQueries, HandleTestFixedAnswersAndTheTimer) {
   EXPECT_EQ(JOV_IsBigEndian() + fnJOVUtil2(), 42);
   EXPECT_EQ(AnswerBits(), 0b1011111);  // Wine answers 6.1 build 7601
   LARGE_INTEGER count, f;
-  ::QueryPerformanceFrequency(&f), ::QueryPerformanceCounter(&count);
+  ::QueryPerformanceFrequency(&f);
+  ::QueryPerformanceCounter(&count);
   EXPECT_LE(static_cast<unsigned long long>(count.QuadPart * 1e6 / f.QuadPart), JOV_TimerValue());
 }
 
@@ -91,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(Releases, DISABLED_FreshRelease, testing::ValuesIn(kRel
 // 3 GHz: truncated, the product taken before the quotient (3000003000 would round down to
 // 1000000 the other way), a product past 2^64.
 FRESH_TEST(Platform, CounterIsScaledProductFirstAndTruncated) {
-  frequency = 3000000000LL, counts = {3000000000LL - 1, 3000003000LL, 10, 30000000000000LL};
+  frequency = 3000000000LL;
+  counts = {3000000000LL - 1, 3000003000LL, 10, 30000000000000LL};
   ReplacedClock clock;
   for (auto expected : {999999ull, 1000001ull, 0ull, 10000000000ull}) EXPECT_EQ(JOV_TimerValue(), expected);
 }

@@ -40,8 +40,10 @@ ChildResult RunAlone(const std::string& name, unsigned long limitMs) {
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   STARTUPINFOW startup{};
-  startup.cb = sizeof startup, startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE), startup.hStdOutput = startup.hStdError = output;
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = startup.hStdError = output;
   PROCESS_INFORMATION child{};
   if (::CreateProcessW(exe, command.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
                        &startup, &child)) {
@@ -53,9 +55,11 @@ ChildResult RunAlone(const std::string& name, unsigned long limitMs) {
       result.output = "[ended after " + std::to_string(limitMs) + " ms]\n";
     }
     ::GetExitCodeProcess(child.hProcess, &result.exitCode);
-    ::CloseHandle(child.hThread), ::CloseHandle(child.hProcess);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
   }
-  ::CloseHandle(job), ::CloseHandle(output);
+  ::CloseHandle(job);
+  ::CloseHandle(output);
   result.output += ReadBytes(dir.Join(L"output"));
   return result;
 }

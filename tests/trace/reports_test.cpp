@@ -39,8 +39,12 @@ std::vector<PROCESS_HEAP_ENTRY> script;
 BOOL WINAPI ScriptedHeapWalk(HANDLE, LPPROCESS_HEAP_ENTRY entry) {
   static size_t next = 0;
   if (entry->lpData == nullptr) next = 0;
-  if (next < script.size()) return *entry = script[next++], TRUE;
-  return ::SetLastError(ERROR_NO_MORE_ITEMS), FALSE;
+  if (next < script.size()) {
+    *entry = script[next++];
+    return TRUE;
+  }
+  ::SetLastError(ERROR_NO_MORE_ITEMS);
+  return FALSE;
 }
 PROCESS_HEAP_ENTRY Entry(std::uintptr_t at, DWORD length, BYTE overhead, BYTE region, WORD flags) {
   PROCESS_HEAP_ENTRY e{};
@@ -149,11 +153,16 @@ TEST(HeapReport, ScriptedWalksRowByRowThenARealOne) {
 namespace {
 
 BOOL WINAPI FailingHandleCount(HANDLE, PDWORD count) {
-  return *count = 0, ::SetLastError(ERROR_ACCESS_DENIED), FALSE;
+  *count = 0;
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
 }
 SIZE_T privateBytes = 1000000;  // the real figure moves with every page the process commits
 BOOL WINAPI FakeMemoryInfo(HANDLE, PPROCESS_MEMORY_COUNTERS counters, DWORD size) {
-  return std::memset(counters, 0, size), counters->cb = size, counters->PagefileUsage = privateBytes, TRUE;
+  std::memset(counters, 0, size);
+  counters->cb = size;
+  counters->PagefileUsage = privateBytes;
+  return TRUE;
 }
 decltype(&::GetProcAddress) realGetProcAddress = nullptr;
 FARPROC WINAPI RedirectingGetProcAddress(HMODULE module, LPCSTR name) {

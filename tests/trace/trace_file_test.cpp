@@ -30,7 +30,8 @@ long long now = 0;
 BOOL WINAPI FakeCounter(LARGE_INTEGER* count) {
   LARGE_INTEGER frequency;
   ::QueryPerformanceFrequency(&frequency);
-  return count->QuadPart = now * (frequency.QuadPart / 1000000), TRUE;
+  count->QuadPart = now * (frequency.QuadPart / 1000000);
+  return TRUE;
 }
 
 // VirtualQuery answering from a script of regions; an address outside them fails.

@@ -95,18 +95,25 @@ BOOL WINAPI FakeWriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD wri
   if (what == Next::kWrite) return realWriteFile(file, buffer, length, written, overlap);
   overlap->Internal = STATUS_PENDING;  // as the system leaves a write it refused at once
   ::ResetEvent(overlap->hEvent);
-  if (what == Next::kRefuse) return ::SetLastError(ERROR_DISK_FULL), FALSE;
+  if (what == Next::kRefuse) {
+    ::SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  }
   const char* bytes = static_cast<const char*>(buffer);
   stuck = {file, bytes, std::string(bytes, length), overlap};
-  return ::SetLastError(ERROR_IO_PENDING), FALSE;
+  ::SetLastError(ERROR_IO_PENDING);
+  return FALSE;
 }
 DWORD WINAPI ImpatientWait(HANDLE handle, DWORD ms) {  // the stuck write's event never comes
   const OVERLAPPED* o = stuck.overlap;
   return o && handle == o->hEvent && o->Internal == STATUS_PENDING ? WAIT_TIMEOUT : realWait(handle, ms);
 }
 BOOL WINAPI FakeCancelIoEx(HANDLE, LPOVERLAPPED overlap) {
-  if (cancelTakesEffect)  // ended as cancelled, nothing written
-    overlap->Internal = 0xC0000120, overlap->InternalHigh = 0, ::SetEvent(overlap->hEvent);
+  if (cancelTakesEffect) {  // ended as cancelled, nothing written
+    overlap->Internal = 0xC0000120;
+    overlap->InternalHigh = 0;
+    ::SetEvent(overlap->hEvent);
+  }
   return TRUE;
 }
 
@@ -124,7 +131,8 @@ TEST(TraceWriter, RefusedAndStuckWritesLeaveNoGapAndNoBufferReused) {
           cancel("CancelIoEx", reinterpret_cast<const void*>(&FakeCancelIoEx));
       realWriteFile = write.original<decltype(realWriteFile)>();
       realWait = wait.original<decltype(realWait)>();
-      stuck = {}, cancelTakesEffect = cancelled;
+      stuck = {};
+      cancelTakesEffect = cancelled;
       nextWrite = Next::kRefuse;
       trace.InsertMsg(L"refused");
       nextWrite = Next::kStall;
@@ -136,7 +144,8 @@ TEST(TraceWriter, RefusedAndStuckWritesLeaveNoGapAndNoBufferReused) {
         DWORD done = 0;
         realWriteFile(stuck.file, stuck.buffer, static_cast<DWORD>(stuck.bytes.size()), nullptr, &own);
         ::GetOverlappedResult(stuck.file, &own, &done, TRUE);
-        stuck.overlap->InternalHigh = done, stuck.overlap->Internal = 0;
+        stuck.overlap->InternalHigh = done;
+        stuck.overlap->Internal = 0;
       }
       trace.TraceStop(1);
       EXPECT_EQ(jovtest::ReadBytes(tracetest::TraceFiles(dir).at(0)).find('\0'), std::string::npos);
