@@ -175,48 +175,39 @@ class Script {
   std::mt19937_64 random_;
 };
 
-struct Mode {
-  const char* name;
-  unsigned long wrapSize;  // 0: a file trace
+// Lines written through the DLL with every import scripted, to a file (wrapSize 0) or to
+// the ring and dumped; the DLL's bytes and the reference's, line by line.
+struct Outcome {
+  std::vector<std::string> written, expected, inputs;  // inputs: what made each expected line
 };
-std::ostream& operator<<(std::ostream& out, const Mode& mode) { return out << mode.name; }
 
-class LineFormatDifferential : public ::testing::TestWithParam<Mode> {};
-
-TEST_P(LineFormatDifferential, EveryByteMatchesTheDocumentedFormats) {
-  constexpr unsigned kSeed = 20261203;
-  constexpr int kLines = 150;
-  const bool ring = GetParam().wrapSize != 0;
+Outcome WriteScripted(unsigned long wrapSize) {
   jovtest::ScratchDir dir;
-  jovtest::ScopedImportPatch system("GetSystemTimeAsFileTime",
-                                    reinterpret_cast<const void*>(&ScriptedSystemTime));
-  jovtest::ScopedImportPatch zone("FileTimeToLocalFileTime", reinterpret_cast<const void*>(&ScriptedZone));
-  jovtest::ScopedImportPatch fallback("GetLocalTime", reinterpret_cast<const void*>(&ScriptedLocalTime));
-  jovtest::ScopedImportPatch counter("QueryPerformanceCounter",
-                                     reinterpret_cast<const void*>(&ScriptedCounter));
-  jovtest::ScopedImportPatch thread("GetCurrentThreadId",
-                                    reinterpret_cast<const void*>(&ScriptedThreadId));
-  Script script(kSeed);
+  jovtest::ScopedImportPatch system("GetSystemTimeAsFileTime", reinterpret_cast<const void*>(&ScriptedSystemTime)),
+      zone("FileTimeToLocalFileTime", reinterpret_cast<const void*>(&ScriptedZone)),
+      fallback("GetLocalTime", reinterpret_cast<const void*>(&ScriptedLocalTime)),
+      counter("QueryPerformanceCounter", reinterpret_cast<const void*>(&ScriptedCounter)),
+      thread("GetCurrentThreadId", reinterpret_cast<const void*>(&ScriptedThreadId));
+  Script script(20261203);
   scriptedSystem = 0x01DD0000ULL << 32;  // in 2026
   scriptedCount = 1000000;
   scriptedThread = 0x100;
-
-  std::string expected;
-  std::vector<std::string> inputs;  // what made each expected line, for the failure message
-  auto expect = [&](const std::string& bytes, const std::string& input) {
-    expected += bytes;
-    for (size_t at = 0; (at = bytes.find("\r\n", at)) != std::string::npos; at += 2)
-      inputs.push_back(input);
+  Outcome out;
+  auto expect = [&out](const std::string& bytes, const std::string& input) {
+    for (const std::string& line : jovtest::SplitLines(bytes)) {
+      out.expected.push_back(line);
+      out.inputs.push_back(input);
+    }
   };
   Reference reference{"", scriptedThread, JOV_TimerValue()};
   {
     JOVDebug trace;
-    tracetest::StartIn(trace, dir, L"differential", GetParam().wrapSize);
+    tracetest::StartIn(trace, dir, L"differential", wrapSize);
     // A file opens with its date line and header, whose text (user, file name) is not
     // scripted: it is compared up to "Trace Started.".
-    if (!ring) expect(reference.Line(JOV_TimerValue(), -1, L"Trace Started."), "the header");
+    if (wrapSize == 0) expect(reference.Line(JOV_TimerValue(), -1, L"Trace Started."), "the header");
     long depth = -1;
-    for (int i = 0; i < kLines; ++i) {
+    for (int i = 0; i < 150; ++i) {
       script.NextTime();
       script.NextCount();
       script.NextThread();
@@ -226,46 +217,38 @@ TEST_P(LineFormatDifferential, EveryByteMatchesTheDocumentedFormats) {
       depth = wanted;
       const std::wstring text = script.NextText();
       expect(reference.Line(JOV_TimerValue(), depth, text),
-             "line " + std::to_string(i) + ", count " + std::to_string(scriptedCount) +
-                 ", system time " + std::to_string(scriptedSystem) + ", bias " +
-                 std::to_string(scriptedBias) + ", depth " + std::to_string(depth) + ", text " +
-                 jovtest::Narrow(text));
-      if (i % 4 == 0) {  // a text at an odd address (packed data) is read character by character
-        std::vector<char> bytes((text.size() + 1) * sizeof(wchar_t) + 1);
-        std::memcpy(bytes.data() + 1, text.c_str(), bytes.size() - 1);
-        trace.InsertMsg(reinterpret_cast<const wchar_t*>(bytes.data() + 1));
-      } else {
-        trace.InsertMsg(text.c_str());
-      }
+             "line " + std::to_string(i) + ", count " + std::to_string(scriptedCount) + ", system time " +
+                 std::to_string(scriptedSystem) + ", bias " + std::to_string(scriptedBias));
+      // A text at an odd address (packed data) is read character by character.
+      std::vector<char> odd((text.size() + 1) * sizeof(wchar_t) + 1);
+      std::memcpy(odd.data() + 1, text.c_str(), odd.size() - 1);
+      trace.InsertMsg(i % 4 == 0 ? reinterpret_cast<const wchar_t*>(odd.data() + 1) : text.c_str());
     }
     scriptedSystem = 0x01DD0000ULL << 32;
-    if (ring) {
+    if (wrapSize != 0) {
       trace.TraceDumpWrap(nullptr);
     } else {
-      trace.TraceStop(0);
+      trace.TraceStop(0);  // without the closing line, which the reference does not model
     }
   }
-
   const auto files = tracetest::TraceFiles(dir);
-  ASSERT_EQ(files.size(), 1u);
-  std::vector<std::string> lines = jovtest::ReadLines(files[0]);
-  if (ring) {  // the ring's lines stand between the dump's banners
-    lines = tracetest::WrapDumpBody(lines);
-    ASSERT_FALSE(lines.empty());
-  } else {
-    ASSERT_GE(lines.size(), 2u);
-    lines[1].resize(std::min(lines[1].size(), lines[1].find("Trace Started.") + 14));
+  if (files.size() != 1) return out;
+  out.written = jovtest::ReadLines(files[0]);
+  if (wrapSize != 0) {
+    out.written = tracetest::WrapDumpBody(out.written);  // the ring's lines stand between the banners
+  } else if (out.written.size() >= 2) {
+    out.written[1].resize(std::min(out.written[1].size(), out.written[1].find("Trace Started.") + 14));
   }
-  const std::vector<std::string> expectedLines = jovtest::SplitLines(expected);
-  ASSERT_EQ(lines.size(), expectedLines.size());
-  for (size_t i = 0; i < lines.size(); ++i) {
-    SCOPED_TRACE(inputs[i]);
-    ASSERT_EQ(lines[i], expectedLines[i]) << "line " << i << " of " << GetParam().name;
-  }
+  return out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, LineFormatDifferential,
-                         ::testing::Values(Mode{"file", 0}, Mode{"ring", 1u << 20}),
-                         [](const ::testing::TestParamInfo<Mode>& info) { return info.param.name; });
+TEST(LineFormatDifferential, EveryByteMatchesTheDocumentedFormats) {
+  for (unsigned long wrapSize : {0ul, 1ul << 20}) {
+    SCOPED_TRACE(wrapSize ? "ring" : "file");
+    const Outcome out = WriteScripted(wrapSize);
+    ASSERT_EQ(out.written.size(), out.expected.size());
+    for (size_t i = 0; i < out.written.size(); ++i) ASSERT_EQ(out.written[i], out.expected[i]) << out.inputs[i];
+  }
+}
 
 }  // namespace
