@@ -6,5 +6,4 @@ add_executable(analyzer_tests wine/workload.cpp wine/end_to_end_test.cpp
 target_include_directories(analyzer_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/wine)
 target_link_libraries(analyzer_tests PRIVATE jovtest_support jovtrace_core)
 add_dependencies(analyzer_tests jovtrace)
-add_test(NAME analyzer COMMAND analyzer_tests)
-set_tests_properties(analyzer PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 1500)
+jovtest_add_wine_gtest(analyzer analyzer_tests)
