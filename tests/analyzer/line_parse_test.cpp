@@ -2,7 +2,11 @@
 // that only look like them.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "analyzer/byte_source.h"
 #include "analyzer/line_parse.h"
+#include "analyzer/line_reader.h"
 #include "analyzer/line_text.h"
 #include "bench/analyzer/trace_lines.h"
 
@@ -47,44 +51,44 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"garbage", "\x01\x02\xff binary", LineKind::kOther}),
     [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
 
-TEST(LinePieces, TimedLineGivesClockIntervalIndentationAndText) {
-  ParsedLine parsed;
+TEST(LinePieces, TimedMarkerAndCounterLinesGiveTheirNumbers) {
+  ParsedLine p;
   // A 9-column interval and two levels of indentation.
-  const std::string line = tracelines::TimedLine(80130042, 12345679, 2, "hello");
-  jovtrace::ParseLine(line, parsed);
-  ASSERT_EQ(parsed.kind, LineKind::kTimed);
-  EXPECT_EQ(parsed.timeOfDayMs, 80130042);
-  EXPECT_EQ(parsed.intervalUs, 12345679);
-  EXPECT_EQ(parsed.indent, 8u);
-  EXPECT_EQ(parsed.afterSeparator.substr(8), "hello");
-  EXPECT_EQ(parsed.textColumn, 23u);  // 12 + 1 + 9 columns, then the separator
+  jovtrace::ParseLine(tracelines::TimedLine(80130042, 12345679, 2, "hello"), p);
+  EXPECT_EQ(std::make_tuple(p.kind, p.timeOfDayMs, p.intervalUs, p.indent, p.textColumn),
+            std::make_tuple(LineKind::kTimed, 80130042, 12345679LL, 8u, std::size_t{23}));
+  EXPECT_EQ(p.afterSeparator, "        hello");
+  jovtrace::ParseLine(tracelines::TimedLine(0, -1500, 0, ""), p);
+  EXPECT_EQ(std::make_tuple(p.kind, p.intervalUs, p.afterSeparator),
+            std::make_tuple(LineKind::kTimed, -1500LL, std::string_view()));
+  jovtrace::ParseLine("22:15:30.000 9999999999999999.000 x", p);  // would overflow
+  EXPECT_EQ(p.kind, LineKind::kOther);
 
-  const std::string empty = tracelines::TimedLine(0, -1500, 0, "");
-  jovtrace::ParseLine(empty, parsed);
-  ASSERT_EQ(parsed.kind, LineKind::kTimed);
-  EXPECT_EQ(parsed.intervalUs, -1500);
-  EXPECT_EQ(parsed.afterSeparator, "");
+  jovtrace::ParseLine(tracelines::DateLine(2026, 12, 3), p);
+  EXPECT_EQ(p.day, jovtrace::DaysFromCivil(2026, 12, 3));
+  EXPECT_EQ(jovtrace::DaysFromCivil(2000, 3, 1), 11017);
+  jovtrace::ParseLine(tracelines::ThreadLine(0xFFFFFFF0u), p);  // printed negative
+  EXPECT_EQ(p.thread, 0xFFFFFFF0u);
+  jovtrace::ParseLine(tracelines::MemoryLine(5000000000LL, -1024, 8192, -4096), p);
+  EXPECT_EQ(std::vector<std::int64_t>(p.values, p.values + 4),
+            (std::vector<std::int64_t>{5000000000LL, -1024, 8192, -4096}));
+  jovtrace::ParseLine(tracelines::HandleCountLine(0, 6), p);
+  EXPECT_EQ(std::make_pair(p.values[0], p.values[1]), std::make_pair(std::int64_t{0}, std::int64_t{6}));
 }
 
-TEST(LinePieces, MarkerAndCounterLinesGiveTheirNumbers) {
-  ParsedLine parsed;
-  jovtrace::ParseLine(tracelines::DateLine(2026, 12, 3), parsed);
-  EXPECT_EQ(parsed.day, jovtrace::DaysFromCivil(2026, 12, 3));
-  EXPECT_EQ(jovtrace::DaysFromCivil(1970, 1, 1), 0);
-  EXPECT_EQ(jovtrace::DaysFromCivil(2000, 3, 1), 11017);
-
-  jovtrace::ParseLine(tracelines::ThreadLine(0xFFFFFFF0u), parsed);  // printed negative
-  EXPECT_EQ(parsed.thread, 0xFFFFFFF0u);
-
-  jovtrace::ParseLine(tracelines::MemoryLine(5000000000LL, -1024, 8192, -4096), parsed);
-  EXPECT_EQ(parsed.values[0], 5000000000LL);
-  EXPECT_EQ(parsed.values[1], -1024);
-  EXPECT_EQ(parsed.values[2], 8192);
-  EXPECT_EQ(parsed.values[3], -4096);
-
-  jovtrace::ParseLine(tracelines::HandleCountLine(0, 6), parsed);
-  EXPECT_EQ(parsed.values[0], 0);
-  EXPECT_EQ(parsed.values[1], 6);
+TEST(LineReader, EndlessLineIsCutAndTheBufferStaysBounded) {
+  std::string content = "Date=12/03/26" + std::string(80, '=') + "\r\n";
+  content += "09:00:00.000    1.000 " + std::string(3 << 20, 'x') + "\r\n";
+  content += "09:00:00.001    1.000 after\r\nno line end";
+  jovtrace::MemorySource source(content);
+  jovtrace::LineReader reader(source, 1 << 16, 1 << 12);
+  jovtrace::PhysicalLine line;
+  std::string seen;
+  while (reader.Next(line)) {
+    seen += std::to_string(line.text.size()) + (line.cut ? " cut" : "") +
+            (line.unterminated ? " unterminated" : "") + (line.crlf ? " crlf" : "") + "\n";
+  }
+  EXPECT_EQ(seen, "93 crlf\n4096 cut\n27 crlf\n11 unterminated\n");
 }
 
 struct PopCase {

@@ -1,6 +1,12 @@
-// reader_harness.cpp - the in-memory files, the recording sink and the read of a file set.
+// reader_harness.cpp - the in-memory files, the sink that writes down what it is told, and
+// the read of a file set.
 #include "support/reader_harness.h"
 
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "analyzer/byte_source.h"
 #include "analyzer/input_set.h"
 #include "analyzer/line_parse.h"
 #include "analyzer/timeline.h"
@@ -9,76 +15,88 @@
 namespace readertest {
 namespace {
 
-// A source that owns a copy of its bytes.
-class OwnedSource : public jovtrace::MemorySource {
+class Opener : public jovtrace::SourceOpener {
  public:
-  explicit OwnedSource(std::unique_ptr<std::string> bytes)
-      : MemorySource(*bytes), bytes_(std::move(bytes)) {}
+  explicit Opener(const Files& files) : files_(files) {}
+  std::unique_ptr<jovtrace::ByteSource> Open(const std::string& path, std::string& error) override {
+    const auto found = files_.find(path);
+    if (found == files_.end()) {
+      error = "No such file or directory";
+      return nullptr;
+    }
+    // A copy of its own size, so that a read past the end is one the sanitizer sees.
+    copies_.push_back(std::make_unique<std::string>(found->second));
+    return std::make_unique<jovtrace::MemorySource>(*copies_.back());
+  }
 
  private:
-  std::unique_ptr<std::string> bytes_;
+  const Files& files_;
+  std::vector<std::unique_ptr<std::string>> copies_;
 };
+
+std::string Clock(jovtrace::Micros t) {
+  t -= At(0, 0, 0);
+  char text[40];
+  std::snprintf(text, sizeof text, "%s%02lld:%02lld:%02lld.%06lld", t < 0 ? "-" : "",
+                std::llabs(t) / 3600000000, std::llabs(t) / 60000000 % 60,
+                std::llabs(t) / 1000000 % 60, std::llabs(t) % 1000000);
+  return text;
+}
+
+std::string Mark(int trace) { return trace == 0 ? "" : "#" + std::to_string(trace) + " "; }
 
 class Recorder : public jovtrace::TraceSink {
  public:
-  Recorder(Result& result, const jovtrace::NameTable& names) : result_(result), names_(names) {}
-  void OnCall(const jovtrace::Call& call) override {
+  Recorder(Reading& r, const jovtrace::NameTable& names) : r_(r), names_(names) {}
+  void OnCall(const jovtrace::Call& c) override {
     std::string path;
-    for (std::size_t i = 0; i < call.pathLength; ++i) {
-      if (i != 0) path += ';';
-      path += names_.Text(call.path[i]);
-    }
-    result_.calls.push_back({call.trace, names_.Text(call.name), path, call.start, call.end,
-                             call.duration, call.self, call.pushSeen, call.hasReturnCode,
-                             static_cast<long long>(call.returnCode), call.close, call.thread,
-                             std::string(call.detail)});
+    for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names_.Text(c.path[i]);
+    r_.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " +
+                std::to_string(c.duration) + " self " + std::to_string(c.self) + " " +
+                jovtrace::CloseKindName(c.close) +
+                (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") +
+                (c.pushSeen ? "" : " no push") + " t" + std::to_string(c.thread) +
+                (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
   }
-  void OnText(const jovtrace::Text& text) override {
-    result_.texts.push_back({text.trace, text.time, text.thread, text.depth, text.kind,
-                             std::string(text.text)});
+  void OnText(const jovtrace::Text& t) override {
+    r_.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) +
+                " " + jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" +
+                std::string(t.text) + "\"\n";
   }
-  void OnCounter(const jovtrace::CounterSample& sample) override {
-    result_.counters.push_back(sample);
+  void OnCounter(const jovtrace::CounterSample& s) override {
+    r_.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " +
+                   std::to_string(s.value) + " " + Clock(s.time) + "\n";
   }
-  void OnNotice(const jovtrace::Notice& notice) override {
-    result_.notices.push_back(std::string(notice.file) + ":" + std::to_string(notice.line) +
-                              ": " + std::string(notice.message));
+  void OnNotice(const jovtrace::Notice& n) override {
+    r_.notices += std::string(n.file) + ":" + std::to_string(n.line) + ": " +
+                  std::string(n.message) + "\n";
   }
-  void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& stats) override {
-    result_.traces.push_back(info);
-    result_.stats.push_back(stats);
+  void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& s) override {
+    std::string threads, reasons, files;
+    for (const std::uint32_t t : s.threads) threads += (threads.empty() ? "" : ",") + std::to_string(t);
+    for (const std::string& w : s.wrapReasons) reasons += " reasons \"" + w + "\"";
+    for (const std::string& f : info.files) files += (files.empty() ? "" : ", ") + f;
+    r_.traces += info.label + ": calls " + std::to_string(s.calls) + " outer " +
+                 std::to_string(s.closedByOuterPop) + " nopush " + std::to_string(s.pushesMissing) +
+                 " nopop " + std::to_string(s.popsMissing) + " open " + std::to_string(s.leftOpen) +
+                 " skipped " + std::to_string(s.skippedLines) + " resyncs " +
+                 std::to_string(s.clockResyncs) + " threads " + threads + reasons + "\n";
+    r_.files += files + "\n";
   }
 
  private:
-  Result& result_;
+  Reading& r_;
   const jovtrace::NameTable& names_;
 };
 
 }  // namespace
 
-std::unique_ptr<jovtrace::ByteSource> MemoryOpener::Open(const std::string& path,
-                                                         std::string& error) {
-  const auto found = files_.find(path);
-  if (found == files_.end()) {
-    error = "No such file or directory";
-    return nullptr;
-  }
-  return std::make_unique<OwnedSource>(std::make_unique<std::string>(found->second));
-}
-
-const SeenCall* Result::Find(const std::string& name) const {
-  for (const SeenCall& call : calls)
-    if (call.name == name) return &call;
-  return nullptr;
-}
-
-Result Read(const std::map<std::string, std::string>& files, jovtrace::TraceSink* extra,
-            jovtrace::NameTable* names) {
-  Result result;
+Reading Read(const Files& files, jovtrace::TraceSink* extra, jovtrace::NameTable* names) {
+  Reading reading;
   jovtrace::NameTable ownNames;
   if (names == nullptr) names = &ownNames;
-  MemoryOpener opener(files);
-  Recorder recorder(result, *names);
+  Opener opener(files);
+  Recorder recorder(reading, *names);
   jovtrace::SinkFanout fanout;
   fanout.Add(recorder);
   if (extra != nullptr) fanout.Add(*extra);
@@ -86,7 +104,7 @@ Result Read(const std::map<std::string, std::string>& files, jovtrace::TraceSink
   for (const auto& file : files) facts.push_back(jovtrace::ExamineFile(file.first, opener));
   jovtrace::TraceReader reader(*names, fanout);
   for (const jovtrace::TraceInfo& info : jovtrace::GroupTraces(facts)) reader.Read(info, opener);
-  return result;
+  return reading;
 }
 
 jovtrace::Micros At(int hours, int minutes, int seconds, int micros) {

@@ -1,66 +1,46 @@
 // reader_harness.h - reads hand-made trace files held in memory through the reader's core,
-// exactly as the command does (files examined, grouped into traces, read), and keeps what
-// the sink was told in plain values a test can compare.
+// as the command does (files examined, grouped into traces, read), and writes down what the
+// sink was told as lines of text, so that a test compares a whole reading as one string.
 #pragma once
 
 #include <map>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "analyzer/byte_source.h"
 #include "analyzer/name_table.h"
 #include "analyzer/trace_model.h"
 
 namespace readertest {
 
-// Opens the named strings of a map as files.
-class MemoryOpener : public jovtrace::SourceOpener {
- public:
-  explicit MemoryOpener(const std::map<std::string, std::string>& files) : files_(files) {}
-  std::unique_ptr<jovtrace::ByteSource> Open(const std::string& path, std::string& error) override;
+using Files = std::map<std::string, std::string>;  // file name -> content
 
- private:
-  const std::map<std::string, std::string>& files_;
+// What the sink was told, one line per event in the order it came. Times are clock times
+// of the scripts' day, 2026-12-03 ("24:00:00.000100" is just after its midnight); a trace
+// other than the first is marked "#N ".
+struct Reading {
+  // PATH START-END dur D self S CLOSE[ rc CODE][ no push] tTHREAD[ "DETAIL"]
+  std::string calls;
+  // tTHREAD dDEPTH KIND TIME "TEXT"
+  std::string texts;
+  // KIND VALUE TIME
+  std::string counters;
+  // FILE:LINE: MESSAGE
+  std::string notices;
+  // LABEL: calls N outer N nopush N nopop N open N skipped N resyncs N threads A,B[ reasons R]
+  std::string traces;
+  // the files of each trace, in the order read
+  std::string files;
 };
 
-struct SeenCall {
-  int trace;
-  std::string name;
-  std::string path;  // names joined by ";"
-  jovtrace::Micros start, end, duration, self;
-  bool pushSeen;
-  bool hasReturnCode;
-  long long returnCode;
-  jovtrace::CloseKind close;
-  unsigned thread;
-  std::string detail;
-};
+// Reads the files; `extra` is told everything too, with names interned in `names`.
+Reading Read(const Files& files, jovtrace::TraceSink* extra = nullptr,
+             jovtrace::NameTable* names = nullptr);
 
-struct SeenText {
-  int trace;
-  jovtrace::Micros time;
-  unsigned thread;
-  int depth;
-  jovtrace::TextKind kind;
-  std::string text;
-};
-
-struct Result {
-  std::vector<jovtrace::TraceInfo> traces;
-  std::vector<jovtrace::TraceStats> stats;
-  std::vector<SeenCall> calls;
-  std::vector<SeenText> texts;
-  std::vector<jovtrace::CounterSample> counters;
-  std::vector<std::string> notices;  // "file:line: message"
-  const SeenCall* Find(const std::string& name) const;
-};
-
-// Reads the files (name -> content) and records everything; `extra` also receives it all.
-Result Read(const std::map<std::string, std::string>& files,
-            jovtrace::TraceSink* extra = nullptr, jovtrace::NameTable* names = nullptr);
-
-// The microseconds of a clock time on the day 2026-12-03, the day the scripts use.
+// The microseconds of a clock time on 2026-12-03.
 jovtrace::Micros At(int hours, int minutes, int seconds, int micros = 0);
+
+// The time of day in milliseconds, as a timed line carries it.
+inline std::int32_t Tod(int hours, int minutes, int seconds, int millis = 0) {
+  return ((hours * 60 + minutes) * 60 + seconds) * 1000 + millis;
+}
 
 }  // namespace readertest
