@@ -13,14 +13,10 @@
 #include "analyzer/chrome_writer.h"
 #include "analyzer/summary_sink.h"
 #include "analyzer/text_encoding.h"
-#include "analyzer/timeline.h"
 #include "analyzer/tree_sink.h"
 #include "support/reader_harness.h"
-#include "bench/analyzer/trace_lines.h"
 
 namespace {
-
-using readertest::At;
 
 // Everything a function writes to a FILE*, as a string.
 template <typename Write>
@@ -39,29 +35,11 @@ std::string Captured(Write write) {
 // Main runs Load three times (codes 0, 3, 3) and Save once; a second thread writes a text;
 // memory and a hex dump on the way.
 readertest::Files Workload() {
-  tracelines::Script s(2026, 12, 3, At(10, 0, 0) % jovtrace::Timeline::kDay);
-  s.Open(42, 7, "C:\\t\\261203 100000 app.JOV_Log");
-  const int main = s.Push("App.Main");
-  for (long code : {0L, 3L, 3L}) {
-    s.Advance(1000);
-    s.Push("Io.Load", "Request=1");
-    s.Advance(4000);
-    s.Pop(-1, code);
-  }
-  s.Advance(500);
-  s.Push("Io.Save");
-  s.Advance(2000);
-  s.Memory(8192, 1 << 20);
-  s.Text("saved \"all\"\tdone");
-  s.Text("");
-  s.Text("00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *");
-  s.Thread(9);
-  s.Text("other thread");
-  s.Thread(7);
-  s.Pop(-1, 0);
-  s.Advance(500);
-  s.Pop(main, 0);
-  return {{"261203 100000 app.JOV_Log", s.Content()}};
+  return readertest::Play(
+      "push App.Main|+1000|push Io.Load/Request=1|+4000|pop -1 0|+1000|push Io.Load/Request=1|+4000|pop -1 3|"
+      "+1000|push Io.Load/Request=1|+4000|pop -1 3|+500|push Io.Save|+2000|mem 8192 1048576|"
+      "text saved \"all\"\tdone|text|text 00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *|"
+      "thread 9|text other thread|thread 7|pop -1 0|+500|pop 0 0");
 }
 
 TEST(Summary, FiguresPerRoutineInEveryOrder) {
@@ -74,7 +52,7 @@ TEST(Summary, FiguresPerRoutineInEveryOrder) {
     tables += Captured([&](std::FILE* f) { jovtrace::WriteSummaryTable(f, summary, names); });
   }
   const std::string heading =
-      "== app (pid 42): 1 file, 20 lines, 2 threads, 10:00:00.000 .. 10:00:00.018 (18.000 ms)\n"
+      "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n"
       "routine      calls     total ms      self ms    mean ms  median ms     p95 ms     max ms  errors  top code\n";
   const std::string main = "App.Main         1       18.000        4.000     18.000     18.000     18.000     18.000       0  -\n";
   const std::string load = "Io.Load          3       12.000       12.000      4.000      4.000      4.000      4.000       2  3 (2x)\n";
@@ -117,7 +95,7 @@ TEST(Tree, MergedByPathWithPruningAndFoldedStacks) {
   readertest::Read(Workload(), &tree, &names);
   // Io.Save is 11.1 %: below the 12 % shown.
   EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteTreeText(f, tree, names, 12.0); }),
-            "== app (pid 42): 1 file, 20 lines, 2 threads, 10:00:00.000 .. 10:00:00.018 (18.000 ms)\n"
+            "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n"
             "    total ms      self ms     calls      %  routine\n"
             "      18.000        4.000         1  100.0  App.Main\n"
             "      12.000       12.000         3   66.7    Io.Load\n");
@@ -163,8 +141,8 @@ TEST(Chrome, StrictJsonWithEveryEventInPlace) {
             "X Io.Load 1/7 11000 4000 {\"closed\":\"normal\",\"detail\":\"Request=1\",\"duration_ms\":4.0,\"return_code\":3}\n"
             "C Internal Pool 1/0 17500 {\"bytes\":8192}\n"
             "C Process Bytes 1/0 17500 {\"bytes\":1048576}\n"
-            "i Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\t\\261203 100 1/7 0 \"t\" "
-            "{\"depth\":0,\"text\":\"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 100000 app.JOV_Log\"}\n"
+            "i Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\t\\261203 221 1/7 0 \"t\" "
+            "{\"depth\":0,\"text\":\"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 221530 app.JOV_Log\"}\n"
             "i saved \"all\"\tdone 1/7 17500 \"t\" {\"depth\":2,\"text\":\"saved \\\"all\\\"\\tdone\"}\n"
             "i  1/7 17500 \"t\" {\"depth\":2,\"lines\":\"00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *\",\"text\":\"\"}\n"
             "X Io.Save 1/7 15500 2000 {\"closed\":\"normal\",\"duration_ms\":2.0,\"return_code\":0}\n"

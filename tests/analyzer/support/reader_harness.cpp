@@ -1,10 +1,13 @@
-// reader_harness.cpp - the in-memory files, the sink that writes down what it is told, and
-// the read of a file set.
+// reader_harness.cpp - the scripted files, the in-memory opener, the sink that writes down
+// what it is told, and the read of a file set.
 #include "support/reader_harness.h"
 
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 #include <vector>
+
+#include "bench/analyzer/trace_lines.h"
 
 #include "analyzer/byte_source.h"
 #include "analyzer/input_set.h"
@@ -34,13 +37,10 @@ class Opener : public jovtrace::SourceOpener {
   std::vector<std::unique_ptr<std::string>> copies_;
 };
 
-std::string Clock(jovtrace::Micros t) {
-  t -= At(0, 0, 0);
-  char text[40];
-  std::snprintf(text, sizeof text, "%s%02lld:%02lld:%02lld.%06lld", t < 0 ? "-" : "",
-                std::llabs(t) / 3600000000, std::llabs(t) / 60000000 % 60,
-                std::llabs(t) / 1000000 % 60, std::llabs(t) % 1000000);
-  return text;
+std::string Clock(jovtrace::Micros t) { return std::to_string(t - At(22, 15, 30)); }
+
+std::string Figure(const char* name, std::uint64_t value) {
+  return value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
 }
 
 std::string Mark(int trace) { return trace == 0 ? "" : "#" + std::to_string(trace) + " "; }
@@ -52,8 +52,8 @@ class Recorder : public jovtrace::TraceSink {
     std::string path;
     for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names_.Text(c.path[i]);
     r_.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " +
-                std::to_string(c.duration) + " self " + std::to_string(c.self) + " " +
-                jovtrace::CloseKindName(c.close) +
+                std::to_string(c.duration) + " self " + std::to_string(c.self) +
+                (c.close == jovtrace::CloseKind::kNormal ? "" : " " + std::string(jovtrace::CloseKindName(c.close))) +
                 (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") +
                 (c.pushSeen ? "" : " no push") + " t" + std::to_string(c.thread) +
                 (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
@@ -76,11 +76,10 @@ class Recorder : public jovtrace::TraceSink {
     for (const std::uint32_t t : s.threads) threads += (threads.empty() ? "" : ",") + std::to_string(t);
     for (const std::string& w : s.wrapReasons) reasons += " reasons \"" + w + "\"";
     for (const std::string& f : info.files) files += (files.empty() ? "" : ", ") + f;
-    r_.traces += info.label + ": calls " + std::to_string(s.calls) + " outer " +
-                 std::to_string(s.closedByOuterPop) + " nopush " + std::to_string(s.pushesMissing) +
-                 " nopop " + std::to_string(s.popsMissing) + " open " + std::to_string(s.leftOpen) +
-                 " skipped " + std::to_string(s.skippedLines) + " resyncs " +
-                 std::to_string(s.clockResyncs) + " threads " + threads + reasons + "\n";
+    r_.traces += info.label + ": calls " + std::to_string(s.calls) + Figure("outer", s.closedByOuterPop) +
+                 Figure("nopush", s.pushesMissing) + Figure("nopop", s.popsMissing) +
+                 Figure("open", s.leftOpen) + Figure("skipped", s.skippedLines) +
+                 Figure("resyncs", s.clockResyncs) + " threads " + threads + reasons + "\n";
     r_.files += files + "\n";
   }
 
@@ -90,6 +89,65 @@ class Recorder : public jovtrace::TraceSink {
 };
 
 }  // namespace
+
+Files Play(std::string_view steps) {
+  const auto fresh = [] { return tracelines::Script(2026, 12, 3, At(22, 15, 30) % (86400LL * 1000000)); };
+  Files files;
+  tracelines::Script s = fresh();
+  std::string name;
+  bool started = false;
+  const auto store = [&] {
+    if (!name.empty()) files[name] += s.Content();
+    s.Clear();
+  };
+  for (std::size_t at = 0; at <= steps.size();) {
+    const std::size_t end = std::min(steps.find('|', at), steps.size());
+    const std::string step(steps.substr(at, end - at));
+    at = end + 1;
+    const std::size_t blank = step.find(' ');
+    const std::string verb = step.substr(0, blank), arg = blank == std::string::npos ? "" : step.substr(blank + 1);
+    if (!started && verb != "file" && verb != "raw") {
+      name = "261203 221530 app.JOV_Log";
+      s.Open(42, 7, "C:\\t\\" + name);
+    }
+    started = true;
+    int level = -1;
+    long code = tracelines::kNoValue;
+    if (verb[0] == '+') {
+      s.Advance(std::stoll(verb.substr(1)));
+    } else if (verb == "file" || verb == "raw") {
+      store();
+      name = arg;
+      if (verb == "file") s.Open(42, 7, "C:\\t\\" + arg.substr(arg.rfind('/') + 1));
+    } else if (verb == "new") {
+      store();
+      name.clear();
+      s = fresh();
+    } else if (verb == "push") {
+      const std::size_t slash = arg.find('/');
+      s.Push(arg.substr(0, slash), slash == std::string::npos ? "" : arg.substr(slash + 1));
+    } else if (verb == "pop" && std::sscanf(arg.c_str(), "%d %ld", &level, &code) <= 2) {
+      s.Pop(level, code);
+    } else if (verb == "text") {
+      s.Text(arg);
+    } else if (verb == "thread") {
+      s.Thread(static_cast<std::uint32_t>(std::stoul(arg)));
+    } else if (long long pool; verb == "mem" && std::sscanf(arg.c_str(), "%lld %d", &pool, &level) == 2) {
+      s.Memory(pool, level);
+    } else if (verb == "bare") {
+      s.Bare(arg);
+    } else if (verb == "cut") {  // a last line without its line end
+      store();
+      files[name] += arg;
+    } else if (verb == "date") {
+      s.Bare(tracelines::DateLine(2026, 12, std::stoi(arg)));
+    } else {
+      throw std::invalid_argument("bad step: " + step);
+    }
+  }
+  store();
+  return files;
+}
 
 Reading Read(const Files& files, jovtrace::TraceSink* extra, jovtrace::NameTable* names) {
   Reading reading;

@@ -1,10 +1,11 @@
-// reader_harness.h - reads hand-made trace files held in memory through the reader's core,
-// as the command does (files examined, grouped into traces, read), and writes down what the
-// sink was told as lines of text, so that a test compares a whole reading as one string.
+// reader_harness.h - hand-made trace files written from a short script of steps, read through
+// the reader's core as the command reads them, and what the sink was told written down as
+// compact text, so that a test compares a whole reading as a few short strings.
 #pragma once
 
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "analyzer/name_table.h"
 #include "analyzer/trace_model.h"
@@ -13,11 +14,20 @@ namespace readertest {
 
 using Files = std::map<std::string, std::string>;  // file name -> content
 
-// What the sink was told, one line per event in the order it came. Times are clock times
-// of the scripts' day, 2026-12-03 ("24:00:00.000100" is just after its midnight); a trace
-// other than the first is marked "#N ".
+// Trace files from steps separated by "|", written as the library writes them from
+// 22:15:30.000 on 2026-12-03: "+N" (microseconds pass), "push NAME[/DETAIL]",
+// "pop[ LEVEL[ CODE]]" (level -1 is the innermost), "text TEXT", "thread N",
+// "mem POOL BYTES", "bare LINE", "cut LINE" (a last line without line end), "date DAY" (the
+// date line of that day of December), "file NAME" (a new file with its header, pid 42
+// thread 7; the clock and routine stack go on), "raw NAME" (a new file without header),
+// "new" (the clock back to the start, an empty stack). Lines written before any file go to
+// "261203 221530 app.JOV_Log".
+Files Play(std::string_view steps);
+
+// What the sink was told, one line per event in the order it came. Times are microseconds
+// after 22:15:30.000 on 2026-12-03; a trace other than the first is marked "#N ".
 struct Reading {
-  // PATH START-END dur D self S CLOSE[ rc CODE][ no push] tTHREAD[ "DETAIL"]
+  // PATH START-END dur D self S[ CLOSE unless normal][ rc CODE][ no push] tTHREAD[ "DETAIL"]
   std::string calls;
   // tTHREAD dDEPTH KIND TIME "TEXT"
   std::string texts;
@@ -25,7 +35,7 @@ struct Reading {
   std::string counters;
   // FILE:LINE: MESSAGE
   std::string notices;
-  // LABEL: calls N outer N nopush N nopop N open N skipped N resyncs N threads A,B[ reasons R]
+  // LABEL: calls N[, each other figure that is not 0] threads A,B[ reasons R]
   std::string traces;
   // the files of each trace, in the order read
   std::string files;
@@ -37,10 +47,5 @@ Reading Read(const Files& files, jovtrace::TraceSink* extra = nullptr,
 
 // The microseconds of a clock time on 2026-12-03.
 jovtrace::Micros At(int hours, int minutes, int seconds, int micros = 0);
-
-// The time of day in milliseconds, as a timed line carries it.
-inline std::int32_t Tod(int hours, int minutes, int seconds, int millis = 0) {
-  return ((hours * 60 + minutes) * 60 + seconds) * 1000 + millis;
-}
 
 }  // namespace readertest
