@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "analyzer/timeline.h"
-#include "bench/analyzer/trace_lines.h"
 #include "support/reader_harness.h"
 
 namespace {
@@ -21,12 +19,8 @@ class Command : public testing::Test {
            ("jovtrace_cli_" + std::to_string(::getpid()) +
             testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir_);
-    tracelines::Script s(2026, 12, 3, readertest::At(9, 0, 0) % jovtrace::Timeline::kDay);
-    s.Open(5, 6, "C:\\t\\261203 090000 app.JOV_Log");
-    s.Push("A.Run");
-    s.Advance(2500);
-    s.Pop(-1, 0);
-    Write("261203 090000 app.JOV_Log", s.Content());
+    for (const auto& [name, content] : readertest::Play("file 261203 090000 app.JOV_Log|push A.Run|+2500|pop -1 0"))
+      Write(name, content);
     Write("notes.txt", "just some notes\nnot a trace\n");
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -72,7 +66,7 @@ TEST_F(Command, WildcardsExpandInTheProgramAndOutputGoesToTheNamedFile) {
   std::string header, row;
   std::getline(file, header);
   std::getline(file, row);
-  EXPECT_EQ(row, "app (pid 5),A.Run,1,2.500,2.500,2.500,2.500,2.500,2.500,0,,0");
+  EXPECT_EQ(row, "app (pid 42),A.Run,1,2.500,2.500,2.500,2.500,2.500,2.500,0,,0");
 }
 
 }  // namespace

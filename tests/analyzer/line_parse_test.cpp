@@ -15,46 +15,43 @@ namespace {
 using jovtrace::LineKind;
 using jovtrace::ParsedLine;
 
-struct KindCase {
-  const char* name;
-  std::string line;
-  LineKind kind;
-};
-
-class LineKinds : public testing::TestWithParam<KindCase> {};
-
-TEST_P(LineKinds, AreRecognised) {
-  ParsedLine parsed;
-  jovtrace::ParseLine(GetParam().line, parsed);
-  EXPECT_EQ(parsed.kind, GetParam().kind);
+TEST(LineKinds, AreRecognised) {
+  const struct {
+    const char* name;
+    std::string line;
+    LineKind kind;
+  } cases[] = {
+      {"date", tracelines::DateLine(2026, 12, 3), LineKind::kDate},
+      {"thread", tracelines::ThreadLine(4711), LineKind::kThread},
+      {"memory", tracelines::MemoryLine(2048, -1024, 8192, 0), LineKind::kMemory},
+      {"handles", tracelines::HandleCountLine(12, 0), LineKind::kHandleCount},
+      {"size_notice", tracelines::kSizeNotice, LineKind::kSizeNotice},
+      {"wrap_banner", tracelines::kWrapBanner, LineKind::kWrapBanner},
+      {"wrap_end", tracelines::kWrapEnd, LineKind::kWrapEnd},
+      {"timed", tracelines::TimedLine(0, 1, 0, "x"), LineKind::kTimed},
+      {"continuation", "                          b", LineKind::kContinuation},
+      {"empty", "", LineKind::kEmpty},
+      {"hour_25", "25:15:30.000    1.000 x", LineKind::kOther},
+      {"no_interval", "22:15:30.000          x", LineKind::kOther},
+      {"mangled_colon", "22-15:30.000    1.000 x", LineKind::kOther},
+      {"interval_glued_to_text", "22:15:30.000    1.000x", LineKind::kOther},
+      {"date_month_13", "Date=13/03/26" + std::string(80, '='), LineKind::kOther},
+      {"memory_cut", "...Memory use changed. Internal Pool=12, Chan", LineKind::kOther},
+      {"garbage", "\x01\x02\xff binary", LineKind::kOther},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ParsedLine parsed;
+    jovtrace::ParseLine(c.line, parsed);
+    EXPECT_EQ(parsed.kind, c.kind);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    All, LineKinds,
-    testing::Values(
-        KindCase{"date", tracelines::DateLine(2026, 12, 3), LineKind::kDate},
-        KindCase{"thread", tracelines::ThreadLine(4711), LineKind::kThread},
-        KindCase{"memory", tracelines::MemoryLine(2048, -1024, 8192, 0), LineKind::kMemory},
-        KindCase{"handles", tracelines::HandleCountLine(12, 0), LineKind::kHandleCount},
-        KindCase{"size_notice", tracelines::kSizeNotice, LineKind::kSizeNotice},
-        KindCase{"wrap_banner", tracelines::kWrapBanner, LineKind::kWrapBanner},
-        KindCase{"wrap_end", tracelines::kWrapEnd, LineKind::kWrapEnd},
-        KindCase{"timed", tracelines::TimedLine(0, 1, 0, "x"), LineKind::kTimed},
-        KindCase{"continuation", "                          b", LineKind::kContinuation},
-        KindCase{"empty", "", LineKind::kEmpty},
-        KindCase{"hour_25", "25:15:30.000    1.000 x", LineKind::kOther},
-        KindCase{"no_interval", "22:15:30.000          x", LineKind::kOther},
-        KindCase{"mangled_colon", "22-15:30.000    1.000 x", LineKind::kOther},
-        KindCase{"interval_glued_to_text", "22:15:30.000    1.000x", LineKind::kOther},
-        KindCase{"date_month_13", "Date=13/03/26" + std::string(80, '='), LineKind::kOther},
-        KindCase{"memory_cut", "...Memory use changed. Internal Pool=12, Chan", LineKind::kOther},
-        KindCase{"garbage", "\x01\x02\xff binary", LineKind::kOther}),
-    [](const testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
 
 TEST(LinePieces, TimedMarkerAndCounterLinesGiveTheirNumbers) {
   ParsedLine p;
   // A 9-column interval and two levels of indentation.
-  jovtrace::ParseLine(tracelines::TimedLine(80130042, 12345679, 2, "hello"), p);
+  const std::string timed = tracelines::TimedLine(80130042, 12345679, 2, "hello");  // p views it
+  jovtrace::ParseLine(timed, p);
   EXPECT_EQ(std::make_tuple(p.kind, p.timeOfDayMs, p.intervalUs, p.indent, p.textColumn),
             std::make_tuple(LineKind::kTimed, 80130042, 12345679LL, 8u, std::size_t{23}));
   EXPECT_EQ(p.afterSeparator, "        hello");
@@ -91,46 +88,31 @@ TEST(LineReader, EndlessLineIsCutAndTheBufferStaysBounded) {
   EXPECT_EQ(seen, "93 crlf\n4096 cut\n27 crlf\n11 unterminated\n");
 }
 
-struct PopCase {
-  const char* name;
-  std::string text;
-  jovtrace::PopParse result;
-  const char* routine;
-  bool hasCode;
-  long long code;
-  long long durationUs;
-};
-
-class PopLines : public testing::TestWithParam<PopCase> {};
-
-TEST_P(PopLines, AreReadFromTheRight) {
-  const PopCase& c = GetParam();
+// A Pop text taken apart: "RESULT NAME[ rc CODE] dur D" ("RESULT" alone unless ok).
+std::string PopParsed(const std::string& text) {
   jovtrace::PopText pop;
-  ASSERT_EQ(jovtrace::ParsePop(c.text, pop), c.result);
-  if (c.result != jovtrace::PopParse::kOk) return;
-  EXPECT_EQ(pop.name, c.routine);
-  EXPECT_EQ(pop.hasReturnCode, c.hasCode);
-  if (c.hasCode) EXPECT_EQ(pop.returnCode, c.code);
-  EXPECT_EQ(pop.duration, c.durationUs);
+  const jovtrace::PopParse result = jovtrace::ParsePop(text, pop);
+  if (result != jovtrace::PopParse::kOk) return std::to_string(static_cast<int>(result));
+  return "ok " + std::string(pop.name) + (pop.hasReturnCode ? " rc " + std::to_string(pop.returnCode) : "") +
+         " dur " + std::to_string(pop.duration);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, PopLines,
-    testing::Values(
-        PopCase{"code", tracelines::PopText("Parser.ReadBlock", 0, 12345),
-                jovtrace::PopParse::kOk, "Parser.ReadBlock", true, 0, 12345},
-        PopCase{"no_code", tracelines::PopText("Parser.Open", tracelines::kNoValue, 15002),
-                jovtrace::PopParse::kOk, "Parser.Open", false, 0, 15002},
-        PopCase{"negative_code", tracelines::PopText("A.B", -2147483647 - 1, 1),
-                jovtrace::PopParse::kOk, "A.B", true, -2147483648LL, 1},
-        PopCase{"blanks_in_name", tracelines::PopText("My Class.Do  it", 7, 90061001),
-                jovtrace::PopParse::kOk, "My Class.Do  it", true, 7, 90061001},
-        PopCase{"empty_names", tracelines::PopText(".", tracelines::kNoValue, 0),
-                jovtrace::PopParse::kOk, ".", false, 0, 0},
-        PopCase{"bare", "Pop  ", jovtrace::PopParse::kBare, "", false, 0, 0},
-        PopCase{"cut", "Pop  Parser.Open Return Co", jovtrace::PopParse::kBroken, "", false, 0, 0},
-        PopCase{"push", "Push Parser.Open", jovtrace::PopParse::kNotPop, "", false, 0, 0}),
-    [](const testing::TestParamInfo<PopCase>& info) { return std::string(info.param.name); });
+TEST(PopLines, AreReadFromTheRight) {
+  const std::pair<std::string, std::string> cases[] = {
+      {tracelines::PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
+      {tracelines::PopText("Parser.Open", tracelines::kNoValue, 15002), "ok Parser.Open dur 15002"},
+      {tracelines::PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
+      {tracelines::PopText("My Class.Do  it", 7, 90061001), "ok My Class.Do  it rc 7 dur 90061001"},
+      {tracelines::PopText(".", tracelines::kNoValue, 0), "ok . dur 0"},
+      {"Pop  ", std::to_string(static_cast<int>(jovtrace::PopParse::kBare))},
+      {"Pop  Parser.Open Return Co", std::to_string(static_cast<int>(jovtrace::PopParse::kBroken))},
+      {"Push Parser.Open", std::to_string(static_cast<int>(jovtrace::PopParse::kNotPop))},
+  };
+  for (const auto& [text, want] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(PopParsed(text), want);
+  }
+}
 
 TEST(LineTexts, PushHeaderDumpAndFileNames) {
   jovtrace::PushText push;
