@@ -30,7 +30,8 @@ set_tests_properties(analyzer_unit PROPERTIES TIMEOUT 300
 # The core it reads through is built once more with the fuzzer's coverage counters.
 jovtrace_add_core(jovtrace_core_fuzz)
 target_compile_options(jovtrace_core_fuzz PRIVATE -fsanitize=fuzzer-no-link)
-add_executable(analyzer_fuzz fuzz/reader_fuzz.cpp support/reader_harness.cpp)
+add_executable(analyzer_fuzz fuzz/reader_fuzz.cpp support/reader_harness.cpp
+               ${PROJECT_SOURCE_DIR}/bench/analyzer/trace_lines.cpp)
 target_include_directories(analyzer_fuzz PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(analyzer_fuzz PRIVATE -fsanitize=fuzzer)
 target_link_options(analyzer_fuzz PRIVATE -fsanitize=fuzzer)

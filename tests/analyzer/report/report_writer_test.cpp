@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -15,9 +16,7 @@
 #include "analyzer/report/report_page.h"
 #include "analyzer/report/report_writer.h"
 #include "analyzer/run.h"
-#include "analyzer/timeline.h"
 #include "analyzer/tree_sink.h"
-#include "bench/analyzer/trace_lines.h"
 #include "support/reader_harness.h"
 
 namespace {
@@ -26,21 +25,20 @@ using jovtrace::Micros;
 using nlohmann::json;
 using readertest::At;
 
-std::string ReadBack(std::FILE* file) {
-  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+// The data document of a page written to `file`; fails the test when the page is not
+// prefix, data, suffix. The data's text goes to `text`.
+json Data(std::FILE* file, std::string* text = nullptr) {
+  std::string page(static_cast<std::size_t>(std::ftell(file)), '\0');
   std::rewind(file);
-  EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
+  EXPECT_EQ(std::fread(page.data(), 1, page.size(), file), page.size());
   std::fclose(file);
-  return text;
-}
-
-// The data document of a page; fails the test when the page is not prefix, data, suffix.
-json Data(const std::string& page) {
   const std::string_view prefix = jovtrace::ReportPagePrefix();
   const std::string_view suffix = jovtrace::ReportPageSuffix();
   EXPECT_EQ(page.compare(0, prefix.size(), prefix), 0);
   EXPECT_EQ(page.compare(page.size() - suffix.size(), suffix.size(), suffix), 0);
-  return json::parse(page.substr(prefix.size(), page.size() - prefix.size() - suffix.size()));
+  const std::string data = page.substr(prefix.size(), page.size() - prefix.size() - suffix.size());
+  if (text != nullptr) *text = data;
+  return json::parse(data);
 }
 
 class ReportWriterTest : public testing::Test {
@@ -49,27 +47,11 @@ class ReportWriterTest : public testing::Test {
   // detail that looks like the end of the page's script, a garbled line; and a file that
   // is no trace.
   void SetUp() override {
-    tracelines::Script s(2026, 12, 3, At(22, 15, 30) % jovtrace::Timeline::kDay);
-    s.Open(42, 7, "C:\\t\\261203 221530 app.JOV_Log");
-    s.Advance(1000);
-    const int outer = s.Push("Parser.Open", "</script><!--");
-    s.Advance(2000);
-    s.Push("Parser.ReadBlock", "Request=1");
-    s.Advance(5000);
-    s.Pop(-1, 5);
-    s.Thread(9);
-    s.Advance(700);
-    s.Push("Monitor.Poll");
-    s.Advance(300);
-    s.Memory(4096, 100000);
-    s.Pop(-1, 0);
-    s.Thread(7);
-    s.Push("Parser.ReadBlock", "Request=2");
-    s.Advance(2500);
-    s.Pop(outer);
-    s.Bare("garbage that is no trace line");
-    s.Advance(500);
-    s.Memory(1024, 90000);
+    readertest::Files files = readertest::Play(
+        "+1000|push Parser.Open/</script><!--|+2000|push Parser.ReadBlock/Request=1|+5000|pop -1 5|thread 9|"
+        "+700|push Monitor.Poll|+300|mem 4096 100000|pop -1 0|thread 7|push Parser.ReadBlock/Request=2|+2500|"
+        "pop 0|bare garbage that is no trace line|+500|mem 1024 90000");
+    files["notes.JOV_Log"] = "just notes\r\n";
     std::FILE* file = std::tmpfile();
     jovtrace::ReportWriter writer(file, names_);
     jovtrace::SinkFanout sinks;
@@ -80,12 +62,7 @@ class ReportWriterTest : public testing::Test {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() /
         ("jovtrace-report-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    for (const auto& [name, content] : {std::pair{"261203 221530 app.JOV_Log", s.Content()},
-                                        std::pair{"notes.JOV_Log", std::string("just notes\r\n")}}) {
-      std::FILE* f = std::fopen((dir / name).c_str(), "wb");
-      std::fwrite(content.data(), 1, content.size(), f);
-      std::fclose(f);
-    }
+    for (const auto& [name, content] : files) std::ofstream(dir / name, std::ios::binary) << content;
     jovtrace::RunOptions options;
     options.inputs = {dir.string()};
     jovtrace::FileOpener opener;
@@ -94,8 +71,7 @@ class ReportWriterTest : public testing::Test {
     std::fclose(err);
     std::filesystem::remove_all(dir);
     ASSERT_TRUE(writer.Finish());
-    page_ = ReadBack(file);
-    data_ = Data(page_);
+    data_ = Data(file, &text_);
     trace_ = data_["traces"][0];
     for (std::size_t i = 0; i < trace_["names"].size(); ++i) nameOf_[i] = trace_["names"][i];
   }
@@ -104,7 +80,7 @@ class ReportWriterTest : public testing::Test {
   jovtrace::SummarySink summary_{names_};
   jovtrace::TreeSink tree_;
   jovtrace::RunResult run_;
-  std::string page_;
+  std::string text_;
   json data_, trace_;
   std::map<std::size_t, std::string> nameOf_;
 };
@@ -168,9 +144,7 @@ TEST_F(ReportWriterTest, TimelineHasALanePerThreadWithItsCallsAndTheCounters) {
   EXPECT_EQ(trace_["counters"][0]["kind"], "internal-pool");
   EXPECT_EQ(trace_["counters"][0]["v"], json({4096, 1024}));
   // No text of the trace can end the data's script element or open a comment in it.
-  const std::string_view prefix = jovtrace::ReportPagePrefix();
-  const std::string data = page_.substr(prefix.size(), page_.size() - prefix.size() - jovtrace::ReportPageSuffix().size());
-  EXPECT_EQ(data.find('<'), std::string::npos);
+  EXPECT_EQ(text_.find('<'), std::string::npos);
 }
 
 TEST(ReportWriter, ATraceWithNothingInItStartsAtItsFirstLine) {
@@ -183,7 +157,7 @@ TEST(ReportWriter, ATraceWithNothingInItStartsAtItsFirstLine) {
   writer.BeginTrace(info);
   writer.EndTrace(info, stats);
   ASSERT_TRUE(writer.Finish());
-  EXPECT_EQ(Data(ReadBack(file))["traces"][0]["base"], stats.first);
+  EXPECT_EQ(Data(file)["traces"][0]["base"], stats.first);
 }
 
 TEST(ReportWriter, PageSizeStaysBoundedWhateverTheNumberOfCalls) {
@@ -215,10 +189,8 @@ TEST(ReportWriter, PageSizeStaysBoundedWhateverTheNumberOfCalls) {
     stats.calls = counts[run];
     writer.EndTrace(info, stats);
     ASSERT_TRUE(writer.Finish());
-    const std::string page = ReadBack(file);
-    const json trace = Data(page)["traces"][0];
-    EXPECT_FALSE(trace["timeline"]["complete"]);
-    sizes[run] = page.size();
+    sizes[run] = static_cast<std::size_t>(std::ftell(file));
+    EXPECT_FALSE(Data(file)["traces"][0]["timeline"]["complete"]);
   }
   EXPECT_LT(sizes[1], 20u << 20);
   EXPECT_LT(static_cast<double>(sizes[1]), 1.3 * static_cast<double>(sizes[0])) << sizes[0] << " then " << sizes[1];

@@ -1,6 +1,15 @@
-// reader_harness.cpp - the in-memory files, the recording sink and the read of a file set.
+// reader_harness.cpp - the scripted files, the in-memory opener, the sink that writes down
+// what it is told, and the read of a file set.
 #include "support/reader_harness.h"
 
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "bench/analyzer/trace_lines.h"
+
+#include "analyzer/byte_source.h"
 #include "analyzer/input_set.h"
 #include "analyzer/line_parse.h"
 #include "analyzer/timeline.h"
@@ -9,76 +18,143 @@
 namespace readertest {
 namespace {
 
-// A source that owns a copy of its bytes.
-class OwnedSource : public jovtrace::MemorySource {
+class Opener : public jovtrace::SourceOpener {
  public:
-  explicit OwnedSource(std::unique_ptr<std::string> bytes)
-      : MemorySource(*bytes), bytes_(std::move(bytes)) {}
+  explicit Opener(const Files& files) : files_(files) {}
+  std::unique_ptr<jovtrace::ByteSource> Open(const std::string& path, std::string& error) override {
+    const auto found = files_.find(path);
+    if (found == files_.end()) {
+      error = "No such file or directory";
+      return nullptr;
+    }
+    // A copy of its own size, so that a read past the end is one the sanitizer sees.
+    copies_.push_back(std::make_unique<std::string>(found->second));
+    return std::make_unique<jovtrace::MemorySource>(*copies_.back());
+  }
 
  private:
-  std::unique_ptr<std::string> bytes_;
+  const Files& files_;
+  std::vector<std::unique_ptr<std::string>> copies_;
 };
+
+std::string Clock(jovtrace::Micros t) { return std::to_string(t - At(22, 15, 30)); }
+
+std::string Figure(const char* name, std::uint64_t value) {
+  return value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
+}
+
+std::string Mark(int trace) { return trace == 0 ? "" : "#" + std::to_string(trace) + " "; }
 
 class Recorder : public jovtrace::TraceSink {
  public:
-  Recorder(Result& result, const jovtrace::NameTable& names) : result_(result), names_(names) {}
-  void OnCall(const jovtrace::Call& call) override {
+  Recorder(Reading& r, const jovtrace::NameTable& names) : r_(r), names_(names) {}
+  void OnCall(const jovtrace::Call& c) override {
     std::string path;
-    for (std::size_t i = 0; i < call.pathLength; ++i) {
-      if (i != 0) path += ';';
-      path += names_.Text(call.path[i]);
-    }
-    result_.calls.push_back({call.trace, names_.Text(call.name), path, call.start, call.end,
-                             call.duration, call.self, call.pushSeen, call.hasReturnCode,
-                             static_cast<long long>(call.returnCode), call.close, call.thread,
-                             std::string(call.detail)});
+    for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names_.Text(c.path[i]);
+    r_.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " +
+                std::to_string(c.duration) + " self " + std::to_string(c.self) +
+                (c.close == jovtrace::CloseKind::kNormal ? "" : " " + std::string(jovtrace::CloseKindName(c.close))) +
+                (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") +
+                (c.pushSeen ? "" : " no push") + " t" + std::to_string(c.thread) +
+                (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
   }
-  void OnText(const jovtrace::Text& text) override {
-    result_.texts.push_back({text.trace, text.time, text.thread, text.depth, text.kind,
-                             std::string(text.text)});
+  void OnText(const jovtrace::Text& t) override {
+    r_.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) +
+                " " + jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" +
+                std::string(t.text) + "\"\n";
   }
-  void OnCounter(const jovtrace::CounterSample& sample) override {
-    result_.counters.push_back(sample);
+  void OnCounter(const jovtrace::CounterSample& s) override {
+    r_.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " +
+                   std::to_string(s.value) + " " + Clock(s.time) + "\n";
   }
-  void OnNotice(const jovtrace::Notice& notice) override {
-    result_.notices.push_back(std::string(notice.file) + ":" + std::to_string(notice.line) +
-                              ": " + std::string(notice.message));
+  void OnNotice(const jovtrace::Notice& n) override {
+    r_.notices += std::string(n.file) + ":" + std::to_string(n.line) + ": " +
+                  std::string(n.message) + "\n";
   }
-  void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& stats) override {
-    result_.traces.push_back(info);
-    result_.stats.push_back(stats);
+  void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& s) override {
+    std::string threads, reasons, files;
+    for (const std::uint32_t t : s.threads) threads += (threads.empty() ? "" : ",") + std::to_string(t);
+    for (const std::string& w : s.wrapReasons) reasons += " reasons \"" + w + "\"";
+    for (const std::string& f : info.files) files += (files.empty() ? "" : ", ") + f;
+    r_.traces += info.label + ": calls " + std::to_string(s.calls) + Figure("outer", s.closedByOuterPop) +
+                 Figure("nopush", s.pushesMissing) + Figure("nopop", s.popsMissing) +
+                 Figure("open", s.leftOpen) + Figure("skipped", s.skippedLines) +
+                 Figure("resyncs", s.clockResyncs) + " threads " + threads + reasons + "\n";
+    r_.files += files + "\n";
   }
 
  private:
-  Result& result_;
+  Reading& r_;
   const jovtrace::NameTable& names_;
 };
 
 }  // namespace
 
-std::unique_ptr<jovtrace::ByteSource> MemoryOpener::Open(const std::string& path,
-                                                         std::string& error) {
-  const auto found = files_.find(path);
-  if (found == files_.end()) {
-    error = "No such file or directory";
-    return nullptr;
+Files Play(std::string_view steps) {
+  const auto fresh = [] { return tracelines::Script(2026, 12, 3, At(22, 15, 30) % (86400LL * 1000000)); };
+  Files files;
+  tracelines::Script s = fresh();
+  std::string name;
+  bool started = false;
+  const auto store = [&] {
+    if (!name.empty()) files[name] += s.Content();
+    s.Clear();
+  };
+  for (std::size_t at = 0; at <= steps.size();) {
+    const std::size_t end = std::min(steps.find('|', at), steps.size());
+    const std::string step(steps.substr(at, end - at));
+    at = end + 1;
+    const std::size_t blank = step.find(' ');
+    const std::string verb = step.substr(0, blank), arg = blank == std::string::npos ? "" : step.substr(blank + 1);
+    if (!started && verb != "file" && verb != "raw") {
+      name = "261203 221530 app.JOV_Log";
+      s.Open(42, 7, "C:\\t\\" + name);
+    }
+    started = true;
+    int level = -1;
+    long code = tracelines::kNoValue;
+    if (verb[0] == '+') {
+      s.Advance(std::stoll(verb.substr(1)));
+    } else if (verb == "file" || verb == "raw") {
+      store();
+      name = arg;
+      if (verb == "file") s.Open(42, 7, "C:\\t\\" + arg.substr(arg.rfind('/') + 1));
+    } else if (verb == "new") {
+      store();
+      name.clear();
+      s = fresh();
+    } else if (verb == "push") {
+      const std::size_t slash = arg.find('/');
+      s.Push(arg.substr(0, slash), slash == std::string::npos ? "" : arg.substr(slash + 1));
+    } else if (verb == "pop" && std::sscanf(arg.c_str(), "%d %ld", &level, &code) <= 2) {
+      s.Pop(level, code);
+    } else if (verb == "text") {
+      s.Text(arg);
+    } else if (verb == "thread") {
+      s.Thread(static_cast<std::uint32_t>(std::stoul(arg)));
+    } else if (long long pool; verb == "mem" && std::sscanf(arg.c_str(), "%lld %d", &pool, &level) == 2) {
+      s.Memory(pool, level);
+    } else if (verb == "bare") {
+      s.Bare(arg);
+    } else if (verb == "cut") {  // a last line without its line end
+      store();
+      files[name] += arg;
+    } else if (verb == "date") {
+      s.Bare(tracelines::DateLine(2026, 12, std::stoi(arg)));
+    } else {
+      throw std::invalid_argument("bad step: " + step);
+    }
   }
-  return std::make_unique<OwnedSource>(std::make_unique<std::string>(found->second));
+  store();
+  return files;
 }
 
-const SeenCall* Result::Find(const std::string& name) const {
-  for (const SeenCall& call : calls)
-    if (call.name == name) return &call;
-  return nullptr;
-}
-
-Result Read(const std::map<std::string, std::string>& files, jovtrace::TraceSink* extra,
-            jovtrace::NameTable* names) {
-  Result result;
+Reading Read(const Files& files, jovtrace::TraceSink* extra, jovtrace::NameTable* names) {
+  Reading reading;
   jovtrace::NameTable ownNames;
   if (names == nullptr) names = &ownNames;
-  MemoryOpener opener(files);
-  Recorder recorder(result, *names);
+  Opener opener(files);
+  Recorder recorder(reading, *names);
   jovtrace::SinkFanout fanout;
   fanout.Add(recorder);
   if (extra != nullptr) fanout.Add(*extra);
@@ -86,7 +162,7 @@ Result Read(const std::map<std::string, std::string>& files, jovtrace::TraceSink
   for (const auto& file : files) facts.push_back(jovtrace::ExamineFile(file.first, opener));
   jovtrace::TraceReader reader(*names, fanout);
   for (const jovtrace::TraceInfo& info : jovtrace::GroupTraces(facts)) reader.Read(info, opener);
-  return result;
+  return reading;
 }
 
 jovtrace::Micros At(int hours, int minutes, int seconds, int micros) {

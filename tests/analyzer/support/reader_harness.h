@@ -1,66 +1,51 @@
-// reader_harness.h - reads hand-made trace files held in memory through the reader's core,
-// exactly as the command does (files examined, grouped into traces, read), and keeps what
-// the sink was told in plain values a test can compare.
+// reader_harness.h - hand-made trace files written from a short script of steps, read through
+// the reader's core as the command reads them, and what the sink was told written down as
+// compact text, so that a test compares a whole reading as a few short strings.
 #pragma once
 
 #include <map>
-#include <memory>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "analyzer/byte_source.h"
 #include "analyzer/name_table.h"
 #include "analyzer/trace_model.h"
 
 namespace readertest {
 
-// Opens the named strings of a map as files.
-class MemoryOpener : public jovtrace::SourceOpener {
- public:
-  explicit MemoryOpener(const std::map<std::string, std::string>& files) : files_(files) {}
-  std::unique_ptr<jovtrace::ByteSource> Open(const std::string& path, std::string& error) override;
+using Files = std::map<std::string, std::string>;  // file name -> content
 
- private:
-  const std::map<std::string, std::string>& files_;
+// Trace files from steps separated by "|", written as the library writes them from
+// 22:15:30.000 on 2026-12-03: "+N" (microseconds pass), "push NAME[/DETAIL]",
+// "pop[ LEVEL[ CODE]]" (level -1 is the innermost), "text TEXT", "thread N",
+// "mem POOL BYTES", "bare LINE", "cut LINE" (a last line without line end), "date DAY" (the
+// date line of that day of December), "file NAME" (a new file with its header, pid 42
+// thread 7; the clock and routine stack go on), "raw NAME" (a new file without header),
+// "new" (the clock back to the start, an empty stack). Lines written before any file go to
+// "261203 221530 app.JOV_Log".
+Files Play(std::string_view steps);
+
+// What the sink was told, one line per event in the order it came. Times are microseconds
+// after 22:15:30.000 on 2026-12-03; a trace other than the first is marked "#N ".
+struct Reading {
+  // PATH START-END dur D self S[ CLOSE unless normal][ rc CODE][ no push] tTHREAD[ "DETAIL"]
+  std::string calls;
+  // tTHREAD dDEPTH KIND TIME "TEXT"
+  std::string texts;
+  // KIND VALUE TIME
+  std::string counters;
+  // FILE:LINE: MESSAGE
+  std::string notices;
+  // LABEL: calls N[, each other figure that is not 0] threads A,B[ reasons R]
+  std::string traces;
+  // the files of each trace, in the order read
+  std::string files;
 };
 
-struct SeenCall {
-  int trace;
-  std::string name;
-  std::string path;  // names joined by ";"
-  jovtrace::Micros start, end, duration, self;
-  bool pushSeen;
-  bool hasReturnCode;
-  long long returnCode;
-  jovtrace::CloseKind close;
-  unsigned thread;
-  std::string detail;
-};
+// Reads the files; `extra` is told everything too, with names interned in `names`.
+Reading Read(const Files& files, jovtrace::TraceSink* extra = nullptr,
+             jovtrace::NameTable* names = nullptr);
 
-struct SeenText {
-  int trace;
-  jovtrace::Micros time;
-  unsigned thread;
-  int depth;
-  jovtrace::TextKind kind;
-  std::string text;
-};
-
-struct Result {
-  std::vector<jovtrace::TraceInfo> traces;
-  std::vector<jovtrace::TraceStats> stats;
-  std::vector<SeenCall> calls;
-  std::vector<SeenText> texts;
-  std::vector<jovtrace::CounterSample> counters;
-  std::vector<std::string> notices;  // "file:line: message"
-  const SeenCall* Find(const std::string& name) const;
-};
-
-// Reads the files (name -> content) and records everything; `extra` also receives it all.
-Result Read(const std::map<std::string, std::string>& files,
-            jovtrace::TraceSink* extra = nullptr, jovtrace::NameTable* names = nullptr);
-
-// The microseconds of a clock time on the day 2026-12-03, the day the scripts use.
+// The microseconds of a clock time on 2026-12-03.
 jovtrace::Micros At(int hours, int minutes, int seconds, int micros = 0);
 
 }  // namespace readertest

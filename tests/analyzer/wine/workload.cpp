@@ -30,7 +30,6 @@ void Step(JOVDebug& trace, Done& done, int i) {
     trace.RoutinePush(L"Io", L"Deep", nullptr, -2);
     trace.RoutinePush(L"Io", L"Deeper", nullptr, -2);
     trace.InsertMsg(L"giving up early\nwith the reason on a second line");
-    ++done.multiLineTexts;
     trace.RoutinePop(level, 1);
     ++done.calls["Io.Deep"];
     ++done.calls["Io.Deeper"];

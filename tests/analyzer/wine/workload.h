@@ -14,7 +14,6 @@ struct Done {
   std::map<std::string, int> calls;                      // per routine, closed by anything
   std::map<std::string, std::map<long, int>> codes;      // per routine: return code -> calls
   int closedByOuterPop = 0;
-  int multiLineTexts = 0;
   unsigned long mainThread = 0;
   unsigned long workerThread = 0;  // 0 when the lane ran no second thread
 };
