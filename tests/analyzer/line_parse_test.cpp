@@ -2,8 +2,6 @@
 // that only look like them.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "analyzer/byte_source.h"
 #include "analyzer/line_parse.h"
 #include "analyzer/line_reader.h"
@@ -12,65 +10,59 @@
 
 namespace {
 
-using jovtrace::LineKind;
-using jovtrace::ParsedLine;
+using tracelines::PopText;
 
-TEST(LineKinds, AreRecognised) {
+// A line taken apart, as "KIND NUMBERS..." (KIND is the LineKind's number; a timed line gives
+// its time of day, interval, indentation, text column and "|text after the separator|").
+std::string Parsed(const std::string& line) {
+  jovtrace::ParsedLine p;
+  jovtrace::ParseLine(line, p);
+  std::string out = std::to_string(static_cast<int>(p.kind));
+  const auto add = [&out](std::int64_t v) { out += " " + std::to_string(v); };
+  switch (p.kind) {
+    case jovtrace::LineKind::kDate: add(p.day); break;
+    case jovtrace::LineKind::kThread: add(p.thread); break;
+    case jovtrace::LineKind::kMemory: for (int i = 0; i < 4; ++i) add(p.values[i]); break;
+    case jovtrace::LineKind::kHandleCount: add(p.values[0]), add(p.values[1]); break;
+    case jovtrace::LineKind::kTimed:
+      add(p.timeOfDayMs), add(p.intervalUs), add(p.indent), add(static_cast<std::int64_t>(p.textColumn));
+      out += " |" + std::string(p.afterSeparator) + "|";
+      break;
+    default: break;
+  }
+  return out;
+}
+
+TEST(Lines, AreRecognisedAndTakenApart) {
   const struct {
     const char* name;
-    std::string line;
-    LineKind kind;
+    std::string line, want;
   } cases[] = {
-      {"date", tracelines::DateLine(2026, 12, 3), LineKind::kDate},
-      {"thread", tracelines::ThreadLine(4711), LineKind::kThread},
-      {"memory", tracelines::MemoryLine(2048, -1024, 8192, 0), LineKind::kMemory},
-      {"handles", tracelines::HandleCountLine(12, 0), LineKind::kHandleCount},
-      {"size_notice", tracelines::kSizeNotice, LineKind::kSizeNotice},
-      {"wrap_banner", tracelines::kWrapBanner, LineKind::kWrapBanner},
-      {"wrap_end", tracelines::kWrapEnd, LineKind::kWrapEnd},
-      {"timed", tracelines::TimedLine(0, 1, 0, "x"), LineKind::kTimed},
-      {"continuation", "                          b", LineKind::kContinuation},
-      {"empty", "", LineKind::kEmpty},
-      {"hour_25", "25:15:30.000    1.000 x", LineKind::kOther},
-      {"no_interval", "22:15:30.000          x", LineKind::kOther},
-      {"mangled_colon", "22-15:30.000    1.000 x", LineKind::kOther},
-      {"interval_glued_to_text", "22:15:30.000    1.000x", LineKind::kOther},
-      {"date_month_13", "Date=13/03/26" + std::string(80, '='), LineKind::kOther},
-      {"memory_cut", "...Memory use changed. Internal Pool=12, Chan", LineKind::kOther},
-      {"garbage", "\x01\x02\xff binary", LineKind::kOther},
+      {"date", tracelines::DateLine(2026, 12, 3), "1 " + std::to_string(jovtrace::DaysFromCivil(2026, 12, 3))},
+      {"thread_printed_negative", tracelines::ThreadLine(0xFFFFFFF0u), "2 4294967280"},
+      {"memory", tracelines::MemoryLine(5000000000LL, -1024, 8192, -4096), "4 5000000000 -1024 8192 -4096"},
+      {"handles", tracelines::HandleCountLine(0, 6), "3 0 6"},
+      {"size_notice", tracelines::kSizeNotice, "5"},
+      {"wrap_banner", tracelines::kWrapBanner, "6"},
+      {"wrap_end", tracelines::kWrapEnd, "7"},
+      {"timed_9_column_interval", tracelines::TimedLine(80130042, 12345679, 2, "hello"), "8 80130042 12345679 8 23 |        hello|"},
+      {"timed_negative_empty", tracelines::TimedLine(0, -1500, 0, ""), "8 0 -1500 0 22 ||"},
+      {"continuation", "                          b", "9"},
+      {"empty", "", "0"},
+      {"interval_overflows", "22:15:30.000 9999999999999999.000 x", "10"},
+      {"hour_25", "25:15:30.000    1.000 x", "10"},
+      {"no_interval", "22:15:30.000          x", "10"},
+      {"mangled_colon", "22-15:30.000    1.000 x", "10"},
+      {"interval_glued_to_text", "22:15:30.000    1.000x", "10"},
+      {"date_month_13", "Date=13/03/26" + std::string(80, '='), "10"},
+      {"memory_cut", "...Memory use changed. Internal Pool=12, Chan", "10"},
+      {"garbage", "\x01\x02\xff binary", "10"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ParsedLine parsed;
-    jovtrace::ParseLine(c.line, parsed);
-    EXPECT_EQ(parsed.kind, c.kind);
+    EXPECT_EQ(Parsed(c.line), c.want);
   }
-}
-
-TEST(LinePieces, TimedMarkerAndCounterLinesGiveTheirNumbers) {
-  ParsedLine p;
-  // A 9-column interval and two levels of indentation.
-  const std::string timed = tracelines::TimedLine(80130042, 12345679, 2, "hello");  // p views it
-  jovtrace::ParseLine(timed, p);
-  EXPECT_EQ(std::make_tuple(p.kind, p.timeOfDayMs, p.intervalUs, p.indent, p.textColumn),
-            std::make_tuple(LineKind::kTimed, 80130042, 12345679LL, 8u, std::size_t{23}));
-  EXPECT_EQ(p.afterSeparator, "        hello");
-  jovtrace::ParseLine(tracelines::TimedLine(0, -1500, 0, ""), p);
-  EXPECT_EQ(std::make_tuple(p.kind, p.intervalUs, p.afterSeparator),
-            std::make_tuple(LineKind::kTimed, -1500LL, std::string_view()));
-  jovtrace::ParseLine("22:15:30.000 9999999999999999.000 x", p);  // would overflow
-  EXPECT_EQ(p.kind, LineKind::kOther);
-
-  jovtrace::ParseLine(tracelines::DateLine(2026, 12, 3), p);
-  EXPECT_EQ(p.day, jovtrace::DaysFromCivil(2026, 12, 3));
   EXPECT_EQ(jovtrace::DaysFromCivil(2000, 3, 1), 11017);
-  jovtrace::ParseLine(tracelines::ThreadLine(0xFFFFFFF0u), p);  // printed negative
-  EXPECT_EQ(p.thread, 0xFFFFFFF0u);
-  jovtrace::ParseLine(tracelines::MemoryLine(5000000000LL, -1024, 8192, -4096), p);
-  EXPECT_EQ(std::vector<std::int64_t>(p.values, p.values + 4),
-            (std::vector<std::int64_t>{5000000000LL, -1024, 8192, -4096}));
-  jovtrace::ParseLine(tracelines::HandleCountLine(0, 6), p);
-  EXPECT_EQ(std::make_pair(p.values[0], p.values[1]), std::make_pair(std::int64_t{0}, std::int64_t{6}));
 }
 
 TEST(LineReader, EndlessLineIsCutAndTheBufferStaysBounded) {
@@ -88,53 +80,45 @@ TEST(LineReader, EndlessLineIsCutAndTheBufferStaysBounded) {
   EXPECT_EQ(seen, "93 crlf\n4096 cut\n27 crlf\n11 unterminated\n");
 }
 
-// A Pop text taken apart: "RESULT NAME[ rc CODE] dur D" ("RESULT" alone unless ok).
-std::string PopParsed(const std::string& text) {
+// The texts of Pop, Push and header lines taken apart: "ok NAME[ rc CODE] dur D" for a Pop
+// ("RESULT" alone unless ok), "push NAME|DETAIL", "header USER pid thread TRACE-NAME".
+std::string TextParsed(const std::string& text) {
   jovtrace::PopText pop;
+  jovtrace::PushText push;
+  jovtrace::HeaderText h;
+  if (jovtrace::ParsePush(text, push)) return "push " + std::string(push.name) + "|" + std::string(push.detail);
+  if (jovtrace::ParseHeader(text, h)) {
+    return "header " + std::string(h.userId) + " " + std::to_string(h.processId) + " " + std::to_string(h.threadId) +
+           " " + std::string(jovtrace::TraceNameOfFile(h.logFile));
+  }
   const jovtrace::PopParse result = jovtrace::ParsePop(text, pop);
   if (result != jovtrace::PopParse::kOk) return std::to_string(static_cast<int>(result));
   return "ok " + std::string(pop.name) + (pop.hasReturnCode ? " rc " + std::to_string(pop.returnCode) : "") +
          " dur " + std::to_string(pop.duration);
 }
 
-TEST(PopLines, AreReadFromTheRight) {
+TEST(LineTexts, PopsAreReadFromTheRightPushesAndHeadersFromTheLeft) {
   const std::pair<std::string, std::string> cases[] = {
-      {tracelines::PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
-      {tracelines::PopText("Parser.Open", tracelines::kNoValue, 15002), "ok Parser.Open dur 15002"},
-      {tracelines::PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
-      {tracelines::PopText("My Class.Do  it", 7, 90061001), "ok My Class.Do  it rc 7 dur 90061001"},
-      {tracelines::PopText(".", tracelines::kNoValue, 0), "ok . dur 0"},
+      {PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
+      {PopText("Parser.Open", tracelines::kNoValue, 15002), "ok Parser.Open dur 15002"},
+      {PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
+      {PopText("My Class.Do  it", 7, 90061001), "ok My Class.Do  it rc 7 dur 90061001"},
+      {PopText(".", tracelines::kNoValue, 0), "ok . dur 0"},
       {"Pop  ", std::to_string(static_cast<int>(jovtrace::PopParse::kBare))},
       {"Pop  Parser.Open Return Co", std::to_string(static_cast<int>(jovtrace::PopParse::kBroken))},
-      {"Push Parser.Open", std::to_string(static_cast<int>(jovtrace::PopParse::kNotPop))},
+      {"Other text", std::to_string(static_cast<int>(jovtrace::PopParse::kNotPop))},
+      {"Push Parser.ReadBlock  Request=42", "push Parser.ReadBlock|Request=42"},
+      {tracelines::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"), "header a, b 42 7 app"},
   };
   for (const auto& [text, want] : cases) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(PopParsed(text), want);
+    EXPECT_EQ(TextParsed(text), want);
   }
-}
-
-TEST(LineTexts, PushHeaderDumpAndFileNames) {
-  jovtrace::PushText push;
-  ASSERT_TRUE(jovtrace::ParsePush("Push Parser.ReadBlock  Request=42", push));
-  EXPECT_EQ(push.name, "Parser.ReadBlock");
-  EXPECT_EQ(push.detail, "Request=42");
-
-  jovtrace::HeaderText header;
-  const std::string text = tracelines::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log");
-  ASSERT_TRUE(jovtrace::ParseHeader(text, header));
-  EXPECT_EQ(header.userId, "a, b");
-  EXPECT_EQ(header.processId, 42u);
-  EXPECT_EQ(header.threadId, 7u);
-  EXPECT_EQ(jovtrace::TraceNameOfFile(header.logFile), "app");
   EXPECT_EQ(jovtrace::TraceNameOfFile("/x/261203 221530 nightly.log.JOV_Log"), "nightly.log");
-
-  EXPECT_TRUE(jovtrace::IsDumpLine(
-      "00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *"));
-  EXPECT_TRUE(jovtrace::IsDumpLine(
-      "0000000000412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *"));
-  EXPECT_FALSE(jovtrace::IsDumpLine(
-      "00412A3g  48656C6C 6F2C2077 6F726C64          *Hello, world    *"));
+  const std::string dump = "00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *";
+  EXPECT_TRUE(jovtrace::IsDumpLine(dump));
+  EXPECT_TRUE(jovtrace::IsDumpLine("00000000" + dump));
+  EXPECT_FALSE(jovtrace::IsDumpLine("00412A3g" + dump.substr(8)));
 }
 
 }  // namespace

@@ -23,11 +23,9 @@ template <typename Write>
 std::string Captured(Write write) {
   std::FILE* file = std::tmpfile();
   write(file);
-  std::fflush(file);
+  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
   std::rewind(file);
-  std::string text;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) != 0;) text.append(buffer, n);
+  text.resize(std::fread(text.data(), 1, text.size(), file));
   std::fclose(file);
   return text;
 }
@@ -42,47 +40,44 @@ readertest::Files Workload() {
       "thread 9|text other thread|thread 7|pop -1 0|+500|pop 0 0");
 }
 
+constexpr char kHeading[] = "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n";
+
 TEST(Summary, FiguresPerRoutineInEveryOrder) {
   jovtrace::NameTable names;
   jovtrace::SummarySink summary(names);
   readertest::Read(Workload(), &summary, &names);
   std::string tables;
-  for (const auto sort : {jovtrace::SummarySort::kName, jovtrace::SummarySort::kCalls, jovtrace::SummarySort::kSelf}) {
+  for (const auto sort : {jovtrace::SummarySort::kName, jovtrace::SummarySort::kSelf}) {
     summary.Sort(sort);
     tables += Captured([&](std::FILE* f) { jovtrace::WriteSummaryTable(f, summary, names); });
   }
-  const std::string heading =
-      "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n"
+  const std::string heading = std::string(kHeading) +
       "routine      calls     total ms      self ms    mean ms  median ms     p95 ms     max ms  errors  top code\n";
   const std::string main = "App.Main         1       18.000        4.000     18.000     18.000     18.000     18.000       0  -\n";
   const std::string load = "Io.Load          3       12.000       12.000      4.000      4.000      4.000      4.000       2  3 (2x)\n";
   const std::string save = "Io.Save          1        2.000        2.000      2.000      2.000      2.000      2.000       0  -\n";
-  EXPECT_EQ(tables, heading + main + load + save + heading + load + main + save + heading + load + main + save);
-}
-
-TEST(Summary, TopCodeSurvivesManyRareCodes) {
+  EXPECT_EQ(tables, heading + main + load + save + heading + load + main + save);
+  // The top code survives many rare codes: 87 a third of the time, others once.
   jovtrace::RoutineFigures figures;
   jovtrace::Call call;
   call.hasReturnCode = true;
   for (int i = 0; i < 300; ++i) {
-    call.returnCode = i % 3 == 0 ? 87 : 1000 + i;  // 87 a third of the time, others once
+    call.returnCode = i % 3 == 0 ? 87 : 1000 + i;
     figures.Add(call);
   }
   EXPECT_EQ(figures.TopCode().first, 87);
-  EXPECT_EQ(figures.errors, 300u);
 }
 
 TEST(Sketch, PercentilesWithinOnePercentOfTheExactRank) {
   jovtrace::QuantileSketch sketch;
   std::vector<std::int64_t> values;
-  std::uint64_t x = 12345;
-  for (int i = 0; i < 20000; ++i) {
+  for (std::uint64_t i = 0, x = 12345; i < 20000; ++i) {
     x = x * 6364136223846793005ULL + 1442695040888963407ULL;
     values.push_back(static_cast<std::int64_t>((x >> 33) % 5000000) + (i % 10 == 0 ? 0 : 1));
     sketch.Add(values.back());
   }
   std::sort(values.begin(), values.end());
-  for (double q : {0.01, 0.5, 0.9, 0.95, 0.99, 1.0}) {
+  for (double q : {0.01, 0.5, 0.95, 1.0}) {
     SCOPED_TRACE(q);
     const double exact = static_cast<double>(values[static_cast<std::size_t>(std::ceil(q * values.size())) - 1]);
     EXPECT_NEAR(sketch.Quantile(q), exact, exact * 0.01 + 1e-9);
@@ -95,70 +90,59 @@ TEST(Tree, MergedByPathWithPruningAndFoldedStacks) {
   readertest::Read(Workload(), &tree, &names);
   // Io.Save is 11.1 %: below the 12 % shown.
   EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteTreeText(f, tree, names, 12.0); }),
-            "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n"
-            "    total ms      self ms     calls      %  routine\n"
+            std::string(kHeading) + "    total ms      self ms     calls      %  routine\n"
             "      18.000        4.000         1  100.0  App.Main\n"
             "      12.000       12.000         3   66.7    Io.Load\n");
   EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteFolded(f, tree, names, jovtrace::FoldedWeight::kSelf); }),
             "App.Main 4000\nApp.Main;Io.Load 12000\nApp.Main;Io.Save 2000\n");
-}
-
-TEST(Tree, UnknownLevelsTotalWhatRanInsideThem) {
+  // An unknown level (no calls of its own) totals what ran inside it.
   std::vector<jovtrace::TreeNode> nodes(4);
   nodes[0].children = {1};
-  nodes[1].children = {2, 3};  // an unknown level: no calls of its own
-  nodes[2].calls = 1;
+  nodes[1].children = {2, 3};
+  nodes[2].calls = nodes[3].calls = 1;
   nodes[2].total = 300;
-  nodes[3].calls = 2;
   nodes[3].total = 200;
   jovtrace::FillUnknownTotals(nodes);
-  EXPECT_EQ(nodes[1].total, 500);
-  EXPECT_EQ(nodes[0].total, 500);
+  EXPECT_EQ(std::make_pair(nodes[0].total, nodes[1].total), std::make_pair(jovtrace::Micros{500}, jovtrace::Micros{500}));
 }
 
 TEST(Chrome, StrictJsonWithEveryEventInPlace) {
   jovtrace::NameTable names;
-  const std::string json = Captured([&](std::FILE* f) {
+  const nlohmann::json doc = nlohmann::json::parse(Captured([&](std::FILE* f) {
     jovtrace::ChromeWriter chrome(f, names);
     readertest::Read(Workload(), &chrome, &names);
-  });
-  const nlohmann::json doc = nlohmann::json::parse(json);  // throws on any syntax error
+  }));  // throws on any syntax error
   EXPECT_EQ(doc.at("displayTimeUnit"), "ms");
   std::string events;
   for (const nlohmann::json& e : doc.at("traceEvents")) {
-    events += e.at("ph").get<std::string>() + " " + e.at("name").get<std::string>() + " " +
-              std::to_string(e.at("pid").get<int>()) + "/" + std::to_string(e.at("tid").get<int>());
-    for (const char* key : {"ts", "dur", "s", "args"})
-      if (e.contains(key)) events += " " + e[key].dump();
-    events += "\n";
+    const std::string ph = e.at("ph");
+    SCOPED_TRACE(e.dump());
+    EXPECT_TRUE(e.at("pid").is_number() && e.at("tid").is_number() && e.at("name").is_string());
+    if (ph != "M") EXPECT_TRUE(e.at("ts").is_number());
+    if (ph == "X") EXPECT_TRUE(e.at("dur").is_number());
+    if (ph == "i") EXPECT_EQ(e.at("s"), "t");
+    const nlohmann::json& a = e.value("args", nlohmann::json::object());
+    events += ph + " " + e["tid"].dump() + " " + (ph == "i" ? a.at("text").dump() : e["name"].dump()) +
+              (e.contains("ts") ? " " + e["ts"].dump() : "") + (e.contains("dur") ? " " + e["dur"].dump() : "") +
+              (a.contains("return_code") ? " rc " + a["return_code"].dump() : "") +
+              (a.contains("bytes") ? " " + a["bytes"].dump() : "") + (a.contains("lines") ? " +dump" : "") + "\n";
   }
   // Text with quotes and a tab survives escaping; the dump line joined the empty line's instant.
   EXPECT_EQ(events,
-            "M process_name 1/0 {\"name\":\"app (pid 42)\"}\n"
-            "M process_sort_index 1/0 {\"sort_index\":0}\n"
-            "X Io.Load 1/7 1000 4000 {\"closed\":\"normal\",\"detail\":\"Request=1\",\"duration_ms\":4.0,\"return_code\":0}\n"
-            "X Io.Load 1/7 6000 4000 {\"closed\":\"normal\",\"detail\":\"Request=1\",\"duration_ms\":4.0,\"return_code\":3}\n"
-            "X Io.Load 1/7 11000 4000 {\"closed\":\"normal\",\"detail\":\"Request=1\",\"duration_ms\":4.0,\"return_code\":3}\n"
-            "C Internal Pool 1/0 17500 {\"bytes\":8192}\n"
-            "C Process Bytes 1/0 17500 {\"bytes\":1048576}\n"
-            "i Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\t\\261203 221 1/7 0 \"t\" "
-            "{\"depth\":0,\"text\":\"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 221530 app.JOV_Log\"}\n"
-            "i saved \"all\"\tdone 1/7 17500 \"t\" {\"depth\":2,\"text\":\"saved \\\"all\\\"\\tdone\"}\n"
-            "i  1/7 17500 \"t\" {\"depth\":2,\"lines\":\"00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *\",\"text\":\"\"}\n"
-            "X Io.Save 1/7 15500 2000 {\"closed\":\"normal\",\"duration_ms\":2.0,\"return_code\":0}\n"
-            "X App.Main 1/7 0 18000 {\"closed\":\"normal\",\"duration_ms\":18.0,\"return_code\":0}\n"
-            "i other thread 1/9 17500 \"t\" {\"depth\":2,\"text\":\"other thread\"}\n"
-            "M thread_name 1/7 {\"name\":\"thread 7\"}\n"
-            "M thread_name 1/9 {\"name\":\"thread 9\"}\n");
+            "M 0 \"process_name\"\nM 0 \"process_sort_index\"\n"
+            "X 7 \"Io.Load\" 1000 4000 rc 0\nX 7 \"Io.Load\" 6000 4000 rc 3\nX 7 \"Io.Load\" 11000 4000 rc 3\n"
+            "C 0 \"Internal Pool\" 17500 8192\nC 0 \"Process Bytes\" 17500 1048576\n"
+            "i 7 \"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 221530 app.JOV_Log\" 0\n"
+            "i 7 \"saved \\\"all\\\"\\tdone\" 17500\ni 7 \"\" 17500 +dump\n"
+            "X 7 \"Io.Save\" 15500 2000 rc 0\nX 7 \"App.Main\" 0 18000 rc 0\ni 9 \"other thread\" 17500\n"
+            "M 7 \"thread_name\"\nM 9 \"thread_name\"\n");
 }
 
 TEST(Encoding, AnsiTextBecomesUtf8AndUtf8PassesUnchanged) {
   std::string out;
   jovtrace::AppendUtf8(out, "caf\xe9 \x80 \x81");
-  EXPECT_EQ(out, "caf\xc3\xa9 \xe2\x82\xac \xef\xbf\xbd");
-  out.clear();
-  jovtrace::AppendUtf8(out, "caf\xc3\xa9");
-  EXPECT_EQ(out, "caf\xc3\xa9");
+  jovtrace::AppendUtf8(out, "|caf\xc3\xa9");
+  EXPECT_EQ(out, "caf\xc3\xa9 \xe2\x82\xac \xef\xbf\xbd|caf\xc3\xa9");
   out.clear();
   jovtrace::AppendJsonEscaped(out, "a\"b\\c\n\x01");
   EXPECT_EQ(out, "a\\\"b\\\\c\\n\\u0001");
