@@ -38,11 +38,6 @@ class Opener : public jovtrace::SourceOpener {
 };
 
 std::string Clock(jovtrace::Micros t) { return std::to_string(t - At(22, 15, 30)); }
-
-std::string Figure(const char* name, std::uint64_t value) {
-  return value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
-}
-
 std::string Mark(int trace) { return trace == 0 ? "" : "#" + std::to_string(trace) + " "; }
 
 class Recorder : public jovtrace::TraceSink {
@@ -51,36 +46,33 @@ class Recorder : public jovtrace::TraceSink {
   void OnCall(const jovtrace::Call& c) override {
     std::string path;
     for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names_.Text(c.path[i]);
-    r_.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " +
-                std::to_string(c.duration) + " self " + std::to_string(c.self) +
+    r_.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " + std::to_string(c.duration) +
+                " self " + std::to_string(c.self) +
                 (c.close == jovtrace::CloseKind::kNormal ? "" : " " + std::string(jovtrace::CloseKindName(c.close))) +
-                (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") +
-                (c.pushSeen ? "" : " no push") + " t" + std::to_string(c.thread) +
-                (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
+                (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") + (c.pushSeen ? "" : " no push") +
+                " t" + std::to_string(c.thread) + (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
   }
   void OnText(const jovtrace::Text& t) override {
-    r_.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) +
-                " " + jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" +
-                std::string(t.text) + "\"\n";
+    r_.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) + " " +
+                jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" + std::string(t.text) + "\"\n";
   }
   void OnCounter(const jovtrace::CounterSample& s) override {
-    r_.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " +
-                   std::to_string(s.value) + " " + Clock(s.time) + "\n";
+    r_.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " + std::to_string(s.value) + " " + Clock(s.time) + "\n";
   }
   void OnNotice(const jovtrace::Notice& n) override {
-    r_.notices += std::string(n.file) + ":" + std::to_string(n.line) + ": " +
-                  std::string(n.message) + "\n";
+    r_.notices += std::string(n.file) + ":" + std::to_string(n.line) + ": " + std::string(n.message) + "\n";
   }
   void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& s) override {
-    std::string threads, reasons, files;
-    for (const std::uint32_t t : s.threads) threads += (threads.empty() ? "" : ",") + std::to_string(t);
-    for (const std::string& w : s.wrapReasons) reasons += " reasons \"" + w + "\"";
-    for (const std::string& f : info.files) files += (files.empty() ? "" : ", ") + f;
-    r_.traces += info.label + ": calls " + std::to_string(s.calls) + Figure("outer", s.closedByOuterPop) +
-                 Figure("nopush", s.pushesMissing) + Figure("nopop", s.popsMissing) +
-                 Figure("open", s.leftOpen) + Figure("skipped", s.skippedLines) +
-                 Figure("resyncs", s.clockResyncs) + " threads " + threads + reasons + "\n";
-    r_.files += files + "\n";
+    r_.traces += info.label + ": calls " + std::to_string(s.calls);
+    const std::pair<const char*, std::uint64_t> figures[] = {
+        {"outer", s.closedByOuterPop}, {"nopush", s.pushesMissing}, {"nopop", s.popsMissing},
+        {"open", s.leftOpen}, {"skipped", s.skippedLines}, {"resyncs", s.clockResyncs}};
+    for (const auto& [name, value] : figures) r_.traces += value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
+    for (std::size_t i = 0; i < s.threads.size(); ++i) r_.traces += (i ? "," : " threads ") + std::to_string(s.threads[i]);
+    for (const std::string& w : s.wrapReasons) r_.traces += " reasons \"" + w + "\"";
+    for (std::size_t i = 0; i < info.files.size(); ++i) r_.files += (i ? ", " : "") + info.files[i];
+    r_.traces += "\n";
+    r_.files += "\n";
   }
 
  private:
