@@ -26,19 +26,17 @@ void Step(JOVDebug& trace, Done& done, int i) {
   const long readCode = i % 4 == 0 ? 5 : 0;
   trace.RoutinePop(-1, readCode);
   Traced(done, "Io.Read", readCode);
-  if (i % 5 == 0) {
+  const bool early = i % 5 == 0;
+  if (early) {
     trace.RoutinePush(L"Io", L"Deep", nullptr, -2);
     trace.RoutinePush(L"Io", L"Deeper", nullptr, -2);
     trace.InsertMsg(L"giving up early\nwith the reason on a second line");
-    trace.RoutinePop(level, 1);
     ++done.calls["Io.Deep"];
     ++done.calls["Io.Deeper"];
     done.closedByOuterPop += 2;
-    Traced(done, "Batch.Step", 1);
-  } else {
-    trace.RoutinePop(level, 0);
-    Traced(done, "Batch.Step", 0);
   }
+  trace.RoutinePop(level, early ? 1 : 0);
+  Traced(done, "Batch.Step", early ? 1 : 0);
   JOV_MemoryFree(block);
 }
 
