@@ -4,7 +4,6 @@
 // and bad lines. Each case compares everything the sink was told.
 #include <gtest/gtest.h>
 
-#include "analyzer/timeline.h"
 #include "support/reader_harness.h"
 
 namespace {
@@ -97,6 +96,14 @@ const Case kCases[] = {
     {"midnight_with_a_date_line_keeps_summing_microseconds",
      "raw m.JOV_Log|date 3|bare 23:59:59.999    0.000 before|date 4|bare 00:00:00.001    1.250 after", "",
      "m: calls 0 threads 0\n", "", "t0 d0 text 6269999000 \"before\"\nt0 d0 text 6270000250 \"after\"\n"},
+    // Intervals may lead the clock's whole millisecond by up to 1 ms plus the tolerance; a
+    // clock 5 s ahead resyncs, one set back reorders nothing, midnight without a date line.
+    {"clock_sums_intervals_and_resyncs_where_they_disagree",
+     "raw c.JOV_Log|date 3|bare 22:15:30.000    0.000 a|bare 22:15:30.001    1.500 b|bare 22:15:30.001  100.400 c|"
+     "bare 22:15:35.000    0.100 d|bare 22:15:34.000    0.100 e|bare 23:59:59.999    0.000 f|bare 00:00:00.001    2.000 g",
+     "", "c: calls 0 resyncs 3 threads 0\n", "",
+     "t0 d0 text 0 \"a\"\nt0 d0 text 1500 \"b\"\nt0 d0 text 101900 \"c\"\nt0 d0 text 5000000 \"d\"\n"
+     "t0 d0 text 5000000 \"e\"\nt0 d0 text 6269999000 \"f\"\nt0 d0 text 6270001000 \"g\"\n"},
     {"counters_take_the_time_of_the_line_written_with_them",
      "+3000|bare ...Process Handle Count=17, ErrorCode=0.|mem 4096 65536|text allocated|"
      "text Virtual memory usage: Free = 1000, Committed = 2000",
@@ -118,31 +125,5 @@ const Case kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(All, Reading, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
-
-TEST(Timeline, SumsIntervalsWithinTheClockAndResynchronisesWhereTheyDisagree) {
-  constexpr std::int64_t kDay = jovtrace::Timeline::kDay;
-  const auto tod = [](int h, int m, int s, int ms) { return ((h * 60 + m) * 60 + s) * 1000 + ms; };
-  jovtrace::Timeline t;
-  t.SetDate(100);
-  EXPECT_EQ(t.Advance(tod(10, 0, 0, 5), 999), 100 * kDay + tod(10, 0, 0, 5) * 1000LL);
-  // 1.5 ms later by the intervals, the clock agrees.
-  EXPECT_EQ(t.Advance(tod(10, 0, 0, 6), 1500), 100 * kDay + tod(10, 0, 0, 5) * 1000LL + 1500);
-  // The intervals may lead the clock's whole millisecond by up to 1 ms plus the tolerance.
-  EXPECT_EQ(t.Advance(tod(10, 0, 0, 6), jovtrace::Timeline::kTolerance), 100 * kDay + tod(10, 0, 0, 6) * 1000LL + 500 + jovtrace::Timeline::kTolerance);
-  EXPECT_EQ(t.Resyncs(), 0u);
-  // The clock jumped 5 s ahead of the intervals.
-  EXPECT_EQ(t.Advance(tod(10, 0, 5, 0), 100), 100 * kDay + tod(10, 0, 5, 0) * 1000LL);
-  EXPECT_EQ(t.Resyncs(), 1u);
-  // A clock set back does not reorder the lines.
-  const jovtrace::Micros before = t.Last();
-  EXPECT_EQ(t.Advance(tod(9, 0, 0, 0), 100), before);
-  // Midnight without a date line: the clock went back by more than 12 hours.
-  t.Advance(tod(23, 59, 59, 999), 0);
-  EXPECT_EQ(t.Advance(tod(0, 0, 0, 1), 2000), 101 * kDay + 1000);
-  // With a date line the day comes from it, not from the jump.
-  t.SetDate(300);
-  t.Break();
-  EXPECT_EQ(t.Advance(tod(0, 0, 1, 0), 5), 300 * kDay + 1000000);
-}
 
 }  // namespace

@@ -1,5 +1,5 @@
 // report_writer_test.cpp - `jovtrace report` as a sink on the reader: the page around its data,
-// the figures equal to the summary's and the tree's own, the timeline's lanes and counters,
+// the summary's rows and the merged tree, the timeline's lanes and counters,
 // notices, text that cannot break out of the page, and a size bounded whatever the calls.
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -16,7 +15,6 @@
 #include "analyzer/report/report_page.h"
 #include "analyzer/report/report_writer.h"
 #include "analyzer/run.h"
-#include "analyzer/tree_sink.h"
 #include "support/reader_harness.h"
 
 namespace {
@@ -47,12 +45,8 @@ TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
       "pop 0|bare garbage that is no trace line|+500|mem 1024 90000");
   files["notes.JOV_Log"] = "just notes\r\n";
   jovtrace::NameTable names;
-  jovtrace::SummarySink summary(names);
-  jovtrace::TreeSink tree;
   std::FILE* file = std::tmpfile();
   jovtrace::ReportWriter writer(file, names);
-  jovtrace::SinkFanout sinks;
-  for (jovtrace::TraceSink* s : std::initializer_list<jovtrace::TraceSink*>{&writer, &summary, &tree}) sinks.Add(*s);
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("jovtrace-report-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   for (const auto& [name, content] : files) std::ofstream(dir / name, std::ios::binary) << content;
@@ -60,7 +54,7 @@ TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
   options.inputs = {dir.string()};
   jovtrace::FileOpener opener;
   std::FILE* err = std::tmpfile();
-  jovtrace::Run(options, names, sinks, opener, err);
+  jovtrace::Run(options, names, writer, opener, err);
   std::fclose(err);
   std::filesystem::remove_all(dir);
   ASSERT_TRUE(writer.Finish());
@@ -69,35 +63,17 @@ TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
   const json data = json::parse(text);
   ASSERT_EQ(data["traces"].size(), 1u);
   const json& t = data["traces"][0];
-  EXPECT_EQ(t["first"], tree.Trees().at(0).stats.first);
+  EXPECT_EQ(t["first"], readertest::At(22, 15, 30));
   EXPECT_EQ(json({t["program"], t["processId"], t["threads"], t["stats"]["closedByOuterPop"], t["stats"]["calls"],
                   t["notices"]["kinds"]["bad line"], data["notices"]["kinds"]["not a trace"]}).dump(),
             R"(["app",42,[7,9],1,4,1,1])");
-  std::vector<std::string> nameOf = t["names"];
-  // The doubles too: the page must show what `summary` prints.
-  std::map<std::string, std::vector<double>> want, got;
-  for (const jovtrace::RoutineFigures& r : summary.Tables().at(0).rows) {
-    want[names.Text(r.name)] = {double(r.calls), double(r.total), double(r.self), double(r.total) / double(r.calls),
-                                r.durations.Quantile(0.5), r.durations.Quantile(0.95), double(r.max),
-                                double(r.errors), double(r.TopCode().first), double(r.TopCode().second)};
-  }
-  for (const json& row : t["summary"]) got[nameOf[row[0].get<std::size_t>()]] = std::vector<double>(row.begin() + 1, row.end());
-  EXPECT_EQ(got, want);
-  std::map<std::string, std::vector<Micros>> wantTree, gotTree;  // path -> calls, total, self
-  const auto& nodes = tree.Trees().at(0).nodes;
-  for (std::size_t i = 1; i < nodes.size(); ++i) {
-    std::string path;
-    for (std::size_t at = i; at != 0; at = nodes[at].parent) path = names.Text(nodes[at].name) + "/" + path;
-    wantTree[path] = {Micros(nodes[i].calls), nodes[i].total, nodes[i].self};
-  }
-  const json& tr = t["tree"];
-  std::vector<std::string> pathOf(tr["name"].size());
-  for (std::size_t i = 1; i < pathOf.size(); ++i) {
-    pathOf[i] = pathOf[tr["parent"][i].get<std::size_t>()] + nameOf[tr["name"][i].get<std::size_t>()] + "/";
-    gotTree[pathOf[i]] = {tr["calls"][i].get<Micros>(), tr["total"][i].get<Micros>(), tr["self"][i].get<Micros>()};
-  }
-  EXPECT_EQ(gotTree, wantTree);
-  EXPECT_EQ(gotTree["Parser.Open/"], (std::vector<Micros>{1, 10500, 10500 - 5000 - 300 - 2500}));
+  // The summary's rows (name, calls, total, self, mean, median, p95, max, errors, top code and
+  // its count) and the merged tree, as the summary and the tree would print them.
+  EXPECT_EQ(t["names"].dump(), R"x(["(unknown)","Parser.Open","Parser.ReadBlock","Monitor.Poll"])x");
+  EXPECT_EQ(t["summary"].dump(), "[[1,1,10500,2700,10500,10500,10500,10500,0,0,0],"
+            "[2,2,7500,7500,3750,2515.46011261016,4965.323255399839,5000,1,5,1],[3,1,300,300,300,300,300,300,0,0,0]]");
+  EXPECT_EQ(t["tree"].dump(), R"({"calls":[0,1,2,1],"name":[-1,1,2,3],"other":[],"parent":[-1,0,1,1],)"
+            R"("self":[0,2700,7500,300],"total":[10500,10500,7500,300]})");
   // A lane per thread; starts are deltas from the base; flags: return code, closed by an outer Pop.
   const json& tl = t["timeline"];
   EXPECT_EQ(json({tl["complete"], tl["lanes"].size(), tl["lanes"][0]["thread"], tl["lanes"][0]["rows"],
