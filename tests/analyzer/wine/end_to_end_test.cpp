@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 using Codes = std::map<std::string, std::map<long, int>>;
 
 // What the reader told its sink: per trace (the wrap dump is trace 1) calls per routine;
-// of the chain, the return codes and durations of calls closed by their own Pop.
+// of the chain, the calls a replaced line ended, and the return codes and durations of
+// calls closed by their own Pop.
 struct Seen : jovtrace::TraceSink {
   explicit Seen(const jovtrace::NameTable& names) : names(names) {}
   void OnCall(const jovtrace::Call& call) override {
@@ -33,6 +34,7 @@ struct Seen : jovtrace::TraceSink {
     ++calls[std::min(call.trace, 1)][name];
     if (call.trace != 0) return;
     threads.insert(call.thread);
+    ended[name] += call.close == jovtrace::CloseKind::kPopMissing;
     if (call.close != jovtrace::CloseKind::kNormal) return;
     durations.push_back(call.duration);
     ++codes[name][call.hasReturnCode ? static_cast<long>(call.returnCode) : -999];
@@ -47,7 +49,7 @@ struct Seen : jovtrace::TraceSink {
   const jovtrace::NameTable& names;
   std::vector<jovtrace::TraceInfo> traces;
   std::vector<jovtrace::TraceStats> stats;
-  std::map<std::string, int> calls[2];
+  std::map<std::string, int> calls[2], ended;
   Codes codes;
   std::vector<jovtrace::Micros> durations;
   std::set<unsigned> threads;
@@ -146,12 +148,16 @@ TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
 
   // Every call and return code read is one the workload made; only lines the size limit
   // replaced can hide one (a nested Push lost with its file switch leaves no trace at all).
+  // The notice ends the levels at and below its depth, as a lost Pop would; when the line
+  // it replaced was another thread's text written at a depth read before a Push, the call
+  // it ended goes on and its Pop is read as one without a Push: one call read as two.
   EXPECT_GT(lost, 0);
   int missing = 0, hidden = 0;
   for (const auto& [routine, calls] : done.calls) {
     SCOPED_TRACE(routine);
-    EXPECT_LE(seen.calls[0][routine], calls);
-    missing += calls - seen.calls[0][routine];
+    const int read = seen.calls[0][routine] - seen.ended[routine];
+    EXPECT_LE(read, calls) << seen.ended[routine] << " ended by a replaced line";
+    missing += calls - read;
     const auto codes = done.codes.find(routine);
     for (const auto& [code, n] : codes == done.codes.end() ? Codes::mapped_type() : codes->second) {
       EXPECT_LE(seen.codes[routine][code], n) << "code " << code;
@@ -170,7 +176,8 @@ TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
   std::set<unsigned> threads = {static_cast<unsigned>(done.mainThread)};
   if (done.workerThread != 0) threads.insert(static_cast<unsigned>(done.workerThread));
   EXPECT_EQ(seen.threads, threads);
-  EXPECT_EQ(stats.threads.size(), jovtest::kEmulatedLane ? 1u : 3u) << "the monitor thread wrote lines too";
+  if (done.monitorThread != 0) threads.insert(static_cast<unsigned>(done.monitorThread));
+  EXPECT_EQ(std::set<unsigned>(stats.threads.begin(), stats.threads.end()), threads) << "the monitor wrote lines too";
   // Durations of calls closed by their own Pop are the Pop lines' own.
   std::sort(popDurations.begin(), popDurations.end());
   std::sort(seen.durations.begin(), seen.durations.end());

@@ -54,7 +54,8 @@ Done RunWorkload(const std::wstring& folder, bool threads) {
     std::thread monitor;
     if (threads) {
       // Another thread writes lines while the main thread pushes and pops.
-      monitor = std::thread([&trace] {
+      monitor = std::thread([&trace, &done] {
+        done.monitorThread = ::GetCurrentThreadId();
         for (int i = 0; i < 20; ++i) {
           trace.InsertMsg(L"monitor: still running");
           ::Sleep(0);

@@ -15,7 +15,8 @@ struct Done {
   std::map<std::string, std::map<long, int>> codes;      // per routine: return code -> calls
   int closedByOuterPop = 0;
   unsigned long mainThread = 0;
-  unsigned long workerThread = 0;  // 0 when the lane ran no second thread
+  unsigned long workerThread = 0;   // 0 when the lane ran no second thread
+  unsigned long monitorThread = 0;  // likewise; may be the worker's id again, once it ended
 };
 
 // Writes the traces into `folder` (which must exist); `threads` allows a second thread.
