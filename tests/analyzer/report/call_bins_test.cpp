@@ -2,6 +2,7 @@
 // call of each bin, calls before the base, the bound on the number of bins.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -18,11 +19,6 @@ TimelineCall Make(std::uint32_t thread, std::uint32_t depth, Micros start, Micro
                   jovtrace::NameId name = 1, std::int64_t code = 0) {
   return TimelineCall{start, duration, thread, depth, name, code, /*flags: has a code*/ 1, {}};
 }
-
-struct Sums {
-  Micros cover = 0;
-  std::uint64_t count = 0, errors = 0;
-};
 
 // Six rows of back-to-back calls over 20 s, a long call now and then: the width doubles
 // many times, first for the span, then for the number of bins.
@@ -44,17 +40,15 @@ std::vector<TimelineCall> Workload() {
 // Every widening keeps the sums of each row, and every call at least a bin long exactly.
 TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
   CallBins bins;
-  std::map<CallBins::RowKey, Sums> want;
+  std::map<CallBins::RowKey, std::array<std::int64_t, 3>> want;  // cover, count, errors
   std::vector<TimelineCall> calls = Workload();
   // A few calls come late, as calls held for an unnamed outer level do.
   calls.push_back(Make(0, 0, 3000, 40, 2));
   calls.push_back(Make(1, 2, -50000, 50500, 3, 7));  // started before the base: counts from 0
   for (const TimelineCall& c : calls) {
     bins.Add(c);
-    Sums& s = want[{c.thread, c.depth}];
-    s.cover += c.start + c.duration - std::max<Micros>(c.start, 0);
-    ++s.count;
-    s.errors += c.Failed() ? 1 : 0;
+    auto& s = want[{c.thread, c.depth}];
+    s = {s[0] + c.start + c.duration - std::max<Micros>(c.start, 0), s[1] + 1, s[2] + (c.Failed() ? 1 : 0)};
   }
   EXPECT_LE(bins.BinCount(), CallBins::kMaxBins);
   EXPECT_GE(bins.Width(), 256);
@@ -62,14 +56,12 @@ TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
   std::size_t total = 0, longCalls = 0;
   for (const auto& [key, row] : bins.Rows()) {
     SCOPED_TRACE(testing::Message() << "thread " << key.thread << " depth " << key.depth);
-    Sums got;
+    std::array<std::int64_t, 3> got{};
     for (std::size_t i = 0; i < row.size(); ++i) {
       EXPECT_TRUE(row[i].index >= (i > 0 ? row[i - 1].index + 1 : 0) && row[i].index < CallBins::kMaxSpan);
-      got.cover += row[i].cover;
-      got.count += row[i].count;
-      got.errors += row[i].errors;
+      got = {got[0] + row[i].cover, got[1] + std::int64_t(row[i].count), got[2] + std::int64_t(row[i].errors)};
     }
-    EXPECT_EQ(std::make_tuple(got.cover, got.count, got.errors), std::make_tuple(want[key].cover, want[key].count, want[key].errors));
+    EXPECT_EQ(got, want[key]);
     total += row.size();
   }
   EXPECT_EQ(total, bins.BinCount());

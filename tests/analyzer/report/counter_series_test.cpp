@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "analyzer/report/counter_series.h"
@@ -37,9 +38,7 @@ TEST(CounterSeries, KeepsEverySampleWhileFewThenTheirRangeAndLastPerBin) {
       hi = std::max(hi, samples[next].second);
       last = samples[next].second;
     }
-    EXPECT_EQ(bin.min, lo);
-    EXPECT_EQ(bin.max, hi);
-    EXPECT_EQ(bin.last, last);
+    EXPECT_EQ(std::make_tuple(bin.min, bin.max, bin.last), std::make_tuple(lo, hi, last));
   }
   EXPECT_EQ(next, samples.size());
 }
