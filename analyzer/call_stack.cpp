@@ -90,8 +90,11 @@ void CallStack::SeeLine(std::size_t depth, Micros previous) {
   }
 }
 
-void CallStack::LostLine(std::size_t depth, Micros time) {
-  if (depth < frames_.size()) CloseFrom(depth, CloseKind::kPopMissing, time);
+void CallStack::LostLine(std::size_t depth, Micros time, std::uint32_t thread) {
+  if (depth < frames_.size()) {
+    if (frames_[depth].thread != thread) return;
+    CloseFrom(depth, CloseKind::kPopMissing, time);
+  }
   lowWater_ = SIZE_MAX;
 }
 

@@ -13,8 +13,9 @@
 //   routine whose innermost level was untraced pops silently). They are closed when the
 //   lines first dropped below them. A lower text line alone proves nothing: another thread
 //   may write between a Pop's depth change and its line.
-// - A line replaced by the size limit's notice that stands shallower than the stack was a
-//   Pop: its levels end there, without their Pop line.
+// - A line replaced by the size limit's notice that stands shallower than the stack, written
+//   by the thread that pushed the level it stands at, was a Pop: its levels end there,
+//   without their Pop line. Another thread's notice proves nothing, as its text line would.
 // - What is open at the end of the trace is closed at its last line, marked open.
 #pragma once
 
@@ -39,10 +40,12 @@ class CallStack {
   // Any other time-prefixed line, `depth` levels deep, at `time`; `previous` is the time of
   // the line before it.
   void SeeLine(std::size_t depth, Micros previous);
-  // A line whose text the size limit's notice replaced, `depth` levels deep. Shallower than
-  // the stack, it can only have been the Pop of level `depth`: that level and the ones above
-  // it end here, their Pop line lost.
-  void LostLine(std::size_t depth, Micros time);
+  // A line whose text the size limit's notice replaced, `depth` levels deep, written by
+  // `thread`. Shallower than the stack and from the thread that pushed level `depth`, it can
+  // only have been that level's Pop: it and the levels above it end here, their Pop line
+  // lost. From another thread it may have been any line written between a Pop's depth
+  // change and its Pop line, so it ends nothing.
+  void LostLine(std::size_t depth, Micros time, std::uint32_t thread);
   // The end of the trace: everything still open closes at `time`.
   void Finish(Micros time);
   // The earliest time a call may start (the trace's first line).

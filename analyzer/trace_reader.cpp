@@ -299,7 +299,7 @@ void TraceRun::TimedText(std::string_view text, std::size_t depth, Micros time) 
   } else if (text == "Trace Closed.") {
     EmitText(TextKind::kClosed, text, depth, time);
   } else if (text == "**** Trace terminated because it is too large. ****") {
-    stack_.LostLine(depth, time);
+    stack_.LostLine(depth, time, thread_);
     EmitText(TextKind::kTerminated, text, depth, time);
   } else if (ParseVirtualMemory(text, committed)) {
     Counter(CounterKind::kVirtualCommitted, committed, time);
