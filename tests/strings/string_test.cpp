@@ -5,10 +5,10 @@
 
 #include <new>
 #include <stdexcept>
+#include <tuple>
 
 namespace {
 
-constexpr unsigned npos = 0xFFFFFFFFu;
 std::wstring Text(const JOVString& s) { return std::wstring(s.c_str(), s.length()); }
 using Edit = void (*)(JOVString&);
 
@@ -25,40 +25,6 @@ std::string Outcome(Edit edit, JOVString& s) {
   return thrown + " " + jovtest::Narrow(Text(s)) + (s.begin() == storage ? "" : " (moved)");
 }
 
-}  // namespace
-
-// Each edit applied to JOVString(L"abcdef"); the storage is renewed on reaching the
-// capacity (the new block is taken before the old one goes back, so it always moves).
-TEST(StringForms, NarrowPrefixSuffixCaseAndStorage) {
-  const std::pair<Edit, std::wstring> edits[] = {
-      {[](JOVString& s) { s.assign("xyz", 2u), s += "!", s.append("\xE9?", 5u), s += L'w'; }, L"xy!\xE9?w"},
-      {[](JOVString& s) { s.resize(8), s.ForceSuffix(L'\\'), s.ForceSuffix(L'\\'); }, {L"abcdef\0\0\\", 9}},
-      {[](JOVString& s) { s.ForcePrefix(JOVString(L"ab")), s.ForcePrefix(JOVString(L"\\\\")); }, L"\\\\abcdef"},
-      {[](JOVString& s) { s = L"\\", s.ForcePrefix(JOVString(L"\\\\")), s.ForcePrefix(JOVString()); }, L"\\\\\\"},
-      {[](JOVString& s) { s = L" \ta b\t  ", s.Trim(); }, L"\ta b\t"},  // only U+0020 is a blank
-      {[](JOVString& s) { s = L"stra\xDF" L"e \x4E2D z\xC4", s.UCase(); }, L"STRA\xDF" L"E \x4E2D Z\xC4"},
-      {[](JOVString& s) { s.append_char(9u, L'g'), s.swap(s); }, L"abcdefggggggggg"},
-  };
-  for (const auto& [edit, expected] : edits) {
-    JOVString s(L"abcdef");
-    edit(s);
-    EXPECT_EQ(Text(s), expected);
-  }
-  JOVString s(15u, L'a'), other(L"a\xE9");
-  const wchar_t* before = s.begin();
-  s += L'b';
-  EXPECT_NE(s.begin(), before);
-  const char* ansi = s.ANSIString();
-  s.swap(other);
-  EXPECT_STREQ(ansi, "aaaaaaaaaaaaaaab");  // moved to `other` with its text, still alive
-  EXPECT_STREQ(ansi = s.ANSIString(), "a\xE9");
-  s += L'd';  // within the capacity: the old copy stays, with the old text
-  EXPECT_STREQ(ansi, "a\xE9");
-  EXPECT_STREQ(JOVString(L"a\x4E2D").ANSIString(), "");  // not representable in the C locale
-}
-
-namespace {
-
 // Counts frees of the fill pattern instead of passing them on: a constructor that freed
 // its uninitialised storage pointer.
 void (*realFree)(void*) = nullptr;
@@ -71,7 +37,40 @@ void WatchedFree(void* p) {
   }
 }
 
+// Fails the private heap's allocations while `failing` is set.
+decltype(&::HeapAlloc) realHeapAlloc = nullptr;
+bool failing = false;
+LPVOID WINAPI SwitchableHeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
+  return failing ? nullptr : realHeapAlloc(heap, flags, bytes);
+}
+
 }  // namespace
+
+// Each edit applied to JOVString(L"abcdef"); then the ANSI copy, which stays the object's
+// until its next copy: it goes with the text on a swap and outlives later edits.
+TEST(StringForms, NarrowPrefixSuffixBlanksAndStorage) {
+  const std::pair<Edit, std::wstring> edits[] = {
+      {[](JOVString& s) { s.assign("xyz", 2u), s += "!", s.append("\xE9?", 5u), s += L'w'; }, L"xy!\xE9?w"},
+      {[](JOVString& s) { s.resize(8), s.ForceSuffix(L'\\'), s.ForceSuffix(L'\\'); }, {L"abcdef\0\0\\", 9}},
+      {[](JOVString& s) { s.ForcePrefix(JOVString(L"ab")), s.ForcePrefix(JOVString(L"\\\\")); }, L"\\\\abcdef"},
+      {[](JOVString& s) { s = L"\\", s.ForcePrefix(JOVString(L"\\\\")), s.ForcePrefix(JOVString()); }, L"\\\\\\"},
+      {[](JOVString& s) { s = L" \ta b\t  ", s.Trim(); }, L"\ta b\t"},  // only U+0020 is a blank
+  };
+  for (const auto& [edit, expected] : edits) {
+    JOVString s(L"abcdef");
+    edit(s);
+    EXPECT_EQ(Text(s), expected);
+  }
+  JOVString s(15u, L'a'), other(L"a\xE9");
+  s += L'b';  // renews the storage
+  const char* ansi = s.ANSIString();
+  s.swap(other);
+  EXPECT_STREQ(ansi, "aaaaaaaaaaaaaaab");  // moved to `other` with its text, still alive
+  EXPECT_STREQ(ansi = s.ANSIString(), "a\xE9");
+  s += L'd';  // within the capacity: the old copy stays, with the old text
+  EXPECT_STREQ(ansi, "a\xE9");
+  EXPECT_STREQ(JOVString(L"a\x4E2D").ANSIString(), "");  // not representable in the C locale
+}
 
 // Built over bytes that are not zero, as a block from the heap would be: a constructor that
 // read its own storage fields would free (which the platform may let pass) or read garbage.
@@ -96,18 +95,16 @@ TEST(StringForms, EveryConstructorStartsFromNoStorage) {
     s->~JOVString();
   }
   EXPECT_EQ(poisonFrees, 0);
-  JOVString none;
-  EXPECT_EQ(&none.at(0), none.c_str());  // the shared zero character
 }
 
 // The fixed texts; the object stays as it was.
 TEST(StringForms, ErrorsCarryFixedTextsAndLeaveTheObjectUnchanged) {
   const std::pair<Edit, std::string> errors[] = {
       {[](JOVString& s) { s.at(2); }, "at invalid position argument"},
-      {[](JOVString& s) { s.assign(npos, L'x'); }, "assign invalid length parameter"},
-      {[](JOVString& s) { s.append_char(npos, L'y'); }, "append invalid length parameter"},
-      {[](JOVString& s) { s.insert(0u, npos, L'y'); }, "insert invalid length parameter"},
-      {[](JOVString& s) { s.replace(0u, 0u, npos, L'y'); }, "replace invalid length parameter"},
+      {[](JOVString& s) { s.assign(JOVString::npos, L'x'); }, "assign invalid length parameter"},
+      {[](JOVString& s) { s.append_char(JOVString::npos, L'y'); }, "append invalid length parameter"},
+      {[](JOVString& s) { s.insert(0u, JOVString::npos, L'y'); }, "insert invalid length parameter"},
+      {[](JOVString& s) { s.replace(0u, 0u, JOVString::npos, L'y'); }, "replace invalid length parameter"},
       {[](JOVString& s) { s.reserve(0x7FFFFFFDu); }, "_Grow invalid length parameter"},
       // Within 32 bits the growth limit speaks, before a source inside the object is copied.
       {[](JOVString& s) { s.replace(0u, 1u, s.c_str(), 0x7FFFFFFDu); }, "_Grow invalid length parameter"},
@@ -118,46 +115,35 @@ TEST(StringForms, ErrorsCarryFixedTextsAndLeaveTheObjectUnchanged) {
   EXPECT_EQ(s.at(1) + s[8], 0);  // the terminator may be read; [] never throws
 }
 
-namespace {
-
-decltype(&::HeapAlloc) realHeapAlloc = nullptr;
-bool failing = false;
-LPVOID WINAPI SwitchableHeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
-  return failing ? nullptr : realHeapAlloc(heap, flags, bytes);
-}
-
-}  // namespace
-
 // Without memory the class throws std::bad_alloc and leaves the object as it was; the
 // buffer functions report 14. The allocator fails through the private heap's HeapAlloc.
 FRESH_TEST(Strings, NoMemoryThrowsBadAllocAndLeavesTheStringUnchanged) {
   ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocHeap, 0, 0), 0u);
   jovtest::ScopedImportPatch patch("HeapAlloc", reinterpret_cast<const void*>(&SwitchableHeapAlloc));
   realHeapAlloc = patch.original<decltype(realHeapAlloc)>();
+  // Every edit takes memory through one growth step; these reach it by each way in (a wide,
+  // a single-character and a narrow source, the object's own text set aside, a reservation),
+  // and the ANSI copy and JOV_ReplaceString take their own.
   const Edit edits[] = {
-      [](JOVString& s) { s.append(L"xyz"); },        [](JOVString& s) { s += L'x'; },
-      [](JOVString& s) { s.append("x"); },           [](JOVString& s) { s.append(s, 0u, 3u); },
-      [](JOVString& s) { s.insert(0u, s, 0u, 1u); }, [](JOVString& s) { s.assign(40u, L'z'); },
-      [](JOVString& s) { s.reserve(100); },          [](JOVString& s) { s.replace(2u, 1u, L"many", 4u); },
-      [](JOVString& s) { s.ANSIString(); },
+      [](JOVString& s) { s.append(L"xyz"); },  [](JOVString& s) { s += L'x'; },
+      [](JOVString& s) { s.append("x"); },     [](JOVString& s) { s.append(s, 0u, 3u); },
+      [](JOVString& s) { s.reserve(100); },    [](JOVString& s) { s.ANSIString(); },
       [](JOVString& s) { unsigned long count; JOV_ReplaceString(s, L"a", L"b", &count, 0, 0); },
   };
   JOVString full(15u, L'a'), empty, roomy(L"abc");  // one more character renews the storage of `full`
   const char* ansi = full.ANSIString();
-  failing = true;
-  for (Edit edit : edits) EXPECT_EQ(Outcome(edit, full), "std::bad_alloc " + std::string(15, 'a'));
-  EXPECT_EQ(Outcome([](JOVString& s) { s += L"abc"; }, empty), "std::bad_alloc ");
-  roomy.append(L"def");  // within the capacity
-  failing = false;
-  EXPECT_EQ(Text(roomy) + L" " + std::to_wstring(full.capacity()), L"abcdef 16");
-  EXPECT_STREQ(ansi, "aaaaaaaaaaaaaaa");  // a failed copy keeps the previous one
   wchar_t* text = nullptr;
   ASSERT_EQ(JOV_ResizeString(&text, 4), 0u);
   auto* buffer = reinterpret_cast<unsigned char*>(text);
   unsigned long size = 10;
   failing = true;
+  for (Edit edit : edits) EXPECT_EQ(Outcome(edit, full), "std::bad_alloc " + std::string(15, 'a'));
+  EXPECT_EQ(Outcome([](JOVString& s) { s += L"abc"; }, empty), "std::bad_alloc ");
+  roomy.append(L"def");  // within the capacity
   EXPECT_EQ(JOV_ResizeString(&text, 8) + JOV_ResizeBuffer(&buffer, &size, 20), 28u);
   failing = false;
+  EXPECT_EQ(Text(roomy) + L" " + std::to_wstring(full.capacity()), L"abcdef 16");
+  EXPECT_STREQ(ansi, "aaaaaaaaaaaaaaa");  // a failed copy keeps the previous one
   EXPECT_EQ(std::make_pair(size, buffer), std::make_pair(10ul, reinterpret_cast<unsigned char*>(text)));
   JOV_MemoryFreePtr(&text);
 }
@@ -166,15 +152,13 @@ FRESH_TEST(Strings, NoMemoryThrowsBadAllocAndLeavesTheStringUnchanged) {
 TEST(StringFunctions, CaselessMatchingOrderingAndPieceComparison) {
   wchar_t a[] = L"hello world", b[] = L"world", c[] = L"WORLD";
   const long answers[][2] = {
-      {JOV_MatchCaseless(L"abc", L"ABC"), 1}, {JOV_MatchCaseless(L"abc", L"abcd"), 0},
-      {JOV_MatchCaseless(L"", nullptr), 1},   {JOV_MatchCaseless(nullptr, L"a"), 0},  // null: empty
-      {JOV_MatchCaseless(L"\xE9", L"\xC9"), 0},  // the C locale's single-byte folding
+      {JOV_MatchCaseless(L"abc", L"ABC"), 1},  {JOV_MatchCaseless(L"\xE9", L"\xC9"), 0},  // C locale folding
+      {JOV_MatchCaseless(L"", nullptr), 1},    {JOV_MatchCaseless(nullptr, L"a"), 0},  // null: empty
       {JOV_MatchCaseless(JOVString(L"File.TXT"), L"file.txt"), 1},
       {JOV_MatchCaseless(JOVString(L"a\0b", 3u), JOVString(L"A\0B", 3u)), 1},
       {JOV_CompareCaseless(JOVString(L"abc"), JOVString(L"ABD")), -1},
       {JOV_CompareCaseless(JOVString(L"Abc"), JOVString(L"aBC")), 0},
       {JOV_CompareCaseless(JOVString(L"_"), JOVString(L"a")), 1},  // upper-cased first: '_' after 'A'
-      {JOV_SubStrCompare(a, 6, 5, b, 0, 5), 0},    {JOV_SubStrCompare(a, -5, -1, b, 0, -1), 0},  // to the end
       {JOV_SubStrCompare(a, -50, 5, a, 0, 5), 0},  {JOV_SubStrCompare(a, 99, 3, nullptr, 0, 3), 0},  // clamped
       {JOV_SubStrCompare(a, 6, 4, b, 0, 5), -1},   {JOV_SubStrCompare(b, 0, 5, a, 6, 4), 1},  // a prefix first
       {JOV_SubStrCompare(b, 0, -1, c, 0, -1), 1},  {JOV_SubStrCompare(b, 4, 9, a, -2, 2), -1},  // "d", "ld"
@@ -183,39 +167,32 @@ TEST(StringFunctions, CaselessMatchingOrderingAndPieceComparison) {
 }
 
 TEST(StringFunctions, ReplaceStringLeftToRightWithoutOverlap) {
-  const struct {
-    std::wstring text;
-    const wchar_t *find, *replace;
-    unsigned long max;
-    std::wstring expected;  // the text, the result code and the count
-  } rows[] = {
+  // The text, what is found, its replacement and the most replacements (0: all); then the
+  // text, the result code and the count.
+  const std::tuple<std::wstring, const wchar_t*, const wchar_t*, unsigned long, std::wstring> rows[] = {
       {L"aaa", L"aa", L"b", 0, L"ba 0 1"},   {L"a.b.c", L".", nullptr, 0, L"abc 0 2"},
       {L"a.b.c", L".", L"", 1, L"ab.c 0 1"}, {L"x\r\ny\r\n", L"\r\n", L" | ", 0, L"x | y |  0 2"},
       {L"abc", L"", L"x", 0, L"abc 87 0"},   {{L"ab\0ab", 5}, L"b", L"B", 0, {L"aB\0ab 0 1", 9}},  // not behind a zero
   };
-  for (const auto& row : rows) {
-    JOVString text(row.text.c_str(), static_cast<unsigned>(row.text.size()));
-    unsigned long count = 99, result = JOV_ReplaceString(text, row.find, row.replace, &count, 0, row.max);
-    EXPECT_EQ(Text(text) + L" " + std::to_wstring(result) + L" " + std::to_wstring(count), row.expected);
+  for (const auto& [source, find, replace, max, expected] : rows) {
+    JOVString text(source.c_str(), static_cast<unsigned>(source.size()));
+    unsigned long count = 99, result = JOV_ReplaceString(text, find, replace, &count, 0, max);
+    EXPECT_EQ(Text(text) + L" " + std::to_wstring(result) + L" " + std::to_wstring(count), expected);
   }
   wchar_t buffer[16] = L"x-y";  // the buffer form reports the size it needs and writes nothing
   unsigned long size = 5, count = 0;
   EXPECT_EQ(JOV_ReplaceString(buffer, &size, L"-", L"--+", &count, 0, 0) * 100 + size, 806u);
-  EXPECT_EQ(JOV_ReplaceString(buffer, &size, nullptr, L"q", &count, 0, 0), 87u);
   EXPECT_EQ(JOV_ReplaceString(buffer, &size, L"-", L"--+", &count, 0, 0), 0u);
   EXPECT_STREQ(buffer, L"x--+y");
 }
 
 TEST(StringFunctions, ParseDelimitedTakesTheFirstField) {
   const wchar_t* rows[][5] = {  // the list, the delimiters, whole, trim; field "|" what is left
-      {L"a,b,c", nullptr, L"", L"", L"a|b,c"},          {L"", nullptr, L"", L"", L"|"},
-      {L"abc", L"", L"", L"", L"abc|"},                  {L"a;b c", L"; ", L"", L"", L"a|b c"},
+      {L"a,b,c", nullptr, L"", L"", L"a|b,c"},           {L"ab\"c,d\"e,f", nullptr, L"", L"", L"ab\"c,d\"e|f"},
       {L"\"x,y\",z", nullptr, L"", L"", L"x,y|z"},       {L"\"say \"\"hi\"\"\",n", nullptr, L"", L"", L"say \"hi\"|n"},
-      {L"ab\"c,d\"e,f", nullptr, L"", L"", L"ab\"c,d\"e|f"}, {L"\"", nullptr, L"", L"", L"\"|"},
       {L"  \"C:\\My Files\\p.exe\"  -x ", L" ", L"", L"t", L"C:\\My Files\\p.exe| -x"},
       {L"a:b::c", L"::", L"w", L"", L"a:b|c"},           {L"a:b::c", L"::", L"", L"", L"a|b::c"},
-      {L"ab::", L"::", L"w", L"", L"ab|"},               {L"ab:", L"::", L"w", L"", L"ab:|"},
-      {L"a\"::\"::b", L"::", L"w", L"", L"a\"::\"|b"},   {L"ab", L"", L"w", L"", L"ab|"},
+      {L"ab::", L"::", L"w", L"", L"ab|"},               {L"ab", L"", L"w", L"", L"ab|"},
   };
   for (const auto& row : rows) {
     JOVString source(row[0]), field(L"stale");
