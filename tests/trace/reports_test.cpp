@@ -9,14 +9,10 @@
 namespace {
 
 using jovtest::ScopedImportPatch;
+using tracetest::Hex;
 using tracetest::Lines;
 constexpr int kDigits = 2 * sizeof(void*);
 
-std::string Hex(std::uintptr_t p) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%0*llX", kDigits, static_cast<unsigned long long>(p));
-  return text;
-}
 // A row: the type, the address, three numbers in 10 columns each, and what follows; a gap
 // row stops after its length.
 std::string Row(const char* type, std::uintptr_t at, unsigned long length, unsigned long overhead,
@@ -39,12 +35,9 @@ std::vector<PROCESS_HEAP_ENTRY> script;
 BOOL WINAPI ScriptedHeapWalk(HANDLE, LPPROCESS_HEAP_ENTRY entry) {
   static size_t next = 0;
   if (entry->lpData == nullptr) next = 0;
-  if (next < script.size()) {
-    *entry = script[next++];
-    return TRUE;
-  }
-  ::SetLastError(ERROR_NO_MORE_ITEMS);
-  return FALSE;
+  if (next == script.size()) return FALSE;  // the end of the heap
+  *entry = script[next++];
+  return TRUE;
 }
 PROCESS_HEAP_ENTRY Entry(std::uintptr_t at, DWORD length, BYTE overhead, BYTE region, WORD flags) {
   PROCESS_HEAP_ENTRY e{};

@@ -1,5 +1,6 @@
 // trace_files.h - helpers of the trace tests: the trace files of a folder in the order they
-// were made, their lines without the clock or in short, and a trace run in a fresh folder.
+// were made, their lines in short, addresses as the trace shows them, and a trace run in a
+// fresh folder.
 #pragma once
 
 #include "support/test_prelude.h"
@@ -24,29 +25,27 @@ inline std::vector<std::wstring> TraceFiles(const ScratchDir& dir) {
   return files;
 }
 
-// The lines of all trace files in the folder, each time-stamped one without its clock
-// ("HH:MM:SS.mmm "), so that it starts with the interval.
-inline Lines AllLines(const ScratchDir& dir) {
-  static const std::regex clock(R"(^\d\d:\d\d:\d\d\.\d\d\d )");
-  Lines lines;
-  for (const std::wstring& file : TraceFiles(dir))
-    for (const std::string& line : jovtest::ReadLines(file))
-      lines.push_back(std::regex_search(line, clock) ? line.substr(13) : line);
-  return lines;
-}
-
-// The same lines in short: each file's date and header line as "D" and "H", the texts of
-// the other time-stamped lines (without their interval), the bare lines as they are.
+// The lines of all trace files in the folder in short: each file's date and header line as
+// "D" and "H", the texts of the time-stamped lines after their clock and interval (with their
+// indentation and continuations), the bare lines as they are.
 inline Lines Shape(const ScratchDir& dir) {
-  static const std::regex stamped(R"(^ *-?\d+\.\d\d\d (.*)$)");
+  static const std::regex stamped(R"(^\d\d:\d\d:\d\d\.\d\d\d +-?\d+\.\d\d\d ([\s\S]*)$)");
   Lines shape;
   std::smatch m;
-  for (const std::string& line : AllLines(dir)) {
-    const std::string text = std::regex_match(line, m, stamped) ? m[1].str() : line;
-    const bool header = text.rfind("Trace Started. UserId=", 0) == 0;
-    shape.push_back(line.rfind("Date=", 0) == 0 ? "D" : header ? "H" : text);
-  }
+  for (const std::wstring& file : TraceFiles(dir))
+    for (const std::string& line : jovtest::ReadLines(file)) {
+      const std::string text = std::regex_match(line, m, stamped) ? m[1].str() : line;
+      const bool header = text.rfind("Trace Started. UserId=", 0) == 0;
+      shape.push_back(line.rfind("Date=", 0) == 0 ? "D" : header ? "H" : text);
+    }
   return shape;
+}
+
+// An address as the trace shows it, with all its hex digits (8 or 16).
+inline std::string Hex(std::uintptr_t address) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%0*llX", int(2 * sizeof address), static_cast<unsigned long long>(address));
+  return text;
 }
 
 // The lines of a wrap dump between its banners (none when a banner is missing).
