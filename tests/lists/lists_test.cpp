@@ -70,6 +70,9 @@ TEST(LinkList, InsertRemovePopAndStep) {
   EXPECT_EQ((Links{JOV_LinkPopFirst(&list), JOV_LinkPopFirst(&list), JOV_LinkPopFirst(&list), JOV_LinkPopFirst(&list)}),
             (Links{&e[2], &e[1], &e[3], nullptr}));
   EXPECT_EQ(Walk(list), "");
+  EXPECT_EQ((Codes{Thrown([] { JOV_LinkNext(nullptr, nullptr); }), Thrown([&] { JOV_LinkPrior(nullptr, &e[0]); }),
+                   Thrown([] { JOV_LinkPopFirst(nullptr); })}),
+            (Codes{20012, 20013, 20011}));
 }
 
 // Four threads link, remove and pop through one locked anchor: every element leaves the list

@@ -61,6 +61,18 @@ BOOL WINAPI FakeComputerName(LPWSTR buffer, LPDWORD size) {
   return computerName && lstrcpyW(buffer, computerName) && (*size = lstrlenW(computerName)) != 0;
 }
 
+// A jump to `target` in memory of no module, as a debugger's or a tool's hook would be.
+const void* HookOutsideAnyModule(const void* target) {
+  auto* code = static_cast<unsigned char*>(::VirtualAlloc(nullptr, 16, MEM_COMMIT, PAGE_EXECUTE_READWRITE));
+  const int wide = sizeof(void*) == 8;
+  code[0] = 0x48;  // REX.W prefix on x64; overwritten by the opcode on i686
+  code[wide] = 0xB8;  // mov rax / eax, target
+  std::memcpy(code + 1 + wide, &target, sizeof target);
+  code[1 + wide + sizeof target] = 0xFF;  // jmp rax / eax
+  code[2 + wide + sizeof target] = 0xE0;
+  return code;
+}
+
 }  // namespace
 
 // Each path also serves as the output string, which the result must replace whole.
@@ -159,6 +171,10 @@ TEST(UserNames, LogonIdAsksTheProviderThenTheSystem) {
     EXPECT_EQ(Text(JOV_GetLogonId()), name);
     EXPECT_EQ(asked, queries);
   }
+  // A provider hooked from memory of no module is a real function, not a placeholder.
+  ScopedImportPatch hooked("WNetGetUserW", HookOutsideAnyModule(Entry(&Provider)));
+  answer = NO_ERROR;
+  EXPECT_EQ(Text(JOV_GetLogonId()), L"net");
 }
 
 // Asked until the system answers once, then kept; racing first calls ask once.
