@@ -1,7 +1,6 @@
 // event_report_test.cpp - what JOV_LogEvent hands to the event log (captured by replacing
-// the DLL's event-log imports): text, event type, source; when nothing is reported; the
-// flood window that ends the process; and the text file that replaces the event log
-// outside the NT family.
+// the DLL's event-log imports): text, event type, source; when nothing is reported; and
+// the flood window that ends the process.
 #include "support/test_prelude.h"
 
 #include <regex>
@@ -97,31 +96,6 @@ TEST(EventReport, EntryPastTheFloodLimitIsTheNoticeThenExit112) {
                               "report 2 **** Process terminated due to too many error messages. ****|"),
             std::string::npos) << child.output;
   EXPECT_EQ(child.output.find("five") + child.output.find("STILL ALIVE"), 2 * std::string::npos) << child.output;
-}
-
-BOOL WINAPI NonNtVersion(LPOSVERSIONINFOW info) { return info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS, info->dwMajorVersion = 4, TRUE; }
-
-// Outside the NT family the narrow formatter runs and each entry is a line of EventLog.txt
-// beside the program: the 24-character local time of ctime, a blank, the text, CR LF.
-FRESH_TEST(EventLog, OutsideNtLinesGoToEventLogTxtBesideTheProgram) {
-  jovtest::ScopedImportPatch version("GetVersionExW", reinterpret_cast<const void*>(&NonNtVersion));
-  EventCapture capture;  // nothing may reach the event log
-  wchar_t exe[MAX_PATH];
-  std::wstring file(exe, ::GetModuleFileNameW(nullptr, exe, MAX_PATH));
-  file = file.substr(0, file.rfind(L'\\') + 1) + L"EventLog.txt";
-  ::DeleteFileW(file.c_str());
-  JOVLinkAnchor anchor{};
-  JOVMsg* msg = JOV_MsgCreate(&anchor, 1, JOVMsgCatError, 0, 0, 0, 0, nullptr);
-  JOV_MsgAddInsertion(msg, L"x\xE9");
-  JOV_MsgAddInsertion(msg, L"yz");
-  JOV_LogEvent(JOVMsgCatInfo, L"first entry", 1, nullptr);
-  JOV_LogEvent(*msg, L"%2-%1", L"Ignored Source");
-  JOV_MsgDestroyAll(&anchor);
-  const std::string content = jovtest::ReadBytes(file);
-  ::DeleteFileW(file.c_str());
-  EXPECT_EQ(calls + std::to_string(g_LogEntriesCount), "2");
-  const std::string stamp = "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}";
-  EXPECT_TRUE(std::regex_match(content, std::regex(stamp + " first entry\r\n" + stamp + " yz-x\xE9\r\n"))) << content;
 }
 
 // Run by ctest with WINEDEBUG=+eventlog: Wine shows the reported strings on its debug

@@ -5,8 +5,6 @@
 #include "support/test_prelude.h"
 
 #include <malloc.h>
-#include <cstdlib>
-#include <tuple>
 
 namespace {
 

@@ -1,14 +1,12 @@
 // names_test.cpp - the path and name functions: directory parts, file and directory tests,
 // the long-path form with its DFS step, the network name behind a drive, the logon and
-// computer names, the narrow calls outside the NT family, and Wine's networking
-// placeholders, which must not be called. Rarer platform answers come from replaced imports.
+// computer names, and Wine's networking placeholders, which must not be called. Rarer
+// platform answers come from replaced imports.
 #include "support/test_prelude.h"
 
 #include <lmcons.h>
 #include <lmdfs.h>
 #include <winnetwk.h>
-
-#include <tuple>
 
 namespace {
 
@@ -28,10 +26,9 @@ DFS_INFO_3 record{};
 std::string Note(const std::string& what, DWORD size) { return asked += what + " " + std::to_string(size) + "|"; }
 // A query's answer `result` with `text` in its buffer, noted with the buffer size it was
 // given. The text is written on failure too: only a success may be used.
-template <typename Char, typename Result>
-Result Answer(const std::string& query, Char* buffer, const Char* text, DWORD size, Result result) {
+DWORD Answer(const std::string& query, LPWSTR buffer, const wchar_t* text, DWORD size, DWORD result) {
   Note(query, size);
-  std::copy(text, text + std::char_traits<Char>::length(text) + 1, buffer);
+  lstrcpyW(buffer, text);
   return result;
 }
 
@@ -64,12 +61,12 @@ BOOL WINAPI FakeComputerName(LPWSTR buffer, LPDWORD size) {
 // A jump to `target` in memory of no module, as a debugger's or a tool's hook would be.
 const void* HookOutsideAnyModule(const void* target) {
   auto* code = static_cast<unsigned char*>(::VirtualAlloc(nullptr, 16, MEM_COMMIT, PAGE_EXECUTE_READWRITE));
-  const int wide = sizeof(void*) == 8;
-  code[0] = 0x48;  // REX.W prefix on x64; overwritten by the opcode on i686
-  code[wide] = 0xB8;  // mov rax / eax, target
-  std::memcpy(code + 1 + wide, &target, sizeof target);
-  code[1 + wide + sizeof target] = 0xFF;  // jmp rax / eax
-  code[2 + wide + sizeof target] = 0xE0;
+  unsigned char* at = code;
+  if (sizeof target == 8) *at++ = 0x48;  // REX.W: mov rax rather than mov eax
+  *at++ = 0xB8;                          // mov rax / eax, target
+  std::memcpy(at, &target, sizeof target);
+  at[sizeof target] = 0xFF;  // jmp rax / eax
+  at[sizeof target + 1] = 0xE0;
   return code;
 }
 
@@ -189,39 +186,6 @@ FRESH_TEST(Names, ComputerNameIsAskedUntilKnownThenKept) {
   computerName = L"BETA";
   EXPECT_EQ(names[0] + names[1] + names[2] + names[3] + Text(JOV_GetComputerName()), L"ALPHAALPHAALPHAALPHAALPHA");
   EXPECT_EQ(asked, "computer 16|computer 16|computer 16|");
-}
-
-// ---- Outside the NT family: the narrow calls, with text converted under the C locale ----
-namespace {
-
-BOOL WINAPI Windows98(LPOSVERSIONINFOW info) {
-  info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
-  return TRUE;
-}
-DWORD WINAPI AttributesA(LPCSTR path) {
-  asked += path + std::string("|");
-  return FILE_ATTRIBUTE_DIRECTORY;
-}
-DWORD WINAPI ConnectionA(LPCSTR drive, LPSTR remote, LPDWORD size) {
-  return Answer(drive, remote, "\\\\srv\\caf\xe9", *size, DWORD{NO_ERROR});
-}
-DWORD WINAPI ProviderA(LPCSTR, LPSTR name, LPDWORD size) { return Answer("provider", name, "jos\xe9", *size, answer); }
-BOOL WINAPI SystemA(LPSTR name, LPDWORD size) { return Answer("system", name, "sys", *size, TRUE); }
-BOOL WINAPI ComputerA(LPSTR name, LPDWORD size) { return Answer("computer", name, "BOX\xc4", *size, TRUE); }
-
-}  // namespace
-
-FRESH_TEST(Names, OutsideNtTheNarrowCallsGetAndGiveConvertedText) {
-  ScopedImportPatch version("GetVersionExW", Entry(&Windows98)), attributes("GetFileAttributesA", Entry(&AttributesA)),
-      connection("WNetGetConnectionA", Entry(&ConnectionA)), computer("GetComputerNameA", Entry(&ComputerA)),
-      provider("WNetGetUserA", Entry(&ProviderA)), system("GetUserNameA", Entry(&SystemA));
-  EXPECT_EQ(JOV_TestDirExists(JOVString(L"C:\\caf\xe9")), 0);
-  EXPECT_EQ(Text(JOV_GetUNCPath(JOVString(L"Q:\\d"))), L"\\\\srv\\caf\xe9\\d");
-  for (const wchar_t* path : {L"C:\\x", L"\\\\s\\x\\y\\z"}) EXPECT_EQ(Text(JOV_InternalPath(JOVString(path), 1)), path);
-  answer = ERROR_NO_NETWORK;  // the text a failed provider leaves is not used
-  EXPECT_EQ(Text(JOV_GetLogonId()), L"sys");
-  EXPECT_EQ(Text(JOV_GetComputerName()), L"BOX\xc4");
-  EXPECT_EQ(asked, "C:\\caf\xe9|Q: 256|provider 256|system 256|computer 16|");
 }
 
 // A placeholder in any networking slot is skipped as a failed query.

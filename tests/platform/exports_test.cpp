@@ -5,7 +5,6 @@
 
 #include <cxxabi.h>
 
-#include <cstdlib>
 #include <set>
 #include <sstream>
 

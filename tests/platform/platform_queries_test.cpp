@@ -3,8 +3,6 @@
 // come from replacing the DLL's import in fresh processes, before a first call fills a cache.
 #include "support/test_prelude.h"
 
-#include <random>
-
 namespace {
 
 // Bit i of an answer word is the answer of kVersionTests[i].

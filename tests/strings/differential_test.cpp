@@ -4,7 +4,6 @@
 #include "support/test_prelude.h"
 
 #include <cctype>
-#include <random>
 
 namespace {
 

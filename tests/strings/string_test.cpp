@@ -5,7 +5,6 @@
 
 #include <new>
 #include <stdexcept>
-#include <tuple>
 
 namespace {
 

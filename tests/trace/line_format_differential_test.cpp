@@ -5,9 +5,7 @@
 // imports, scripted by the test.
 #include <climits>
 #include <cstdarg>
-#include <cstdlib>
 #include <cwchar>
-#include <random>
 
 #include "trace/trace_files.h"
 
