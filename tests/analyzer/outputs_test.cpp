@@ -18,17 +18,7 @@
 
 namespace {
 
-// Everything a function writes to a FILE*, as a string.
-template <typename Write>
-std::string Captured(Write write) {
-  std::FILE* file = std::tmpfile();
-  write(file);
-  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
-  std::rewind(file);
-  text.resize(std::fread(text.data(), 1, text.size(), file));
-  std::fclose(file);
-  return text;
-}
+using readertest::Captured;
 
 // Main runs Load three times (codes 0, 3, 3) and Save once; a second thread writes a text;
 // memory and a hex dump on the way.
@@ -117,10 +107,7 @@ TEST(Chrome, StrictJsonWithEveryEventInPlace) {
   for (const nlohmann::json& e : doc.at("traceEvents")) {
     const std::string ph = e.at("ph");
     SCOPED_TRACE(e.dump());
-    EXPECT_TRUE(e.at("pid").is_number() && e.at("tid").is_number() && e.at("name").is_string());
-    if (ph != "M") EXPECT_TRUE(e.at("ts").is_number());
-    if (ph == "X") EXPECT_TRUE(e.at("dur").is_number());
-    if (ph == "i") EXPECT_EQ(e.at("s"), "t");
+    EXPECT_TRUE(e.at("pid").is_number() && (ph != "i" || e.at("s") == "t"));  // the rest shows below
     const nlohmann::json& a = e.value("args", nlohmann::json::object());
     events += ph + " " + e["tid"].dump() + " " + (ph == "i" ? a.at("text").dump() : e["name"].dump()) +
               (e.contains("ts") ? " " + e["ts"].dump() : "") + (e.contains("dur") ? " " + e["dur"].dump() : "") +

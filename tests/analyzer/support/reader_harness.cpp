@@ -3,6 +3,7 @@
 #include "support/reader_harness.h"
 
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -18,23 +19,19 @@
 namespace readertest {
 namespace {
 
-class Opener : public jovtrace::SourceOpener {
- public:
-  explicit Opener(const Files& files) : files_(files) {}
+struct Opener : jovtrace::SourceOpener {
+  explicit Opener(const Files& files) : files(files) {}
   std::unique_ptr<jovtrace::ByteSource> Open(const std::string& path, std::string& error) override {
-    const auto found = files_.find(path);
-    if (found == files_.end()) {
+    const auto found = files.find(path);
+    if (found == files.end()) {
       error = "No such file or directory";
       return nullptr;
     }
     // A copy of its own size, so that a read past the end is one the sanitizer sees.
-    copies_.push_back(std::make_unique<std::string>(found->second));
-    return std::make_unique<jovtrace::MemorySource>(*copies_.back());
+    return std::make_unique<jovtrace::MemorySource>(copies.emplace_back(found->second));
   }
-
- private:
-  const Files& files_;
-  std::vector<std::unique_ptr<std::string>> copies_;
+  const Files& files;
+  std::deque<std::string> copies;  // stay in place as more are added
 };
 
 std::string Clock(jovtrace::Micros t) { return std::to_string(t - At(22, 15, 30)); }
@@ -83,59 +80,42 @@ class Recorder : public jovtrace::TraceSink {
 }  // namespace
 
 Files Play(std::string_view steps) {
-  const auto fresh = [] { return tracelines::Script(2026, 12, 3, At(22, 15, 30) % (86400LL * 1000000)); };
+  const auto fresh = [] { return tracelines::Script(2026, 12, 3, At(22, 15, 30) % jovtrace::Timeline::kDay); };
   Files files;
   tracelines::Script s = fresh();
   std::string name;
-  bool started = false;
   const auto store = [&] {
     if (!name.empty()) files[name] += s.Content();
     s.Clear();
   };
+  if (steps.rfind("file ", 0) != 0 && steps.rfind("raw ", 0) != 0) {
+    name = "261203 221530 app.JOV_Log";
+    s.Open(42, 7, "C:\\t\\" + name);
+  }
   for (std::size_t at = 0; at <= steps.size();) {
     const std::size_t end = std::min(steps.find('|', at), steps.size());
     const std::string step(steps.substr(at, end - at));
     at = end + 1;
     const std::size_t blank = step.find(' ');
     const std::string verb = step.substr(0, blank), arg = blank == std::string::npos ? "" : step.substr(blank + 1);
-    if (!started && verb != "file" && verb != "raw") {
-      name = "261203 221530 app.JOV_Log";
-      s.Open(42, 7, "C:\\t\\" + name);
-    }
-    started = true;
     int level = -1;
     long code = tracelines::kNoValue;
-    if (verb[0] == '+') {
-      s.Advance(std::stoll(verb.substr(1)));
-    } else if (verb == "file" || verb == "raw") {
-      store();
-      name = arg;
-      if (verb == "file") s.Open(42, 7, "C:\\t\\" + arg.substr(arg.rfind('/') + 1));
-    } else if (verb == "new") {
-      store();
-      name.clear();
-      s = fresh();
-    } else if (verb == "push") {
-      const std::size_t slash = arg.find('/');
-      s.Push(arg.substr(0, slash), slash == std::string::npos ? "" : arg.substr(slash + 1));
-    } else if (verb == "pop" && std::sscanf(arg.c_str(), "%d %ld", &level, &code) <= 2) {
-      s.Pop(level, code);
-    } else if (verb == "text") {
-      s.Text(arg);
-    } else if (verb == "thread") {
-      s.Thread(static_cast<std::uint32_t>(std::stoul(arg)));
-    } else if (long long pool; verb == "mem" && std::sscanf(arg.c_str(), "%lld %d", &pool, &level) == 2) {
-      s.Memory(pool, level);
-    } else if (verb == "bare") {
-      s.Bare(arg);
-    } else if (verb == "cut") {  // a last line without its line end
-      store();
-      files[name] += arg;
-    } else if (verb == "date") {
-      s.Bare(tracelines::DateLine(2026, 12, std::stoi(arg)));
-    } else {
-      throw std::invalid_argument("bad step: " + step);
-    }
+    long long pool = 0;
+    if (verb == "file" || verb == "raw" || verb == "new" || verb == "cut") store();
+    if (verb == "new") s = fresh();
+    const std::size_t slash = arg.find('/');
+    if (verb[0] == '+') s.Advance(std::stoll(verb.substr(1)));
+    else if (verb == "file" || verb == "raw" || verb == "new") name = arg;  // "new": none until a file
+    else if (verb == "push") s.Push(arg.substr(0, slash), slash == std::string::npos ? "" : arg.substr(slash + 1));
+    else if (verb == "pop" && std::sscanf(arg.c_str(), "%d %ld", &level, &code) <= 2) s.Pop(level, code);
+    else if (verb == "text") s.Text(arg);
+    else if (verb == "thread") s.Thread(static_cast<std::uint32_t>(std::stoul(arg)));
+    else if (verb == "mem" && std::sscanf(arg.c_str(), "%lld %d", &pool, &level) == 2) s.Memory(pool, level);
+    else if (verb == "bare") s.Bare(arg);
+    else if (verb == "cut") files[name] += arg;  // a last line without its line end
+    else if (verb == "date") s.Bare(tracelines::DateLine(2026, 12, std::stoi(arg)));
+    else throw std::invalid_argument("bad step: " + step);
+    if (verb == "file") s.Open(42, 7, "C:\\t\\" + arg.substr(arg.rfind('/') + 1));
   }
   store();
   return files;
@@ -144,17 +124,26 @@ Files Play(std::string_view steps) {
 Reading Read(const Files& files, jovtrace::TraceSink* extra, jovtrace::NameTable* names) {
   Reading reading;
   jovtrace::NameTable ownNames;
-  if (names == nullptr) names = &ownNames;
   Opener opener(files);
-  Recorder recorder(reading, *names);
+  Recorder recorder(reading, names != nullptr ? *names : ownNames);
   jovtrace::SinkFanout fanout;
   fanout.Add(recorder);
   if (extra != nullptr) fanout.Add(*extra);
   std::vector<jovtrace::FileFacts> facts;
   for (const auto& file : files) facts.push_back(jovtrace::ExamineFile(file.first, opener));
-  jovtrace::TraceReader reader(*names, fanout);
+  jovtrace::TraceReader reader(names != nullptr ? *names : ownNames, fanout);
   for (const jovtrace::TraceInfo& info : jovtrace::GroupTraces(facts)) reader.Read(info, opener);
   return reading;
+}
+
+std::string Captured(const std::function<void(std::FILE*)>& write) {
+  std::FILE* file = std::tmpfile();
+  write(file);
+  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+  std::rewind(file);
+  text.resize(std::fread(text.data(), 1, text.size(), file));
+  std::fclose(file);
+  return text;
 }
 
 jovtrace::Micros At(int hours, int minutes, int seconds, int micros) {

@@ -3,6 +3,8 @@
 // compact text, so that a test compares a whole reading as a few short strings.
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -44,6 +46,9 @@ struct Reading {
 // Reads the files; `extra` is told everything too, with names interned in `names`.
 Reading Read(const Files& files, jovtrace::TraceSink* extra = nullptr,
              jovtrace::NameTable* names = nullptr);
+
+// Everything `write` writes to a file, as a string.
+std::string Captured(const std::function<void(std::FILE*)>& write);
 
 // The microseconds of a clock time on 2026-12-03.
 jovtrace::Micros At(int hours, int minutes, int seconds, int micros = 0);

@@ -11,9 +11,9 @@
 namespace e2e {
 namespace {
 
-void Traced(Done& done, const char* name, long code) {
-  ++done.calls[name];
-  ++done.codes[name][code];
+void Traced(Done& done, const std::string& name, long code) {
+  ++done.counts[name];
+  ++done.counts[name + " rc " + std::to_string(code)];
 }
 
 // One pass of the batch: a step with a read inside; every fifth step leaves two levels open
@@ -31,8 +31,8 @@ void Step(JOVDebug& trace, Done& done, int i) {
     trace.RoutinePush(L"Io", L"Deep", nullptr, -2);
     trace.RoutinePush(L"Io", L"Deeper", nullptr, -2);
     trace.InsertMsg(L"giving up early\nwith the reason on a second line");
-    ++done.calls["Io.Deep"];
-    ++done.calls["Io.Deeper"];
+    ++done.counts["Io.Deep"];
+    ++done.counts["Io.Deeper"];
     done.closedByOuterPop += 2;
   }
   trace.RoutinePop(level, early ? 1 : 0);

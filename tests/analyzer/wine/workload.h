@@ -11,11 +11,11 @@
 namespace e2e {
 
 struct Done {
-  std::map<std::string, int> calls;                      // per routine, closed by anything
-  std::map<std::string, std::map<long, int>> codes;      // per routine: return code -> calls
+  // Of the chain, per routine "NAME" its calls (closed by anything) and "NAME rc CODE" the
+  // calls that returned CODE.
+  std::map<std::string, int> counts;
   int closedByOuterPop = 0;
-  unsigned long mainThread = 0;
-  unsigned long workerThread = 0;   // 0 when the lane ran no second thread
+  unsigned long mainThread = 0, workerThread = 0;  // the worker 0 when the lane ran none
   unsigned long monitorThread = 0;  // likewise; may be the worker's id again, once it ended
 };
 
