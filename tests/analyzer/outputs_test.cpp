@@ -86,12 +86,7 @@ TEST(Tree, MergedByPathWithPruningAndFoldedStacks) {
   EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteFolded(f, tree, names, jovtrace::FoldedWeight::kSelf); }),
             "App.Main 4000\nApp.Main;Io.Load 12000\nApp.Main;Io.Save 2000\n");
   // An unknown level (no calls of its own) totals what ran inside it.
-  std::vector<jovtrace::TreeNode> nodes(4);
-  nodes[0].children = {1};
-  nodes[1].children = {2, 3};
-  nodes[2].calls = nodes[3].calls = 1;
-  nodes[2].total = 300;
-  nodes[3].total = 200;
+  std::vector<jovtrace::TreeNode> nodes = {{0, 0, 0, 0, 0, {1}}, {1, 0, 0, 0, 0, {2, 3}}, {2, 1, 1, 300}, {3, 1, 1, 200}};
   jovtrace::FillUnknownTotals(nodes);
   EXPECT_EQ(std::make_pair(nodes[0].total, nodes[1].total), std::make_pair(jovtrace::Micros{500}, jovtrace::Micros{500}));
 }
@@ -107,7 +102,7 @@ TEST(Chrome, StrictJsonWithEveryEventInPlace) {
   for (const nlohmann::json& e : doc.at("traceEvents")) {
     const std::string ph = e.at("ph");
     SCOPED_TRACE(e.dump());
-    EXPECT_TRUE(e.at("pid").is_number() && (ph != "i" || e.at("s") == "t"));  // the rest shows below
+    EXPECT_TRUE(e.at("pid").is_number() && e.at("name").is_string() && (ph != "i" || e.at("s") == "t"));  // the rest shows below
     const nlohmann::json& a = e.value("args", nlohmann::json::object());
     events += ph + " " + e["tid"].dump() + " " + (ph == "i" ? a.at("text").dump() : e["name"].dump()) +
               (e.contains("ts") ? " " + e["ts"].dump() : "") + (e.contains("dur") ? " " + e["dur"].dump() : "") +

@@ -72,9 +72,6 @@ const Case kCases[] = {
      "bare 22:15:30.002    0.100     **** Trace terminated because it is too large. ****|thread 7|pop -1 0",
      "A.Work;B.Step 1000-2100 dur 1000 self 1000 rc 0 t7\nA.Work 0-2100 dur 2100 self 1100 open t7\n",
      "app (pid 42): calls 2 open 1 threads 7,9\n"},
-    {"routines_open_at_the_end_close_at_the_last_line", "push A.Main|+2000|push B.Crash|+3000|text last words",
-     "A.Main;B.Crash 2000-5000 dur 3000 self 3000 open t7\nA.Main 0-5000 dur 5000 self 2000 open t7\n",
-     "app (pid 42): calls 2 open 2 threads 7\n"},
     {"pop_replaced_by_the_size_limit_notice_ends_its_levels_there",  // the file was replaced after it
      "push A.Outer|+1000|push B.Inner|+1000|"
      "bare 22:15:30.002    1.000     **** Trace terminated because it is too large. ****|" +

@@ -12,35 +12,25 @@
 #include "analyzer/report/bounded_tree.h"
 #include "analyzer/report/json_out.h"
 #include "analyzer/report/report_tree.h"
+#include "support/reader_harness.h"
 
 namespace {
 
 using jovtrace::TreeNode;
 
 std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent, jovtrace::Micros total) {
-  TreeNode n;
-  n.name = static_cast<jovtrace::NameId>(nodes.size());
-  n.parent = parent;
-  n.calls = nodes.empty() ? 0 : 1;
-  n.total = total;
-  n.self = total / 2;
-  nodes.push_back(n);
-  if (nodes.size() > 1) nodes[parent].children.push_back(static_cast<std::uint32_t>(nodes.size() - 1));
-  return static_cast<std::uint32_t>(nodes.size() - 1);
+  const auto id = static_cast<std::uint32_t>(nodes.size());
+  nodes.push_back({id, parent, id == 0 ? 0u : 1u, total, total / 2, {}});
+  if (id != 0) nodes[parent].children.push_back(id);
+  return id;
 }
 
 nlohmann::json Written(const std::vector<TreeNode>& nodes, const jovtrace::BoundedTree* tree = nullptr) {
-  std::FILE* file = std::tmpfile();
-  {
+  return nlohmann::json::parse(readertest::Captured([&](std::FILE* file) {
     jovtrace::JsonOut json(file);
     jovtrace::WriteReportTree(json, nodes, [tree](std::uint32_t n) { return tree != nullptr && tree->IsOther(n); },
                               [](jovtrace::NameId id) { return std::int64_t{id}; });
-  }
-  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
-  std::rewind(file);
-  EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
-  std::fclose(file);
-  return nlohmann::json::parse(text);
+  }));
 }
 
 TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
