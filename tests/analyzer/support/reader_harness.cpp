@@ -67,9 +67,8 @@ class Recorder : public jovtrace::TraceSink {
     for (const auto& [name, value] : figures) r_.traces += value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
     for (std::size_t i = 0; i < s.threads.size(); ++i) r_.traces += (i ? "," : " threads ") + std::to_string(s.threads[i]);
     for (const std::string& w : s.wrapReasons) r_.traces += " reasons \"" + w + "\"";
-    for (std::size_t i = 0; i < info.files.size(); ++i) r_.files += (i ? ", " : "") + info.files[i];
+    for (std::size_t i = 0; info.files.size() > 1 && i < info.files.size(); ++i) r_.traces += (i ? ", " : " files ") + info.files[i];
     r_.traces += "\n";
-    r_.files += "\n";
   }
 
  private:

@@ -37,10 +37,9 @@ struct Reading {
   std::string counters;
   // FILE:LINE: MESSAGE
   std::string notices;
-  // LABEL: calls N[, each other figure that is not 0] threads A,B[ reasons R]
+  // LABEL: calls N[, each other figure that is not 0] threads A,B[ reasons R][ files F, G when
+  // more than one, in the order read]
   std::string traces;
-  // the files of each trace, in the order read
-  std::string files;
 };
 
 // Reads the files; `extra` is told everything too, with names interned in `names`.

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -51,23 +52,15 @@ Done RunWorkload(const std::wstring& folder, bool threads) {
     trace.MaxLogSize(3000);  // a chain of files
     std::wstring name = folder + L"\\chain";
     trace.TraceStart(&name[0], 0);
-    std::thread monitor;
+    std::atomic<bool> stepsDone{false};
+    std::thread other;
     if (threads) {
-      // Another thread writes lines while the main thread pushes and pops.
-      monitor = std::thread([&trace, &done] {
-        done.monitorThread = ::GetCurrentThreadId();
-        for (int i = 0; i < 20; ++i) {
-          trace.InsertMsg(L"monitor: still running");
-          ::Sleep(0);
-        }
-      });
-    }
-    for (int i = 0; i < 30; ++i) Step(trace, done, i);
-    if (threads) {
-      monitor.join();
-      // The routine stack is used by one thread at a time: the worker's turn.
-      std::thread worker([&trace, &done] {
-        done.workerThread = ::GetCurrentThreadId();
+      // Another thread writes lines while the main thread pushes and pops; then, as the
+      // routine stack is used by one thread at a time, it runs routines of its own.
+      other = std::thread([&trace, &done, &stepsDone] {
+        done.otherThread = ::GetCurrentThreadId();
+        for (int i = 0; i < 20; ++i, ::Sleep(0)) trace.InsertMsg(L"monitor: still running");
+        while (!stepsDone) ::Sleep(1);
         for (int i = 0; i < 3; ++i) {
           trace.RoutinePush(L"Worker", L"Run", nullptr, -2);
           trace.InsertMsg(L"working");
@@ -75,8 +68,10 @@ Done RunWorkload(const std::wstring& folder, bool threads) {
           Traced(done, "Worker.Run", 0);
         }
       });
-      worker.join();
     }
+    for (int i = 0; i < 30; ++i) Step(trace, done, i);
+    stepsDone = true;
+    if (other.joinable()) other.join();
     trace.TraceStop(1);
   }
   JOV_MonitorMemory = 0;

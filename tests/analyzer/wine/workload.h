@@ -15,8 +15,7 @@ struct Done {
   // calls that returned CODE.
   std::map<std::string, int> counts;
   int closedByOuterPop = 0;
-  unsigned long mainThread = 0, workerThread = 0;  // the worker 0 when the lane ran none
-  unsigned long monitorThread = 0;  // likewise; may be the worker's id again, once it ended
+  unsigned long mainThread = 0, otherThread = 0;  // the other 0 when the lane ran none
 };
 
 // Writes the traces into `folder` (which must exist); `threads` allows a second thread.
