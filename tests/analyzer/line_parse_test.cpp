@@ -2,6 +2,8 @@
 // that only look like them.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "analyzer/byte_source.h"
 #include "analyzer/line_parse.h"
 #include "analyzer/line_reader.h"
@@ -17,23 +19,37 @@ using tracelines::PopText;
 std::string Parsed(const std::string& line) {
   jovtrace::ParsedLine p;
   jovtrace::ParseLine(line, p);
-  std::string out = std::to_string(static_cast<int>(p.kind));
-  const auto add = [&out](std::int64_t v) { out += " " + std::to_string(v); };
-  switch (p.kind) {
-    case jovtrace::LineKind::kDate: add(p.day); break;
-    case jovtrace::LineKind::kThread: add(p.thread); break;
-    case jovtrace::LineKind::kMemory: for (int i = 0; i < 4; ++i) add(p.values[i]); break;
-    case jovtrace::LineKind::kHandleCount: add(p.values[0]), add(p.values[1]); break;
-    case jovtrace::LineKind::kTimed:
-      add(p.timeOfDayMs), add(p.intervalUs), add(p.indent), add(static_cast<std::int64_t>(p.textColumn));
-      out += " |" + std::string(p.afterSeparator) + "|";
-      break;
-    default: break;
+  using K = jovtrace::LineKind;
+  std::ostringstream out;
+  out << static_cast<int>(p.kind);
+  if (p.kind == K::kDate) out << " " << p.day;
+  if (p.kind == K::kThread) out << " " << p.thread;
+  for (int i = 0; i < (p.kind == K::kMemory ? 4 : p.kind == K::kHandleCount ? 2 : 0); ++i) out << " " << p.values[i];
+  if (p.kind == K::kTimed) {
+    out << " " << p.timeOfDayMs << " " << p.intervalUs << " " << p.indent << " " << p.textColumn << " |"
+        << p.afterSeparator << "|";
   }
-  return out;
+  return out.str();
 }
 
-TEST(Lines, AreRecognisedAndTakenApart) {
+// The texts of Pop, Push and header lines taken apart: "ok NAME[ rc CODE] dur D" for a Pop
+// ("RESULT" alone unless ok), "push NAME|DETAIL", "header USER pid thread TRACE-NAME".
+std::string TextParsed(const std::string& text) {
+  jovtrace::PopText pop;
+  jovtrace::PushText push;
+  jovtrace::HeaderText h;
+  if (jovtrace::ParsePush(text, push)) return "push " + std::string(push.name) + "|" + std::string(push.detail);
+  if (jovtrace::ParseHeader(text, h)) {
+    return "header " + std::string(h.userId) + " " + std::to_string(h.processId) + " " + std::to_string(h.threadId) +
+           " " + std::string(jovtrace::TraceNameOfFile(h.logFile));
+  }
+  const jovtrace::PopParse result = jovtrace::ParsePop(text, pop);
+  if (result != jovtrace::PopParse::kOk) return std::to_string(static_cast<int>(result));
+  return "ok " + std::string(pop.name) + (pop.hasReturnCode ? " rc " + std::to_string(pop.returnCode) : "") +
+         " dur " + std::to_string(pop.duration);
+}
+
+TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
   const struct {
     const char* name;
     std::string line, want;
@@ -57,12 +73,27 @@ TEST(Lines, AreRecognisedAndTakenApart) {
       {"date_month_13", "Date=13/03/26" + std::string(80, '='), "10"},
       {"memory_cut", "...Memory use changed. Internal Pool=12, Chan", "10"},
       {"garbage", "\x01\x02\xff binary", "10"},
+      {"text", PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
+      {"text", PopText("Parser.Open", tracelines::kNoValue, 15002), "ok Parser.Open dur 15002"},
+      {"text", PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
+      {"text", PopText("My Class.Do  it", 7, 90061001), "ok My Class.Do  it rc 7 dur 90061001"},
+      {"text", PopText(".", tracelines::kNoValue, 0), "ok . dur 0"},
+      {"text", "Pop  ", std::to_string(static_cast<int>(jovtrace::PopParse::kBare))},
+      {"text", "Pop  Parser.Open Return Co", std::to_string(static_cast<int>(jovtrace::PopParse::kBroken))},
+      {"text", "Other text", std::to_string(static_cast<int>(jovtrace::PopParse::kNotPop))},
+      {"text", "Push Parser.ReadBlock  Request=42", "push Parser.ReadBlock|Request=42"},
+      {"text", tracelines::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"), "header a, b 42 7 app"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Parsed(c.line), c.want);
+    SCOPED_TRACE(std::string(c.name) + ": " + c.line);
+    EXPECT_EQ(c.name == std::string("text") ? TextParsed(c.line) : Parsed(c.line), c.want);
   }
   EXPECT_EQ(jovtrace::DaysFromCivil(2000, 3, 1), 11017);
+  EXPECT_EQ(jovtrace::TraceNameOfFile("/x/261203 221530 nightly.log.JOV_Log"), "nightly.log");
+  const std::string dump = "00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *";
+  EXPECT_TRUE(jovtrace::IsDumpLine(dump));
+  EXPECT_TRUE(jovtrace::IsDumpLine("00000000" + dump));
+  EXPECT_FALSE(jovtrace::IsDumpLine("00412A3g" + dump.substr(8)));
 }
 
 TEST(LineReader, EndlessLineIsCutAndTheBufferStaysBounded) {
@@ -78,47 +109,6 @@ TEST(LineReader, EndlessLineIsCutAndTheBufferStaysBounded) {
             (line.unterminated ? " unterminated" : "") + (line.crlf ? " crlf" : "") + "\n";
   }
   EXPECT_EQ(seen, "93 crlf\n4096 cut\n27 crlf\n11 unterminated\n");
-}
-
-// The texts of Pop, Push and header lines taken apart: "ok NAME[ rc CODE] dur D" for a Pop
-// ("RESULT" alone unless ok), "push NAME|DETAIL", "header USER pid thread TRACE-NAME".
-std::string TextParsed(const std::string& text) {
-  jovtrace::PopText pop;
-  jovtrace::PushText push;
-  jovtrace::HeaderText h;
-  if (jovtrace::ParsePush(text, push)) return "push " + std::string(push.name) + "|" + std::string(push.detail);
-  if (jovtrace::ParseHeader(text, h)) {
-    return "header " + std::string(h.userId) + " " + std::to_string(h.processId) + " " + std::to_string(h.threadId) +
-           " " + std::string(jovtrace::TraceNameOfFile(h.logFile));
-  }
-  const jovtrace::PopParse result = jovtrace::ParsePop(text, pop);
-  if (result != jovtrace::PopParse::kOk) return std::to_string(static_cast<int>(result));
-  return "ok " + std::string(pop.name) + (pop.hasReturnCode ? " rc " + std::to_string(pop.returnCode) : "") +
-         " dur " + std::to_string(pop.duration);
-}
-
-TEST(LineTexts, PopsAreReadFromTheRightPushesAndHeadersFromTheLeft) {
-  const std::pair<std::string, std::string> cases[] = {
-      {PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
-      {PopText("Parser.Open", tracelines::kNoValue, 15002), "ok Parser.Open dur 15002"},
-      {PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
-      {PopText("My Class.Do  it", 7, 90061001), "ok My Class.Do  it rc 7 dur 90061001"},
-      {PopText(".", tracelines::kNoValue, 0), "ok . dur 0"},
-      {"Pop  ", std::to_string(static_cast<int>(jovtrace::PopParse::kBare))},
-      {"Pop  Parser.Open Return Co", std::to_string(static_cast<int>(jovtrace::PopParse::kBroken))},
-      {"Other text", std::to_string(static_cast<int>(jovtrace::PopParse::kNotPop))},
-      {"Push Parser.ReadBlock  Request=42", "push Parser.ReadBlock|Request=42"},
-      {tracelines::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"), "header a, b 42 7 app"},
-  };
-  for (const auto& [text, want] : cases) {
-    SCOPED_TRACE(text);
-    EXPECT_EQ(TextParsed(text), want);
-  }
-  EXPECT_EQ(jovtrace::TraceNameOfFile("/x/261203 221530 nightly.log.JOV_Log"), "nightly.log");
-  const std::string dump = "00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *";
-  EXPECT_TRUE(jovtrace::IsDumpLine(dump));
-  EXPECT_TRUE(jovtrace::IsDumpLine("00000000" + dump));
-  EXPECT_FALSE(jovtrace::IsDumpLine("00412A3g" + dump.substr(8)));
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST(Tree, MergedByPathWithPruningAndFoldedStacks) {
   EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteFolded(f, tree, names, jovtrace::FoldedWeight::kSelf); }),
             "App.Main 4000\nApp.Main;Io.Load 12000\nApp.Main;Io.Save 2000\n");
   // An unknown level (no calls of its own) totals what ran inside it.
-  std::vector<jovtrace::TreeNode> nodes = {{0, 0, 0, 0, 0, {1}}, {1, 0, 0, 0, 0, {2, 3}}, {2, 1, 1, 300}, {3, 1, 1, 200}};
+  std::vector<jovtrace::TreeNode> nodes = {{0, 0, 0, 0, 0, {1}}, {1, 0, 0, 0, 0, {2, 3}}, {2, 1, 1, 300, 0, {}}, {3, 1, 1, 200, 0, {}}};
   jovtrace::FillUnknownTotals(nodes);
   EXPECT_EQ(std::make_pair(nodes[0].total, nodes[1].total), std::make_pair(jovtrace::Micros{500}, jovtrace::Micros{500}));
 }

@@ -89,16 +89,11 @@ TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhatever
       writer.BeginTrace(info);
       Micros t = stats.first = readertest::At(22, 15, 30);
       for (std::uint64_t i = 0; i < counts[run]; ++i) {
-        jovtrace::Call call;
-        call.path = path;
-        call.pathLength = 1 + i % 2;
-        call.name = path[call.pathLength - 1];
-        call.thread = 1 + static_cast<std::uint32_t>(i % 4 / 2);
-        call.start = t;
-        call.duration = call.self = 3 + static_cast<Micros>(i % 97);
-        call.end = t + call.duration;
+        const std::size_t depth = 1 + i % 2;
+        const Micros duration = 3 + static_cast<Micros>(i % 97);
+        writer.OnCall({/*trace*/ 0, path[depth - 1], path, depth, t, t + duration, duration, duration, true, false, 0,
+                       jovtrace::CloseKind::kNormal, /*thread*/ 1 + static_cast<std::uint32_t>(i % 4 / 2), {}});
         t += 50000000 / static_cast<Micros>(counts[run]) + 1;
-        writer.OnCall(call);
       }
       stats.last = t;
       stats.calls = counts[run];

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
+#include <iterator>
 
 #include "analyzer/byte_source.h"
 #include "analyzer/line_parse.h"
@@ -92,9 +92,7 @@ std::string Rebuilt(const std::string& line, std::vector<jovtrace::Micros>& pops
 }
 
 TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
-  wchar_t temp[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, temp);
-  const fs::path folder = fs::path(temp) / ("jovtrace_e2e_" + std::to_string(::GetCurrentProcessId()));
+  const fs::path folder = fs::temp_directory_path() / ("jovtrace_e2e_" + std::to_string(::GetCurrentProcessId()));
   fs::remove_all(folder);
   fs::create_directories(folder);
   // The emulated 32-bit lane cannot run a second thread: its workload is single-threaded.
@@ -115,9 +113,8 @@ TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
   for (const auto& entry : fs::directory_iterator(folder)) {
     ++files;
     const bool chain = entry.path().filename().string().find("chain") != std::string::npos;
-    std::stringstream text;
-    text << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-    const std::string content = text.str();
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string content{std::istreambuf_iterator<char>(in), {}};
     for (std::size_t at = 0, end; (end = content.find("\r\n", at)) != std::string::npos; at = end + 2) {
       const std::string line = content.substr(at, end - at);
       lost += chain && line.find("**** Trace terminated") != std::string::npos;
