@@ -100,10 +100,7 @@ TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
   jovtrace::NameTable names;
   Seen seen(names);
   jovtrace::FileOpener opener;
-  jovtrace::RunOptions options;
-  options.inputs = {folder.string()};
-  options.strict = true;
-  const jovtrace::RunResult result = jovtrace::Run(options, names, seen, opener, stderr);
+  const jovtrace::RunResult result = jovtrace::Run({{folder.string()}, /*strict*/ true, {}}, names, seen, opener, stderr);
   // Every line the DLL wrote (split at CR LF only, so that a multi-line text stays one); of
   // the chain, the Pop lines' durations and the lines the size limit replaced by its notice.
   std::size_t files = 0, rebuiltLines = 0;
