@@ -1,16 +1,8 @@
 // command_test.cpp - the jovtrace command as a user runs it: exit codes for missing, foreign
 // and bad inputs and for strict mode, wildcards expanded by the program, the output file.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
-#include "support/reader_harness.h"
-
-namespace {
+#include "support/reader_test.h"
 
 TEST(Command, ExitCodesOutputsAndWildcardsExpandedByTheProgram) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("jovtrace_cli_" + std::to_string(::getpid()));
@@ -22,11 +14,7 @@ TEST(Command, ExitCodesOutputsAndWildcardsExpandedByTheProgram) {
   const std::string trace = in("261203 090000 app.JOV_Log"), csv = (dir / "out.csv").string();
   const char* exe = std::getenv("JOVTRACE_EXE");
   ASSERT_NE(exe, nullptr) << "JOVTRACE_EXE is not set";
-  const struct {
-    std::string args;
-    int exitCode;
-    const char* says;
-  } cases[] = {
+  const std::tuple<std::string, int, const char*> cases[] = {  // arguments, exit code, a text of the output
       {"summary" + trace, 0, "A.Run"},
       {"summary" + trace + in("nothere.JOV_Log"), 2, "nothere.JOV_Log: no such file"},
       {"summary" + trace + in("notes.txt"), 0, "notes.txt:1: not a trace file"},
@@ -36,15 +24,15 @@ TEST(Command, ExitCodesOutputsAndWildcardsExpandedByTheProgram) {
       {"--help", 0, "Examples:"},
       {"summary --csv -o '" + csv + "'" + in("*app.JOV_Log"), 0, ""},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.args);
-    std::FILE* pipe = ::popen((std::string(exe) + " " + c.args + " 2>&1").c_str(), "r");
+  for (const auto& [args, exitCode, says] : cases) {
+    SCOPED_TRACE(args);
+    std::FILE* pipe = ::popen((std::string(exe) + " " + args + " 2>&1").c_str(), "r");
     std::string out;
     char buffer[4096];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) != 0;) out.append(buffer, n);
     const int status = ::pclose(pipe);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.exitCode) << out;
-    EXPECT_NE(out.find(c.says), std::string::npos) << out;
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, exitCode) << out;
+    EXPECT_NE(out.find(says), std::string::npos) << out;
   }
   std::ifstream file(csv);
   std::string header, row;
@@ -52,5 +40,3 @@ TEST(Command, ExitCodesOutputsAndWildcardsExpandedByTheProgram) {
   EXPECT_EQ(row, "app (pid 42),A.Run,1,2.500,2.500,2.500,2.500,2.500,2.500,0,,0");
   std::filesystem::remove_all(dir);
 }
-
-}  // namespace

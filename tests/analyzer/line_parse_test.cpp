@@ -1,14 +1,11 @@
 // line_parse_test.cpp - every kind of line the library writes, taken apart, and the lines
 // that only look like them.
-#include <gtest/gtest.h>
-
-#include <sstream>
-
 #include "analyzer/byte_source.h"
 #include "analyzer/line_parse.h"
 #include "analyzer/line_reader.h"
 #include "analyzer/line_text.h"
 #include "bench/analyzer/trace_lines.h"
+#include "support/reader_test.h"
 
 namespace {
 
@@ -50,10 +47,7 @@ std::string TextParsed(const std::string& text) {
 }
 
 TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
-  const struct {
-    const char* name;
-    std::string line, want;
-  } cases[] = {
+  const std::tuple<const char*, std::string, std::string> cases[] = {  // name, line or text, taken apart
       {"date", tracelines::DateLine(2026, 12, 3), "1 " + std::to_string(jovtrace::DaysFromCivil(2026, 12, 3))},
       {"thread_printed_negative", tracelines::ThreadLine(0xFFFFFFF0u), "2 4294967280"},
       {"memory", tracelines::MemoryLine(5000000000LL, -1024, 8192, -4096), "4 5000000000 -1024 8192 -4096"},
@@ -84,9 +78,9 @@ TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
       {"text", "Push Parser.ReadBlock  Request=42", "push Parser.ReadBlock|Request=42"},
       {"text", tracelines::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"), "header a, b 42 7 app"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + ": " + c.line);
-    EXPECT_EQ(c.name == std::string("text") ? TextParsed(c.line) : Parsed(c.line), c.want);
+  for (const auto& [name, line, want] : cases) {
+    SCOPED_TRACE(std::string(name) + ": " + line);
+    EXPECT_EQ(name == std::string("text") ? TextParsed(line) : Parsed(line), want);
   }
   EXPECT_EQ(jovtrace::DaysFromCivil(2000, 3, 1), 11017);
   EXPECT_EQ(jovtrace::TraceNameOfFile("/x/261203 221530 nightly.log.JOV_Log"), "nightly.log");

@@ -1,20 +1,13 @@
 // outputs_test.cpp - what the sinks make of a read trace: the summary's figures, the merged
 // tree and its pruning, folded stacks, and the Trace Event Format JSON checked by a strict
 // parser, event by event.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "analyzer/chrome_writer.h"
 #include "analyzer/summary_sink.h"
 #include "analyzer/text_encoding.h"
 #include "analyzer/tree_sink.h"
-#include "support/reader_harness.h"
+#include "support/reader_test.h"
 
 namespace {
 
@@ -32,10 +25,19 @@ readertest::Files Workload() {
 
 constexpr char kHeading[] = "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n";
 
-TEST(Summary, FiguresPerRoutineInEveryOrder) {
+// One reading told to the summary, the merged tree and the Trace Event Format writer at once.
+TEST(Outputs, SummaryTreeFoldedStacksAndChromeOfOneReading) {
   jovtrace::NameTable names;
   jovtrace::SummarySink summary(names);
-  readertest::Read(Workload(), &summary, &names);
+  jovtrace::TreeSink tree;
+  const nlohmann::json doc = nlohmann::json::parse(Captured([&](std::FILE* f) {
+    jovtrace::ChromeWriter chrome(f, names);
+    jovtrace::SinkFanout sinks;
+    sinks.Add(summary);
+    sinks.Add(tree);
+    sinks.Add(chrome);
+    readertest::Read(Workload(), &sinks, &names);
+  }));  // throws on any syntax error
   std::string tables;
   for (const auto sort : {jovtrace::SummarySort::kName, jovtrace::SummarySort::kSelf}) {
     summary.Sort(sort);
@@ -47,37 +49,6 @@ TEST(Summary, FiguresPerRoutineInEveryOrder) {
   const std::string load = "Io.Load          3       12.000       12.000      4.000      4.000      4.000      4.000       2  3 (2x)\n";
   const std::string save = "Io.Save          1        2.000        2.000      2.000      2.000      2.000      2.000       0  -\n";
   EXPECT_EQ(tables, heading + main + load + save + heading + load + main + save);
-  // The top code survives many rare codes: 87 a third of the time, others once.
-  jovtrace::RoutineFigures figures;
-  jovtrace::Call call;
-  call.hasReturnCode = true;
-  for (int i = 0; i < 300; ++i) {
-    call.returnCode = i % 3 == 0 ? 87 : 1000 + i;
-    figures.Add(call);
-  }
-  EXPECT_EQ(figures.TopCode().first, 87);
-}
-
-TEST(Sketch, PercentilesWithinOnePercentOfTheExactRank) {
-  jovtrace::QuantileSketch sketch;
-  std::vector<std::int64_t> values;
-  for (std::uint64_t i = 0, x = 12345; i < 20000; ++i) {
-    x = x * 6364136223846793005ULL + 1442695040888963407ULL;
-    values.push_back(static_cast<std::int64_t>((x >> 33) % 5000000) + (i % 10 == 0 ? 0 : 1));
-    sketch.Add(values.back());
-  }
-  std::sort(values.begin(), values.end());
-  for (double q : {0.01, 0.5, 0.95, 1.0}) {
-    SCOPED_TRACE(q);
-    const double exact = static_cast<double>(values[static_cast<std::size_t>(std::ceil(q * values.size())) - 1]);
-    EXPECT_NEAR(sketch.Quantile(q), exact, exact * 0.01 + 1e-9);
-  }
-}
-
-TEST(Tree, MergedByPathWithPruningAndFoldedStacks) {
-  jovtrace::NameTable names;
-  jovtrace::TreeSink tree;
-  readertest::Read(Workload(), &tree, &names);
   // Io.Save is 11.1 %: below the 12 % shown.
   EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteTreeText(f, tree, names, 12.0); }),
             std::string(kHeading) + "    total ms      self ms     calls      %  routine\n"
@@ -85,18 +56,6 @@ TEST(Tree, MergedByPathWithPruningAndFoldedStacks) {
             "      12.000       12.000         3   66.7    Io.Load\n");
   EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteFolded(f, tree, names, jovtrace::FoldedWeight::kSelf); }),
             "App.Main 4000\nApp.Main;Io.Load 12000\nApp.Main;Io.Save 2000\n");
-  // An unknown level (no calls of its own) totals what ran inside it.
-  std::vector<jovtrace::TreeNode> nodes = {{0, 0, 0, 0, 0, {1}}, {1, 0, 0, 0, 0, {2, 3}}, {2, 1, 1, 300, 0, {}}, {3, 1, 1, 200, 0, {}}};
-  jovtrace::FillUnknownTotals(nodes);
-  EXPECT_EQ(std::make_pair(nodes[0].total, nodes[1].total), std::make_pair(jovtrace::Micros{500}, jovtrace::Micros{500}));
-}
-
-TEST(Chrome, StrictJsonWithEveryEventInPlace) {
-  jovtrace::NameTable names;
-  const nlohmann::json doc = nlohmann::json::parse(Captured([&](std::FILE* f) {
-    jovtrace::ChromeWriter chrome(f, names);
-    readertest::Read(Workload(), &chrome, &names);
-  }));  // throws on any syntax error
   EXPECT_EQ(doc.at("displayTimeUnit"), "ms");
   std::string events;
   for (const nlohmann::json& e : doc.at("traceEvents")) {
@@ -118,6 +77,35 @@ TEST(Chrome, StrictJsonWithEveryEventInPlace) {
             "i 7 \"saved \\\"all\\\"\\tdone\" 17500\ni 7 \"\" 17500 +dump\n"
             "X 7 \"Io.Save\" 15500 2000 rc 0\nX 7 \"App.Main\" 0 18000 rc 0\ni 9 \"other thread\" 17500\n"
             "M 7 \"thread_name\"\nM 9 \"thread_name\"\n");
+}
+
+TEST(Figures, PercentilesNearTheExactRankTopCodeAmongRareOnesAndTotalsOfUnknownLevels) {
+  jovtrace::QuantileSketch sketch;
+  std::vector<std::int64_t> values;
+  for (std::uint64_t i = 0, x = 12345; i < 20000; ++i) {
+    x = x * 6364136223846793005ULL + 1442695040888963407ULL;
+    values.push_back(static_cast<std::int64_t>((x >> 33) % 5000000) + (i % 10 == 0 ? 0 : 1));
+    sketch.Add(values.back());
+  }
+  std::sort(values.begin(), values.end());
+  for (double q : {0.01, 0.5, 0.95, 1.0}) {
+    SCOPED_TRACE(q);
+    const double exact = static_cast<double>(values[static_cast<std::size_t>(std::ceil(q * values.size())) - 1]);
+    EXPECT_NEAR(sketch.Quantile(q), exact, exact * 0.01 + 1e-9);
+  }
+  // The top code survives many rare codes: 87 a third of the time, others once.
+  jovtrace::RoutineFigures figures;
+  jovtrace::Call call;
+  call.hasReturnCode = true;
+  for (int i = 0; i < 300; ++i) {
+    call.returnCode = i % 3 == 0 ? 87 : 1000 + i;
+    figures.Add(call);
+  }
+  EXPECT_EQ(figures.TopCode().first, 87);
+  // An unknown level (no calls of its own) totals what ran inside it.
+  std::vector<jovtrace::TreeNode> nodes = {{0, 0, 0, 0, 0, {1}}, {1, 0, 0, 0, 0, {2, 3}}, {2, 1, 1, 300, 0, {}}, {3, 1, 1, 200, 0, {}}};
+  jovtrace::FillUnknownTotals(nodes);
+  EXPECT_EQ(std::make_pair(nodes[0].total, nodes[1].total), std::make_pair(jovtrace::Micros{500}, jovtrace::Micros{500}));
 }
 
 TEST(Encoding, AnsiTextBecomesUtf8AndUtf8PassesUnchanged) {

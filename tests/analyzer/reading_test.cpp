@@ -2,9 +2,7 @@
 // and Pop lines and indentation (outer pops, missing Pushes and Pops, the end), files put
 // back together as traces (chains, wrap dumps, other objects), the clock, counters, texts
 // and bad lines. Each case compares everything the sink was told.
-#include <gtest/gtest.h>
-
-#include "support/reader_harness.h"
+#include "support/reader_test.h"
 
 namespace {
 

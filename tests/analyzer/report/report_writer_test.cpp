@@ -1,21 +1,10 @@
 // report_writer_test.cpp - `jovtrace report` as a sink on the reader: the page around its data,
 // the summary's rows and the merged tree, the timeline's lanes and counters,
 // notices, text that cannot break out of the page, and a size bounded whatever the calls.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <string>
-
-#include <nlohmann/json.hpp>
-
 #include "analyzer/report/report_page.h"
 #include "analyzer/report/report_writer.h"
 #include "analyzer/run.h"
-#include "support/reader_harness.h"
+#include "support/reader_test.h"
 
 namespace {
 

@@ -2,8 +2,6 @@
 // what it is told, and the read of a file set.
 #include "support/reader_harness.h"
 
-#include <cstdio>
-#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -19,6 +17,8 @@
 namespace readertest {
 namespace {
 
+// Serves copies of the files, each of its own size, so that a read past the end is one the
+// sanitizer sees.
 struct Opener : jovtrace::SourceOpener {
   explicit Opener(const Files& files) : files(files) {}
   std::unique_ptr<jovtrace::ByteSource> Open(const std::string& path, std::string& error) override {
@@ -27,11 +27,9 @@ struct Opener : jovtrace::SourceOpener {
       error = "No such file or directory";
       return nullptr;
     }
-    // A copy of its own size, so that a read past the end is one the sanitizer sees.
-    return std::make_unique<jovtrace::MemorySource>(copies.emplace_back(found->second));
+    return std::make_unique<jovtrace::MemorySource>(found->second);
   }
-  const Files& files;
-  std::deque<std::string> copies;  // stay in place as more are added
+  const Files files;
 };
 
 std::string Clock(jovtrace::Micros t) { return std::to_string(t - At(22, 15, 30)); }

@@ -5,13 +5,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <iterator>
+#include <set>
 
-#include "analyzer/byte_source.h"
 #include "analyzer/line_parse.h"
 #include "analyzer/line_text.h"
 #include "analyzer/run.h"
@@ -34,7 +32,7 @@ struct Seen : jovtrace::TraceSink {
     if (c.trace != 0) return;
     threads.insert(c.thread);
     if (c.close != jovtrace::CloseKind::kNormal) return;
-    durations.push_back(c.duration);
+    durations.insert(c.duration);
     ++counts[name + " rc " + (c.hasReturnCode ? std::to_string(c.returnCode) : "none")];
   }
   void OnCounter(const jovtrace::CounterSample& s) override {
@@ -48,14 +46,14 @@ struct Seen : jovtrace::TraceSink {
   std::vector<jovtrace::TraceInfo> traces;
   std::vector<jovtrace::TraceStats> stats;
   std::map<std::string, int> counts, ring;
-  std::vector<jovtrace::Micros> durations;
+  std::multiset<jovtrace::Micros> durations;
   std::set<unsigned> threads;
   int poolSamples = 0;
 };
 
 // A logical line (continuations joined by bare line feeds) rebuilt from its parsed pieces by
 // the generator's formats ("" when not handled); the duration of a Pop line goes to `pops`.
-std::string Rebuilt(const std::string& line, std::vector<jovtrace::Micros>& pops) {
+std::string Rebuilt(const std::string& line, std::multiset<jovtrace::Micros>& pops) {
   jovtrace::ParsedLine p;
   jovtrace::ParseLine(line.substr(0, line.find('\n')), p);
   switch (p.kind) {
@@ -82,7 +80,7 @@ std::string Rebuilt(const std::string& line, std::vector<jovtrace::Micros>& pops
   jovtrace::PopText pop;
   jovtrace::PushText push;
   if (jovtrace::ParsePop(text, pop) == jovtrace::PopParse::kOk) {
-    pops.push_back(pop.duration);
+    pops.insert(pop.duration);
     text = tracelines::PopText(pop.name, pop.hasReturnCode ? static_cast<long>(pop.returnCode) : tracelines::kNoValue,
                                pop.duration);
   } else if (jovtrace::ParsePush(text, push)) {
@@ -106,7 +104,7 @@ TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
   std::size_t files = 0, rebuiltLines = 0;
   int lost = 0;
   std::string notRebuilt;
-  std::vector<jovtrace::Micros> popDurations, pops;
+  std::multiset<jovtrace::Micros> popDurations, pops;
   for (const auto& entry : fs::directory_iterator(folder)) {
     ++files;
     const bool chain = entry.path().filename().string().find("chain") != std::string::npos;
@@ -159,8 +157,6 @@ TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
   EXPECT_EQ(seen.threads, threads);
   EXPECT_EQ(std::set<unsigned>(stats.threads.begin(), stats.threads.end()), threads);
   // Durations of calls closed by their own Pop are the Pop lines' own.
-  std::sort(popDurations.begin(), popDurations.end());
-  std::sort(seen.durations.begin(), seen.durations.end());
   EXPECT_EQ(seen.durations, popDurations);
   EXPECT_FALSE(popDurations.empty());
 }
