@@ -5,11 +5,9 @@
 #include "support/reader_test.h"
 
 TEST(Command, ExitCodesOutputsAndWildcardsExpandedByTheProgram) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("jovtrace_cli_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
   readertest::Files files = readertest::Play("file 261203 090000 app.JOV_Log|push A.Run|+2500|pop -1 0");
   files["notes.txt"] = "just some notes\nnot a trace\n";
-  for (const auto& [name, content] : files) std::ofstream(dir / name, std::ios::binary) << content;
+  const std::filesystem::path dir = readertest::WrittenFolder("jovtrace_cli_", files);
   const auto in = [&dir](const std::string& name) { return " '" + (dir / name).string() + "'"; };
   const std::string trace = in("261203 090000 app.JOV_Log"), csv = (dir / "out.csv").string();
   const char* exe = std::getenv("JOVTRACE_EXE");
@@ -35,8 +33,8 @@ TEST(Command, ExitCodesOutputsAndWildcardsExpandedByTheProgram) {
     EXPECT_NE(out.find(says), std::string::npos) << out;
   }
   std::ifstream file(csv);
-  std::string header, row;
-  std::getline(std::getline(file, header), row);
-  EXPECT_EQ(row, "app (pid 42),A.Run,1,2.500,2.500,2.500,2.500,2.500,2.500,0,,0");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}),
+            "trace,routine,calls,total_ms,self_ms,mean_ms,median_ms,p95_ms,max_ms,errors,top_code,top_code_count\n"
+            "app (pid 42),A.Run,1,2.500,2.500,2.500,2.500,2.500,2.500,0,,0\n");
   std::filesystem::remove_all(dir);
 }

@@ -98,10 +98,8 @@ TEST(LineReader, EndlessLineIsCutAndTheBufferStaysBounded) {
   jovtrace::LineReader reader(source, 1 << 16, 1 << 12);
   jovtrace::PhysicalLine line;
   std::string seen;
-  while (reader.Next(line)) {
-    seen += std::to_string(line.text.size()) + (line.cut ? " cut" : "") +
-            (line.unterminated ? " unterminated" : "") + (line.crlf ? " crlf" : "") + "\n";
-  }
+  while (reader.Next(line))
+    seen += std::to_string(line.text.size()) + (line.cut ? " cut" : "") + (line.unterminated ? " unterminated" : "") + (line.crlf ? " crlf" : "") + "\n";
   EXPECT_EQ(seen, "93 crlf\n4096 cut\n27 crlf\n11 unterminated\n");
 }
 

@@ -13,16 +13,6 @@ namespace {
 
 using readertest::Captured;
 
-// Main runs Load three times (codes 0, 3, 3) and Save once; a second thread writes a text;
-// memory and a hex dump on the way.
-readertest::Files Workload() {
-  return readertest::Play(
-      "push App.Main|+1000|push Io.Load/Request=1|+4000|pop -1 0|+1000|push Io.Load/Request=1|+4000|pop -1 3|"
-      "+1000|push Io.Load/Request=1|+4000|pop -1 3|+500|push Io.Save|+2000|mem 8192 1048576|"
-      "text saved \"all\"\tdone|text|text 00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *|"
-      "thread 9|text other thread|thread 7|pop -1 0|+500|pop 0 0");
-}
-
 constexpr char kHeading[] = "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n";
 
 // One reading told to the summary, the merged tree and the Trace Event Format writer at once.
@@ -36,7 +26,13 @@ TEST(Outputs, SummaryTreeFoldedStacksAndChromeOfOneReading) {
     sinks.Add(summary);
     sinks.Add(tree);
     sinks.Add(chrome);
-    readertest::Read(Workload(), &sinks, &names);
+    // Main runs Load three times (codes 0, 3, 3) and Save once; a second thread writes a
+    // text; memory and a hex dump on the way.
+    readertest::Read(readertest::Play(
+        "push App.Main|+1000|push Io.Load/Request=1|+4000|pop -1 0|+1000|push Io.Load/Request=1|+4000|pop -1 3|"
+        "+1000|push Io.Load/Request=1|+4000|pop -1 3|+500|push Io.Save|+2000|mem 8192 1048576|"
+        "text saved \"all\"\tdone|text|text 00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *|"
+        "thread 9|text other thread|thread 7|pop -1 0|+500|pop 0 0"), &sinks, &names);
   }));  // throws on any syntax error
   std::string tables;
   for (const auto sort : {jovtrace::SummarySort::kName, jovtrace::SummarySort::kSelf}) {

@@ -76,9 +76,7 @@ TEST(CallBins, ABinIsNamedForTheRoutineThatCoveredMostOfIt) {
   CallBins bins;
   bins.Add(Make(0, 0, 2000000, 1, 9));  // widens the bins to 32 us
   ASSERT_EQ(bins.Width(), 32);
-  bins.Add(Make(0, 1, 64, 5, 1));
-  bins.Add(Make(0, 1, 70, 20, 2));
-  bins.Add(Make(0, 1, 91, 2, 3));
+  for (const TimelineCall& call : {Make(0, 1, 64, 5, 1), Make(0, 1, 70, 20, 2), Make(0, 1, 91, 2, 3)}) bins.Add(call);
   const CallBins::Bin& b = bins.Rows().at({0, 1}).front();
   EXPECT_EQ(std::make_tuple(b.index, b.name, b.count, b.cover, b.longest.start),
             std::make_tuple(2, 2u, 3u, 27, 70));

@@ -75,9 +75,8 @@ TEST(BoundedTree, CallsOnPathsPastTheBoundCountOnceUnderTheirDeepestNode) {
   const auto& nodes = tree.Nodes();
   ASSERT_EQ(nodes.size(), 5u) << "root, a, a;b, and the other paths of a and of the root";
   std::string others;  // parent's name: calls total, for each other node
-  for (std::uint32_t i = 0; i < nodes.size(); ++i) {
+  for (std::uint32_t i = 0; i < nodes.size(); ++i)
     if (tree.IsOther(i)) others += std::to_string(nodes[nodes[i].parent].name) + ": " + std::to_string(nodes[i].calls) + " " + std::to_string(nodes[i].total) + "\n";
-  }
   EXPECT_EQ(others, "1: 1 20\n0: 1 8\n") << "a;c;d ran inside a;c: counted with it";
   EXPECT_EQ(nodes[0].total, 108) << "the root's time is whole";
   const nlohmann::json written = Written(nodes, &tree);

@@ -28,16 +28,12 @@ TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
       "+700|push Monitor.Poll|+300|mem 4096 100000|pop -1 0|thread 7|push Parser.ReadBlock/Request=2|+2500|"
       "pop 0|bare garbage that is no trace line|+500|mem 1024 90000");
   files["notes.JOV_Log"] = "just notes\r\n";
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("jovtrace-report-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  for (const auto& [name, content] : files) std::ofstream(dir / name, std::ios::binary) << content;
-  jovtrace::RunOptions options;
-  options.inputs = {dir.string()};
+  const std::filesystem::path dir = readertest::WrittenFolder("jovtrace-report-", files);
   const std::string text = Data(readertest::Captured([&](std::FILE* file) {
     jovtrace::NameTable names;
     jovtrace::ReportWriter writer(file, names);
     jovtrace::FileOpener opener;
-    readertest::Captured([&](std::FILE* err) { jovtrace::Run(options, names, writer, opener, err); });
+    readertest::Captured([&](std::FILE* err) { jovtrace::Run({{dir.string()}, /*strict*/ false, {}}, names, writer, opener, err); });
     EXPECT_TRUE(writer.Finish());
   }));
   std::filesystem::remove_all(dir);

@@ -35,43 +35,40 @@ struct Opener : jovtrace::SourceOpener {
 std::string Clock(jovtrace::Micros t) { return std::to_string(t - At(22, 15, 30)); }
 std::string Mark(int trace) { return trace == 0 ? "" : "#" + std::to_string(trace) + " "; }
 
-class Recorder : public jovtrace::TraceSink {
- public:
-  Recorder(Reading& r, const jovtrace::NameTable& names) : r_(r), names_(names) {}
+struct Recorder : jovtrace::TraceSink {
+  Recorder(Reading& r, const jovtrace::NameTable& names) : r(r), names(names) {}
   void OnCall(const jovtrace::Call& c) override {
     std::string path;
-    for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names_.Text(c.path[i]);
-    r_.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " + std::to_string(c.duration) +
+    for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names.Text(c.path[i]);
+    r.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " + std::to_string(c.duration) +
                 " self " + std::to_string(c.self) +
                 (c.close == jovtrace::CloseKind::kNormal ? "" : " " + std::string(jovtrace::CloseKindName(c.close))) +
                 (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") + (c.pushSeen ? "" : " no push") +
                 " t" + std::to_string(c.thread) + (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
   }
   void OnText(const jovtrace::Text& t) override {
-    r_.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) + " " +
+    r.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) + " " +
                 jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" + std::string(t.text) + "\"\n";
   }
   void OnCounter(const jovtrace::CounterSample& s) override {
-    r_.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " + std::to_string(s.value) + " " + Clock(s.time) + "\n";
+    r.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " + std::to_string(s.value) + " " + Clock(s.time) + "\n";
   }
   void OnNotice(const jovtrace::Notice& n) override {
-    r_.notices += std::string(n.file) + ":" + std::to_string(n.line) + ": " + std::string(n.message) + "\n";
+    r.notices += std::string(n.file) + ":" + std::to_string(n.line) + ": " + std::string(n.message) + "\n";
   }
   void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& s) override {
-    r_.traces += info.label + ": calls " + std::to_string(s.calls);
+    r.traces += info.label + ": calls " + std::to_string(s.calls);
     const std::pair<const char*, std::uint64_t> figures[] = {
         {"outer", s.closedByOuterPop}, {"nopush", s.pushesMissing}, {"nopop", s.popsMissing},
         {"open", s.leftOpen}, {"skipped", s.skippedLines}, {"resyncs", s.clockResyncs}};
-    for (const auto& [name, value] : figures) r_.traces += value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
-    for (std::size_t i = 0; i < s.threads.size(); ++i) r_.traces += (i ? "," : " threads ") + std::to_string(s.threads[i]);
-    for (const std::string& w : s.wrapReasons) r_.traces += " reasons \"" + w + "\"";
-    for (std::size_t i = 0; info.files.size() > 1 && i < info.files.size(); ++i) r_.traces += (i ? ", " : " files ") + info.files[i];
-    r_.traces += "\n";
+    for (const auto& [name, value] : figures) r.traces += value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
+    for (std::size_t i = 0; i < s.threads.size(); ++i) r.traces += (i ? "," : " threads ") + std::to_string(s.threads[i]);
+    for (const std::string& w : s.wrapReasons) r.traces += " reasons \"" + w + "\"";
+    for (std::size_t i = 0; info.files.size() > 1 && i < info.files.size(); ++i) r.traces += (i ? ", " : " files ") + info.files[i];
+    r.traces += "\n";
   }
-
- private:
-  Reading& r_;
-  const jovtrace::NameTable& names_;
+  Reading& r;
+  const jovtrace::NameTable& names;
 };
 
 }  // namespace

@@ -43,8 +43,7 @@ struct Reading {
 };
 
 // Reads the files; `extra` is told everything too, with names interned in `names`.
-Reading Read(const Files& files, jovtrace::TraceSink* extra = nullptr,
-             jovtrace::NameTable* names = nullptr);
+Reading Read(const Files& files, jovtrace::TraceSink* extra = nullptr, jovtrace::NameTable* names = nullptr);
 
 // Everything `write` writes to a file, as a string.
 std::string Captured(const std::function<void(std::FILE*)>& write);
