@@ -25,9 +25,8 @@ TEST(Command, ExitCodesOutputsAndWildcardsExpandedByTheProgram) {
   for (const auto& [args, exitCode, says] : cases) {
     SCOPED_TRACE(args);
     std::FILE* pipe = ::popen((std::string(exe) + " " + args + " 2>&1").c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) != 0;) out.append(buffer, n);
+    std::string out(1 << 16, '\0');
+    out.resize(std::fread(out.data(), 1, out.size(), pipe));
     const int status = ::pclose(pipe);
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, exitCode) << out;
     EXPECT_NE(out.find(says), std::string::npos) << out;

@@ -9,8 +9,6 @@
 
 namespace {
 
-using tracelines::PopText;
-
 // A line taken apart, as "KIND NUMBERS..." (KIND is the LineKind's number; a timed line gives
 // its time of day, interval, indentation, text column and "|text after the separator|").
 std::string Parsed(const std::string& line) {
@@ -67,11 +65,11 @@ TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
       {"date_month_13", "Date=13/03/26" + std::string(80, '='), "10"},
       {"memory_cut", "...Memory use changed. Internal Pool=12, Chan", "10"},
       {"garbage", "\x01\x02\xff binary", "10"},
-      {"text", PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
-      {"text", PopText("Parser.Open", tracelines::kNoValue, 15002), "ok Parser.Open dur 15002"},
-      {"text", PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
-      {"text", PopText("My Class.Do  it", 7, 90061001), "ok My Class.Do  it rc 7 dur 90061001"},
-      {"text", PopText(".", tracelines::kNoValue, 0), "ok . dur 0"},
+      {"text", tracelines::PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
+      {"text", tracelines::PopText("Parser.Open", tracelines::kNoValue, 15002), "ok Parser.Open dur 15002"},
+      {"text", tracelines::PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
+      {"text", tracelines::PopText("My Class.Do  it", 7, 90061001), "ok My Class.Do  it rc 7 dur 90061001"},
+      {"text", tracelines::PopText(".", tracelines::kNoValue, 0), "ok . dur 0"},
       {"text", "Pop  ", std::to_string(static_cast<int>(jovtrace::PopParse::kBare))},
       {"text", "Pop  Parser.Open Return Co", std::to_string(static_cast<int>(jovtrace::PopParse::kBroken))},
       {"text", "Other text", std::to_string(static_cast<int>(jovtrace::PopParse::kNotPop))},

@@ -9,8 +9,6 @@
 #include "analyzer/tree_sink.h"
 #include "support/reader_test.h"
 
-namespace {
-
 using readertest::Captured;
 
 constexpr char kHeading[] = "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n";
@@ -113,5 +111,3 @@ TEST(Encoding, AnsiTextBecomesUtf8AndUtf8PassesUnchanged) {
   jovtrace::AppendJsonEscaped(out, "a\"b\\c\n\x01");
   EXPECT_EQ(out, "a\\\"b\\\\c\\n\\u0001");
 }
-
-}  // namespace

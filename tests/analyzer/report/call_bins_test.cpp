@@ -1,7 +1,6 @@
 // call_bins_test.cpp - the timeline's bins: sums that survive every widening, the longest
 // call of each bin, calls before the base, the bound on the number of bins.
 #include <array>
-#include <map>
 
 #include "analyzer/report/call_bins.h"
 #include "support/reader_test.h"
@@ -17,9 +16,10 @@ TimelineCall Make(std::uint32_t thread, std::uint32_t depth, Micros start, Micro
   return TimelineCall{start, duration, thread, depth, name, code, /*flags: has a code*/ 1, {}};
 }
 
-// Six rows of back-to-back calls over 20 s, a long call now and then: the width doubles
-// many times, first for the span, then for the number of bins.
-std::vector<TimelineCall> Workload() {
+// Every widening keeps the sums of each row, and every call at least a bin long exactly.
+TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
+  // Six rows of back-to-back calls over 20 s, a long call now and then: the width doubles
+  // many times, first for the span, then for the number of bins.
   std::vector<TimelineCall> calls;
   std::uint32_t seed = 12345;
   const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
@@ -31,17 +31,11 @@ std::vector<TimelineCall> Workload() {
       t += duration + 1 + next() % 20;
     }
   }
-  return calls;
-}
-
-// Every widening keeps the sums of each row, and every call at least a bin long exactly.
-TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
-  CallBins bins;
-  std::map<CallBins::RowKey, std::array<std::int64_t, 3>> want;  // cover, count, errors
-  std::vector<TimelineCall> calls = Workload();
   // A few calls come late, as calls held for an unnamed outer level do.
   calls.push_back(Make(0, 0, 3000, 40, 2));
   calls.push_back(Make(1, 2, -50000, 50500, 3, 7));  // started before the base: counts from 0
+  CallBins bins;
+  std::map<CallBins::RowKey, std::array<std::int64_t, 3>> want;  // cover, count, errors
   for (const TimelineCall& c : calls) {
     bins.Add(c);
     auto& s = want[{c.thread, c.depth}];

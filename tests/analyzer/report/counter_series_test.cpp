@@ -14,13 +14,12 @@ TEST(CounterSeries, KeepsEverySampleWhileFewThenTheirRangeAndLastPerBin) {
     if (samples.size() == CounterSeries::kMaxExact) ASSERT_TRUE(series.Exact() && series.Samples() == samples);
   }
   ASSERT_TRUE(!series.Exact() && series.Samples().empty()) << "past the bound the exact samples are let go";
-  const std::int64_t width = series.Width();
   std::size_t next = 0;
   for (const CounterSeries::Bin& bin : series.Bins()) {
     SCOPED_TRACE(bin.index);
     EXPECT_LT(bin.index, CounterSeries::kMaxSpan);
     std::int64_t lo = INT64_MAX, hi = INT64_MIN, last = 0;
-    for (; next < samples.size() && samples[next].first / width == bin.index; ++next) {
+    for (; next < samples.size() && samples[next].first / series.Width() == bin.index; ++next) {
       lo = std::min(lo, samples[next].second);
       hi = std::max(hi, samples[next].second);
       last = samples[next].second;

@@ -56,19 +56,17 @@ struct Seen : jovtrace::TraceSink {
 std::string Rebuilt(const std::string& line, std::multiset<jovtrace::Micros>& pops) {
   jovtrace::ParsedLine p;
   jovtrace::ParseLine(line.substr(0, line.find('\n')), p);
+  using K = jovtrace::LineKind;
   switch (p.kind) {
-    case jovtrace::LineKind::kDate:  // "Date=MM/DD/YY"
-      return tracelines::DateLine(2000 + std::stoi(line.substr(11, 2)), std::stoi(line.substr(5, 2)),
-                                  std::stoi(line.substr(8, 2)));
-    case jovtrace::LineKind::kThread: return tracelines::ThreadLine(p.thread);
-    case jovtrace::LineKind::kMemory:
-      return tracelines::MemoryLine(p.values[0], p.values[1], static_cast<int>(p.values[2]), static_cast<int>(p.values[3]));
-    case jovtrace::LineKind::kHandleCount:
-      return tracelines::HandleCountLine(static_cast<int>(p.values[0]), static_cast<int>(p.values[1]));
-    case jovtrace::LineKind::kSizeNotice: return tracelines::kSizeNotice;
-    case jovtrace::LineKind::kWrapBanner: return tracelines::kWrapBanner;
-    case jovtrace::LineKind::kWrapEnd: return tracelines::kWrapEnd;
-    case jovtrace::LineKind::kTimed: break;
+    case K::kDate:  // "Date=MM/DD/YY"
+      return tracelines::DateLine(2000 + std::stoi(line.substr(11, 2)), std::stoi(line.substr(5, 2)), std::stoi(line.substr(8, 2)));
+    case K::kThread: return tracelines::ThreadLine(p.thread);
+    case K::kMemory: return tracelines::MemoryLine(p.values[0], p.values[1], static_cast<int>(p.values[2]), static_cast<int>(p.values[3]));
+    case K::kHandleCount: return tracelines::HandleCountLine(static_cast<int>(p.values[0]), static_cast<int>(p.values[1]));
+    case K::kSizeNotice: return tracelines::kSizeNotice;
+    case K::kWrapBanner: return tracelines::kWrapBanner;
+    case K::kWrapEnd: return tracelines::kWrapEnd;
+    case K::kTimed: break;
     default: return "";
   }
   jovtrace::ParseLine(line, p);
