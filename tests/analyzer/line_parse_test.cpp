@@ -21,8 +21,7 @@ std::string Parsed(const std::string& line) {
   if (p.kind == K::kThread) out << " " << p.thread;
   for (int i = 0; i < (p.kind == K::kMemory ? 4 : p.kind == K::kHandleCount ? 2 : 0); ++i) out << " " << p.values[i];
   if (p.kind == K::kTimed) {
-    out << " " << p.timeOfDayMs << " " << p.intervalUs << " " << p.indent << " " << p.textColumn << " |"
-        << p.afterSeparator << "|";
+    out << " " << p.timeOfDayMs << " " << p.intervalUs << " " << p.indent << " " << p.textColumn << " |" << p.afterSeparator << "|";
   }
   return out.str();
 }

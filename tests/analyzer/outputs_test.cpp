@@ -63,8 +63,7 @@ TEST(Outputs, SummaryTreeFoldedStacksAndChromeOfOneReading) {
               (a.contains("bytes") ? " " + a["bytes"].dump() : "") + (a.contains("lines") ? " +dump" : "") + "\n";
   }
   // Text with quotes and a tab survives escaping; the dump line joined the empty line's instant.
-  EXPECT_EQ(events,
-            "M 0 \"process_name\"\nM 0 \"process_sort_index\"\n"
+  EXPECT_EQ(events, "M 0 \"process_name\"\nM 0 \"process_sort_index\"\n"
             "X 7 \"Io.Load\" 1000 4000 rc 0\nX 7 \"Io.Load\" 6000 4000 rc 3\nX 7 \"Io.Load\" 11000 4000 rc 3\n"
             "C 0 \"Internal Pool\" 17500 8192\nC 0 \"Process Bytes\" 17500 1048576\n"
             "i 7 \"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 221530 app.JOV_Log\" 0\n"

@@ -37,14 +37,12 @@ const Case kCases[] = {
      "push My Class.Do  it/x=1|+2500|pop -1 -1|+500|pop 0",
      "Parser.Open;Parser.ReadBlock 3000-8000 dur 5000 self 5000 rc 5 t7 \"Request=1\"\n"
      "Parser.Open;My Class.Do 9500-12000 dur 2500 self 2500 rc -1 t7 \"it  x=1\"\n"
-     "Parser.Open 1000-12500 dur 11500 self 4000 t7 \"file=a.dat\"\n",
-     "app (pid 42): calls 3 threads 7\n"},
+     "Parser.Open 1000-12500 dur 11500 self 4000 t7 \"file=a.dat\"\n", "app (pid 42): calls 3 threads 7\n"},
     {"pop_of_an_outer_level_closes_the_inner_ones",  // as the library pops them with it
      "push A.Outer|+1000|push B.Middle|+1000|push C.Inner|+3000|pop 0 0|+1000|text after",
      "A.Outer;B.Middle;C.Inner 2000-5000 dur 3000 self 3000 by outer pop t7\n"
      "A.Outer;B.Middle 1000-5000 dur 4000 self 1000 by outer pop t7\n"
-     "A.Outer 0-5000 dur 5000 self 1000 rc 0 t7\n",
-     "app (pid 42): calls 3 outer 2 threads 7\n"},
+     "A.Outer 0-5000 dur 5000 self 1000 rc 0 t7\n", "app (pid 42): calls 3 outer 2 threads 7\n"},
     // The oldest lines of a wrap dump: the Pushes of two levels were dropped from the ring.
     // Never before the trace's first line; the outer level is named by its own Pop.
     {"pop_without_its_push_starts_at_pop_time_less_duration",
@@ -121,7 +119,6 @@ const Case kCases[] = {
      "f.JOV_Log:8: last line has no line end (truncated)\nf.JOV_Log:8: Pop line without its duration; skipped\n"},
 };
 
-INSTANTIATE_TEST_SUITE_P(All, Reading, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(All, Reading, testing::ValuesIn(kCases), [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -70,8 +70,7 @@ TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhatever
       jovtrace::NameTable names;
       const jovtrace::NameId path[] = {names.Intern("Batch.Run"), names.Intern("Db.Query")};
       jovtrace::ReportWriter writer(file, names);
-      jovtrace::TraceInfo info;
-      writer.BeginTrace(info);
+      writer.BeginTrace({});
       Micros t = stats.first = readertest::At(22, 15, 30);
       for (std::uint64_t i = 0; i < counts[run]; ++i) {
         const std::size_t depth = 1 + i % 2;
@@ -82,7 +81,7 @@ TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhatever
       }
       stats.last = t;
       stats.calls = counts[run];
-      writer.EndTrace(info, stats);
+      writer.EndTrace({}, stats);
       EXPECT_TRUE(writer.Finish());
     });
     sizes[run] = page.size();

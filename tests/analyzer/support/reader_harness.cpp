@@ -41,14 +41,14 @@ struct Recorder : jovtrace::TraceSink {
     std::string path;
     for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names.Text(c.path[i]);
     r.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " + std::to_string(c.duration) +
-                " self " + std::to_string(c.self) +
-                (c.close == jovtrace::CloseKind::kNormal ? "" : " " + std::string(jovtrace::CloseKindName(c.close))) +
-                (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") + (c.pushSeen ? "" : " no push") +
-                " t" + std::to_string(c.thread) + (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
+               " self " + std::to_string(c.self) +
+               (c.close == jovtrace::CloseKind::kNormal ? "" : " " + std::string(jovtrace::CloseKindName(c.close))) +
+               (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") + (c.pushSeen ? "" : " no push") +
+               " t" + std::to_string(c.thread) + (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
   }
   void OnText(const jovtrace::Text& t) override {
     r.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) + " " +
-                jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" + std::string(t.text) + "\"\n";
+               jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" + std::string(t.text) + "\"\n";
   }
   void OnCounter(const jovtrace::CounterSample& s) override {
     r.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " + std::to_string(s.value) + " " + Clock(s.time) + "\n";
@@ -58,9 +58,8 @@ struct Recorder : jovtrace::TraceSink {
   }
   void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& s) override {
     r.traces += info.label + ": calls " + std::to_string(s.calls);
-    const std::pair<const char*, std::uint64_t> figures[] = {
-        {"outer", s.closedByOuterPop}, {"nopush", s.pushesMissing}, {"nopop", s.popsMissing},
-        {"open", s.leftOpen}, {"skipped", s.skippedLines}, {"resyncs", s.clockResyncs}};
+    const std::pair<const char*, std::uint64_t> figures[] = {{"outer", s.closedByOuterPop}, {"nopush", s.pushesMissing},
+        {"nopop", s.popsMissing}, {"open", s.leftOpen}, {"skipped", s.skippedLines}, {"resyncs", s.clockResyncs}};
     for (const auto& [name, value] : figures) r.traces += value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
     for (std::size_t i = 0; i < s.threads.size(); ++i) r.traces += (i ? "," : " threads ") + std::to_string(s.threads[i]);
     for (const std::string& w : s.wrapReasons) r.traces += " reasons \"" + w + "\"";
@@ -74,6 +73,7 @@ struct Recorder : jovtrace::TraceSink {
 }  // namespace
 
 Files Play(std::string_view steps) {
+  if (steps.rfind("file ", 0) != 0 && steps.rfind("raw ", 0) != 0) return Play("file 261203 221530 app.JOV_Log|" + std::string(steps));
   const auto fresh = [] { return tracelines::Script(2026, 12, 3, At(22, 15, 30) % jovtrace::Timeline::kDay); };
   Files files;
   tracelines::Script s = fresh();
@@ -82,10 +82,6 @@ Files Play(std::string_view steps) {
     if (!name.empty()) files[name] += s.Content();
     s.Clear();
   };
-  if (steps.rfind("file ", 0) != 0 && steps.rfind("raw ", 0) != 0) {
-    name = "261203 221530 app.JOV_Log";
-    s.Open(42, 7, "C:\\t\\" + name);
-  }
   for (std::size_t at = 0; at <= steps.size();) {
     const std::size_t end = std::min(steps.find('|', at), steps.size());
     const std::string step(steps.substr(at, end - at));

@@ -35,9 +35,7 @@ struct Seen : jovtrace::TraceSink {
     durations.insert(c.duration);
     ++counts[name + " rc " + (c.hasReturnCode ? std::to_string(c.returnCode) : "none")];
   }
-  void OnCounter(const jovtrace::CounterSample& s) override {
-    poolSamples += s.kind == jovtrace::CounterKind::kInternalPool && s.trace == 0;
-  }
+  void OnCounter(const jovtrace::CounterSample& s) override { poolSamples += s.kind == jovtrace::CounterKind::kInternalPool && s.trace == 0; }
   void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& s) override {
     traces.push_back(info);
     stats.push_back(s);
@@ -79,8 +77,7 @@ std::string Rebuilt(const std::string& line, std::multiset<jovtrace::Micros>& po
   jovtrace::PushText push;
   if (jovtrace::ParsePop(text, pop) == jovtrace::PopParse::kOk) {
     pops.insert(pop.duration);
-    text = tracelines::PopText(pop.name, pop.hasReturnCode ? static_cast<long>(pop.returnCode) : tracelines::kNoValue,
-                               pop.duration);
+    text = tracelines::PopText(pop.name, pop.hasReturnCode ? static_cast<long>(pop.returnCode) : tracelines::kNoValue, pop.duration);
   } else if (jovtrace::ParsePush(text, push)) {
     text = tracelines::PushText(push.name, push.detail);
   }
@@ -150,10 +147,8 @@ TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
   EXPECT_LE(stats.closedByOuterPop, static_cast<std::uint64_t>(done.closedByOuterPop));
   EXPECT_GE(stats.closedByOuterPop + 2u * lost, static_cast<std::uint64_t>(done.closedByOuterPop));
   EXPECT_GT(seen.poolSamples, 0);
-  std::set<unsigned> threads = {static_cast<unsigned>(done.mainThread)};
-  if (done.otherThread != 0) threads.insert(static_cast<unsigned>(done.otherThread));
-  EXPECT_EQ(seen.threads, threads);
-  EXPECT_EQ(std::set<unsigned>(stats.threads.begin(), stats.threads.end()), threads);
+  EXPECT_EQ(seen.threads, done.threads);
+  EXPECT_EQ(std::set<unsigned>(stats.threads.begin(), stats.threads.end()), done.threads);
   // Durations of calls closed by their own Pop are the Pop lines' own.
   EXPECT_EQ(seen.durations, popDurations);
   EXPECT_FALSE(popDurations.empty());

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 
 namespace e2e {
@@ -15,7 +16,7 @@ struct Done {
   // calls that returned CODE.
   std::map<std::string, int> counts;
   int closedByOuterPop = 0;
-  unsigned long mainThread = 0, otherThread = 0;  // the other 0 when the lane ran none
+  std::set<unsigned> threads;  // that wrote to the chain
 };
 
 // Writes the traces into `folder` (which must exist); `threads` allows a second thread.
