@@ -1,51 +1,37 @@
 // outputs_test.cpp - what the sinks make of a read trace: the summary's figures, the merged
 // tree and its pruning, folded stacks, and the Trace Event Format JSON checked by a strict
 // parser, event by event.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "analyzer/chrome_writer.h"
 #include "analyzer/summary_sink.h"
 #include "analyzer/text_encoding.h"
 #include "analyzer/tree_sink.h"
-#include "support/reader_harness.h"
+#include "support/reader_test.h"
 
-namespace {
-
-// Everything a function writes to a FILE*, as a string.
-template <typename Write>
-std::string Captured(Write write) {
-  std::FILE* file = std::tmpfile();
-  write(file);
-  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
-  std::rewind(file);
-  text.resize(std::fread(text.data(), 1, text.size(), file));
-  std::fclose(file);
-  return text;
-}
-
-// Main runs Load three times (codes 0, 3, 3) and Save once; a second thread writes a text;
-// memory and a hex dump on the way.
-readertest::Files Workload() {
-  return readertest::Play(
-      "push App.Main|+1000|push Io.Load/Request=1|+4000|pop -1 0|+1000|push Io.Load/Request=1|+4000|pop -1 3|"
-      "+1000|push Io.Load/Request=1|+4000|pop -1 3|+500|push Io.Save|+2000|mem 8192 1048576|"
-      "text saved \"all\"\tdone|text|text 00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *|"
-      "thread 9|text other thread|thread 7|pop -1 0|+500|pop 0 0");
-}
+using readertest::Captured;
 
 constexpr char kHeading[] = "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n";
 
-TEST(Summary, FiguresPerRoutineInEveryOrder) {
+// One reading told to the summary, the merged tree and the Trace Event Format writer at once.
+TEST(Outputs, SummaryTreeFoldedStacksAndChromeOfOneReading) {
   jovtrace::NameTable names;
   jovtrace::SummarySink summary(names);
-  readertest::Read(Workload(), &summary, &names);
+  jovtrace::TreeSink tree;
+  const nlohmann::json doc = nlohmann::json::parse(Captured([&](std::FILE* f) {
+    jovtrace::ChromeWriter chrome(f, names);
+    jovtrace::SinkFanout sinks;
+    sinks.Add(summary);
+    sinks.Add(tree);
+    sinks.Add(chrome);
+    // Main runs Load three times (codes 0, 3, 3) and Save once; a second thread writes a
+    // text; memory and a hex dump on the way.
+    readertest::Read(readertest::Play(
+        "push App.Main|+1000|push Io.Load/Request=1|+4000|pop -1 0|+1000|push Io.Load/Request=1|+4000|pop -1 3|"
+        "+1000|push Io.Load/Request=1|+4000|pop -1 3|+500|push Io.Save|+2000|mem 8192 1048576|"
+        "text saved \"all\"\tdone|text|text 00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *|"
+        "thread 9|text other thread|thread 7|pop -1 0|+500|pop 0 0"), &sinks, &names);
+  }));  // throws on any syntax error
   std::string tables;
   for (const auto sort : {jovtrace::SummarySort::kName, jovtrace::SummarySort::kSelf}) {
     summary.Sort(sort);
@@ -57,18 +43,36 @@ TEST(Summary, FiguresPerRoutineInEveryOrder) {
   const std::string load = "Io.Load          3       12.000       12.000      4.000      4.000      4.000      4.000       2  3 (2x)\n";
   const std::string save = "Io.Save          1        2.000        2.000      2.000      2.000      2.000      2.000       0  -\n";
   EXPECT_EQ(tables, heading + main + load + save + heading + load + main + save);
-  // The top code survives many rare codes: 87 a third of the time, others once.
-  jovtrace::RoutineFigures figures;
-  jovtrace::Call call;
-  call.hasReturnCode = true;
-  for (int i = 0; i < 300; ++i) {
-    call.returnCode = i % 3 == 0 ? 87 : 1000 + i;
-    figures.Add(call);
+  // Io.Save is 11.1 %: below the 12 % shown.
+  EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteTreeText(f, tree, names, 12.0); }),
+            std::string(kHeading) + "    total ms      self ms     calls      %  routine\n"
+            "      18.000        4.000         1  100.0  App.Main\n"
+            "      12.000       12.000         3   66.7    Io.Load\n");
+  EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteFolded(f, tree, names, jovtrace::FoldedWeight::kSelf); }),
+            "App.Main 4000\nApp.Main;Io.Load 12000\nApp.Main;Io.Save 2000\n");
+  EXPECT_EQ(doc.at("displayTimeUnit"), "ms");
+  std::string events;
+  for (const nlohmann::json& e : doc.at("traceEvents")) {
+    const std::string ph = e.at("ph");
+    SCOPED_TRACE(e.dump());
+    EXPECT_TRUE(e.at("pid").is_number() && e.at("name").is_string() && (ph != "i" || e.at("s") == "t"));  // the rest shows below
+    const nlohmann::json& a = e.value("args", nlohmann::json::object());
+    events += ph + " " + e["tid"].dump() + " " + (ph == "i" ? a.at("text").dump() : e["name"].dump()) +
+              (e.contains("ts") ? " " + e["ts"].dump() : "") + (e.contains("dur") ? " " + e["dur"].dump() : "") +
+              (a.contains("return_code") ? " rc " + a["return_code"].dump() : "") +
+              (a.contains("bytes") ? " " + a["bytes"].dump() : "") + (a.contains("lines") ? " +dump" : "") + "\n";
   }
-  EXPECT_EQ(figures.TopCode().first, 87);
+  // Text with quotes and a tab survives escaping; the dump line joined the empty line's instant.
+  EXPECT_EQ(events, "M 0 \"process_name\"\nM 0 \"process_sort_index\"\n"
+            "X 7 \"Io.Load\" 1000 4000 rc 0\nX 7 \"Io.Load\" 6000 4000 rc 3\nX 7 \"Io.Load\" 11000 4000 rc 3\n"
+            "C 0 \"Internal Pool\" 17500 8192\nC 0 \"Process Bytes\" 17500 1048576\n"
+            "i 7 \"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 221530 app.JOV_Log\" 0\n"
+            "i 7 \"saved \\\"all\\\"\\tdone\" 17500\ni 7 \"\" 17500 +dump\n"
+            "X 7 \"Io.Save\" 15500 2000 rc 0\nX 7 \"App.Main\" 0 18000 rc 0\ni 9 \"other thread\" 17500\n"
+            "M 7 \"thread_name\"\nM 9 \"thread_name\"\n");
 }
 
-TEST(Sketch, PercentilesWithinOnePercentOfTheExactRank) {
+TEST(Figures, PercentilesNearTheExactRankTopCodeAmongRareOnesAndTotalsOfUnknownLevels) {
   jovtrace::QuantileSketch sketch;
   std::vector<std::int64_t> values;
   for (std::uint64_t i = 0, x = 12345; i < 20000; ++i) {
@@ -82,60 +86,19 @@ TEST(Sketch, PercentilesWithinOnePercentOfTheExactRank) {
     const double exact = static_cast<double>(values[static_cast<std::size_t>(std::ceil(q * values.size())) - 1]);
     EXPECT_NEAR(sketch.Quantile(q), exact, exact * 0.01 + 1e-9);
   }
-}
-
-TEST(Tree, MergedByPathWithPruningAndFoldedStacks) {
-  jovtrace::NameTable names;
-  jovtrace::TreeSink tree;
-  readertest::Read(Workload(), &tree, &names);
-  // Io.Save is 11.1 %: below the 12 % shown.
-  EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteTreeText(f, tree, names, 12.0); }),
-            std::string(kHeading) + "    total ms      self ms     calls      %  routine\n"
-            "      18.000        4.000         1  100.0  App.Main\n"
-            "      12.000       12.000         3   66.7    Io.Load\n");
-  EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteFolded(f, tree, names, jovtrace::FoldedWeight::kSelf); }),
-            "App.Main 4000\nApp.Main;Io.Load 12000\nApp.Main;Io.Save 2000\n");
+  // The top code survives many rare codes: 87 a third of the time, others once.
+  jovtrace::RoutineFigures figures;
+  jovtrace::Call call;
+  call.hasReturnCode = true;
+  for (int i = 0; i < 300; ++i) {
+    call.returnCode = i % 3 == 0 ? 87 : 1000 + i;
+    figures.Add(call);
+  }
+  EXPECT_EQ(figures.TopCode().first, 87);
   // An unknown level (no calls of its own) totals what ran inside it.
-  std::vector<jovtrace::TreeNode> nodes(4);
-  nodes[0].children = {1};
-  nodes[1].children = {2, 3};
-  nodes[2].calls = nodes[3].calls = 1;
-  nodes[2].total = 300;
-  nodes[3].total = 200;
+  std::vector<jovtrace::TreeNode> nodes = {{0, 0, 0, 0, 0, {1}}, {1, 0, 0, 0, 0, {2, 3}}, {2, 1, 1, 300, 0, {}}, {3, 1, 1, 200, 0, {}}};
   jovtrace::FillUnknownTotals(nodes);
   EXPECT_EQ(std::make_pair(nodes[0].total, nodes[1].total), std::make_pair(jovtrace::Micros{500}, jovtrace::Micros{500}));
-}
-
-TEST(Chrome, StrictJsonWithEveryEventInPlace) {
-  jovtrace::NameTable names;
-  const nlohmann::json doc = nlohmann::json::parse(Captured([&](std::FILE* f) {
-    jovtrace::ChromeWriter chrome(f, names);
-    readertest::Read(Workload(), &chrome, &names);
-  }));  // throws on any syntax error
-  EXPECT_EQ(doc.at("displayTimeUnit"), "ms");
-  std::string events;
-  for (const nlohmann::json& e : doc.at("traceEvents")) {
-    const std::string ph = e.at("ph");
-    SCOPED_TRACE(e.dump());
-    EXPECT_TRUE(e.at("pid").is_number() && e.at("tid").is_number() && e.at("name").is_string());
-    if (ph != "M") EXPECT_TRUE(e.at("ts").is_number());
-    if (ph == "X") EXPECT_TRUE(e.at("dur").is_number());
-    if (ph == "i") EXPECT_EQ(e.at("s"), "t");
-    const nlohmann::json& a = e.value("args", nlohmann::json::object());
-    events += ph + " " + e["tid"].dump() + " " + (ph == "i" ? a.at("text").dump() : e["name"].dump()) +
-              (e.contains("ts") ? " " + e["ts"].dump() : "") + (e.contains("dur") ? " " + e["dur"].dump() : "") +
-              (a.contains("return_code") ? " rc " + a["return_code"].dump() : "") +
-              (a.contains("bytes") ? " " + a["bytes"].dump() : "") + (a.contains("lines") ? " +dump" : "") + "\n";
-  }
-  // Text with quotes and a tab survives escaping; the dump line joined the empty line's instant.
-  EXPECT_EQ(events,
-            "M 0 \"process_name\"\nM 0 \"process_sort_index\"\n"
-            "X 7 \"Io.Load\" 1000 4000 rc 0\nX 7 \"Io.Load\" 6000 4000 rc 3\nX 7 \"Io.Load\" 11000 4000 rc 3\n"
-            "C 0 \"Internal Pool\" 17500 8192\nC 0 \"Process Bytes\" 17500 1048576\n"
-            "i 7 \"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 221530 app.JOV_Log\" 0\n"
-            "i 7 \"saved \\\"all\\\"\\tdone\" 17500\ni 7 \"\" 17500 +dump\n"
-            "X 7 \"Io.Save\" 15500 2000 rc 0\nX 7 \"App.Main\" 0 18000 rc 0\ni 9 \"other thread\" 17500\n"
-            "M 7 \"thread_name\"\nM 9 \"thread_name\"\n");
 }
 
 TEST(Encoding, AnsiTextBecomesUtf8AndUtf8PassesUnchanged) {
@@ -147,5 +110,3 @@ TEST(Encoding, AnsiTextBecomesUtf8AndUtf8PassesUnchanged) {
   jovtrace::AppendJsonEscaped(out, "a\"b\\c\n\x01");
   EXPECT_EQ(out, "a\\\"b\\\\c\\n\\u0001");
 }
-
-}  // namespace

@@ -2,9 +2,6 @@
 // whole reader and every output. Crashes, sanitizer reports, hangs and runaway memory are
 // what the fuzzer looks for; the first byte chooses where the input is split in two files.
 #include <cstdint>
-#include <cstdio>
-#include <map>
-#include <string>
 
 #include "analyzer/chrome_writer.h"
 #include "analyzer/summary_sink.h"
@@ -13,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static std::FILE* sinkFile = std::fopen("/dev/null", "wb");
-  std::map<std::string, std::string> files;
+  readertest::Files files;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   const std::size_t split = size == 0 ? 0 : (data[0] % 4 == 0 ? size * data[0] / 1024 : size);
   files["261203 221530 a.JOV_Log"] = bytes.substr(0, split);

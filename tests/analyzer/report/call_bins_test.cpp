@@ -1,13 +1,9 @@
 // call_bins_test.cpp - the timeline's bins: sums that survive every widening, the longest
 // call of each bin, calls before the base, the bound on the number of bins.
-#include <gtest/gtest.h>
-
 #include <array>
-#include <map>
-#include <tuple>
-#include <vector>
 
 #include "analyzer/report/call_bins.h"
+#include "support/reader_test.h"
 
 namespace {
 
@@ -20,9 +16,10 @@ TimelineCall Make(std::uint32_t thread, std::uint32_t depth, Micros start, Micro
   return TimelineCall{start, duration, thread, depth, name, code, /*flags: has a code*/ 1, {}};
 }
 
-// Six rows of back-to-back calls over 20 s, a long call now and then: the width doubles
-// many times, first for the span, then for the number of bins.
-std::vector<TimelineCall> Workload() {
+// Every widening keeps the sums of each row, and every call at least a bin long exactly.
+TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
+  // Six rows of back-to-back calls over 20 s, a long call now and then: the width doubles
+  // many times, first for the span, then for the number of bins.
   std::vector<TimelineCall> calls;
   std::uint32_t seed = 12345;
   const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
@@ -34,17 +31,11 @@ std::vector<TimelineCall> Workload() {
       t += duration + 1 + next() % 20;
     }
   }
-  return calls;
-}
-
-// Every widening keeps the sums of each row, and every call at least a bin long exactly.
-TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
-  CallBins bins;
-  std::map<CallBins::RowKey, std::array<std::int64_t, 3>> want;  // cover, count, errors
-  std::vector<TimelineCall> calls = Workload();
   // A few calls come late, as calls held for an unnamed outer level do.
   calls.push_back(Make(0, 0, 3000, 40, 2));
   calls.push_back(Make(1, 2, -50000, 50500, 3, 7));  // started before the base: counts from 0
+  CallBins bins;
+  std::map<CallBins::RowKey, std::array<std::int64_t, 3>> want;  // cover, count, errors
   for (const TimelineCall& c : calls) {
     bins.Add(c);
     auto& s = want[{c.thread, c.depth}];
@@ -57,12 +48,11 @@ TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
   for (const auto& [key, row] : bins.Rows()) {
     SCOPED_TRACE(testing::Message() << "thread " << key.thread << " depth " << key.depth);
     std::array<std::int64_t, 3> got{};
-    for (std::size_t i = 0; i < row.size(); ++i) {
+    for (std::size_t i = 0; i < row.size(); ++i, ++total) {
       EXPECT_TRUE(row[i].index >= (i > 0 ? row[i - 1].index + 1 : 0) && row[i].index < CallBins::kMaxSpan);
       got = {got[0] + row[i].cover, got[1] + std::int64_t(row[i].count), got[2] + std::int64_t(row[i].errors)};
     }
     EXPECT_EQ(got, want[key]);
-    total += row.size();
   }
   EXPECT_EQ(total, bins.BinCount());
   for (const TimelineCall& c : calls) {
@@ -80,9 +70,7 @@ TEST(CallBins, ABinIsNamedForTheRoutineThatCoveredMostOfIt) {
   CallBins bins;
   bins.Add(Make(0, 0, 2000000, 1, 9));  // widens the bins to 32 us
   ASSERT_EQ(bins.Width(), 32);
-  bins.Add(Make(0, 1, 64, 5, 1));
-  bins.Add(Make(0, 1, 70, 20, 2));
-  bins.Add(Make(0, 1, 91, 2, 3));
+  for (const TimelineCall& call : {Make(0, 1, 64, 5, 1), Make(0, 1, 70, 20, 2), Make(0, 1, 91, 2, 3)}) bins.Add(call);
   const CallBins::Bin& b = bins.Rows().at({0, 1}).front();
   EXPECT_EQ(std::make_tuple(b.index, b.name, b.count, b.cover, b.longest.start),
             std::make_tuple(2, 2u, 3u, 27, 70));

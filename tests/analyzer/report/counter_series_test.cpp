@@ -1,14 +1,7 @@
 // counter_series_test.cpp - a counter's samples: all of them while few, then per bin the
 // least, greatest and last value of the samples in it.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <tuple>
-#include <vector>
-
 #include "analyzer/report/counter_series.h"
-
-namespace {
+#include "support/reader_test.h"
 
 using jovtrace::CounterSeries;
 
@@ -17,23 +10,16 @@ TEST(CounterSeries, KeepsEverySampleWhileFewThenTheirRangeAndLastPerBin) {
   std::vector<std::pair<std::int64_t, std::int64_t>> samples;
   for (std::int64_t i = 0; i < static_cast<std::int64_t>(CounterSeries::kMaxExact) + 5000; ++i) {
     samples.emplace_back(i * 997, (i * 7919) % 100003 - 50000);
+    series.Add(samples.back().first, samples.back().second);
+    if (samples.size() == CounterSeries::kMaxExact) ASSERT_TRUE(series.Exact() && series.Samples() == samples);
   }
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    series.Add(samples[i].first, samples[i].second);
-    if (i + 1 == CounterSeries::kMaxExact) {
-      ASSERT_TRUE(series.Exact());
-      EXPECT_EQ(series.Samples(), decltype(samples)(samples.begin(), samples.begin() + i + 1));
-    }
-  }
-  ASSERT_FALSE(series.Exact());
-  EXPECT_TRUE(series.Samples().empty()) << "the exact samples are let go";
-  const std::int64_t width = series.Width();
+  ASSERT_TRUE(!series.Exact() && series.Samples().empty()) << "past the bound the exact samples are let go";
   std::size_t next = 0;
   for (const CounterSeries::Bin& bin : series.Bins()) {
     SCOPED_TRACE(bin.index);
     EXPECT_LT(bin.index, CounterSeries::kMaxSpan);
     std::int64_t lo = INT64_MAX, hi = INT64_MIN, last = 0;
-    for (; next < samples.size() && samples[next].first / width == bin.index; ++next) {
+    for (; next < samples.size() && samples[next].first / series.Width() == bin.index; ++next) {
       lo = std::min(lo, samples[next].second);
       hi = std::max(hi, samples[next].second);
       last = samples[next].second;
@@ -42,5 +28,3 @@ TEST(CounterSeries, KeepsEverySampleWhileFewThenTheirRangeAndLastPerBin) {
   }
   EXPECT_EQ(next, samples.size());
 }
-
-}  // namespace

@@ -1,46 +1,29 @@
 // report_tree_test.cpp - the call tree in the report's data: a tree of very many paths pruned
 // without losing any of its time, and the writer's own bound on the paths it merges.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <map>
-#include <numeric>
-#include <string>
-
-#include <nlohmann/json.hpp>
-
 #include "analyzer/report/bounded_tree.h"
 #include "analyzer/report/json_out.h"
 #include "analyzer/report/report_tree.h"
+#include "support/reader_test.h"
 
 namespace {
 
 using jovtrace::TreeNode;
 
-std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent, jovtrace::Micros total) {
-  TreeNode n;
-  n.name = static_cast<jovtrace::NameId>(nodes.size());
-  n.parent = parent;
-  n.calls = nodes.empty() ? 0 : 1;
-  n.total = total;
-  n.self = total / 2;
-  nodes.push_back(n);
-  if (nodes.size() > 1) nodes[parent].children.push_back(static_cast<std::uint32_t>(nodes.size() - 1));
-  return static_cast<std::uint32_t>(nodes.size() - 1);
+// A node named for its index whose self time is `self`, which its callers' totals take in.
+std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent, jovtrace::Micros self) {
+  const auto id = static_cast<std::uint32_t>(nodes.size());
+  nodes.push_back({id, parent, id == 0 ? 0u : 1u, self, self, {}});
+  if (id != 0) nodes[parent].children.push_back(id);
+  for (std::uint32_t at = id; at != 0; at = nodes[at].parent) nodes[nodes[at].parent].total += self;
+  return id;
 }
 
 nlohmann::json Written(const std::vector<TreeNode>& nodes, const jovtrace::BoundedTree* tree = nullptr) {
-  std::FILE* file = std::tmpfile();
-  {
+  return nlohmann::json::parse(readertest::Captured([&](std::FILE* file) {
     jovtrace::JsonOut json(file);
     jovtrace::WriteReportTree(json, nodes, [tree](std::uint32_t n) { return tree != nullptr && tree->IsOther(n); },
                               [](jovtrace::NameId id) { return std::int64_t{id}; });
-  }
-  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
-  std::rewind(file);
-  EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
-  std::fclose(file);
-  return nlohmann::json::parse(text);
+  }));
 }
 
 TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
@@ -51,25 +34,19 @@ TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
     const std::uint32_t mid = AddNode(nodes, 0, 0);
     for (int k = 0; k < 60; ++k) {
       const std::uint32_t sub = AddNode(nodes, mid, 0);
-      for (int j = 0; j < 10; ++j) {
-        nodes[sub].total += nodes[AddNode(nodes, sub, k % 5 == 0 ? 1 + j : 50 + (i * 31 + k * 17 + j) % 200)].total;
-      }
-      nodes[mid].total += nodes[sub].total;
+      for (int j = 0; j < 10; ++j) AddNode(nodes, sub, k % 5 == 0 ? 1 + j : 50 + (i * 31 + k * 17 + j) % 200);
     }
-    nodes[0].total += nodes[mid].total;
   }
   const nlohmann::json tree = Written(nodes);
   const std::size_t n = tree["name"].size();
   ASSERT_LE(n, jovtrace::kMaxTreeNodes);
-  // Every node's children still add up to what its children held before.
+  // The children of every node kept (the root is written nameless) still add up to its total
+  // less its self time, as before the pruning.
   std::vector<std::int64_t> childSum(n, 0);
   for (std::size_t i = 1; i < n; ++i) childSum[tree["parent"][i].get<std::size_t>()] += tree["total"][i].get<std::int64_t>();
   for (std::size_t i = 0; i < n; ++i) {
-    if (tree["name"][i] == -1 && i != 0) continue;  // an "other" node
-    const TreeNode& original = nodes[tree["name"][i] == -1 ? 0 : tree["name"][i].get<std::size_t>()];
-    const std::int64_t want = std::accumulate(original.children.begin(), original.children.end(), std::int64_t{0},
-                                              [&](std::int64_t s, std::uint32_t c) { return s + nodes[c].total; });
-    EXPECT_EQ(childSum[i], want) << "node " << i;
+    const TreeNode& original = nodes[std::max<std::int64_t>(tree["name"][i].get<std::int64_t>(), 0)];
+    if (i == 0 || tree["name"][i] != -1) EXPECT_EQ(childSum[i], original.total - original.self) << "node " << i;
   }
   std::uint64_t paths = n - 1 - tree["other"].size();
   for (const auto& other : tree["other"]) paths += other[1].get<std::uint64_t>();
@@ -98,9 +75,8 @@ TEST(BoundedTree, CallsOnPathsPastTheBoundCountOnceUnderTheirDeepestNode) {
   const auto& nodes = tree.Nodes();
   ASSERT_EQ(nodes.size(), 5u) << "root, a, a;b, and the other paths of a and of the root";
   std::string others;  // parent's name: calls total, for each other node
-  for (std::uint32_t i = 0; i < nodes.size(); ++i) {
+  for (std::uint32_t i = 0; i < nodes.size(); ++i)
     if (tree.IsOther(i)) others += std::to_string(nodes[nodes[i].parent].name) + ": " + std::to_string(nodes[i].calls) + " " + std::to_string(nodes[i].total) + "\n";
-  }
   EXPECT_EQ(others, "1: 1 20\n0: 1 8\n") << "a;c;d ran inside a;c: counted with it";
   EXPECT_EQ(nodes[0].total, 108) << "the root's time is whole";
   const nlohmann::json written = Written(nodes, &tree);

@@ -1,34 +1,18 @@
 // report_writer_test.cpp - `jovtrace report` as a sink on the reader: the page around its data,
 // the summary's rows and the merged tree, the timeline's lanes and counters,
 // notices, text that cannot break out of the page, and a size bounded whatever the calls.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <string>
-
-#include <nlohmann/json.hpp>
-
 #include "analyzer/report/report_page.h"
 #include "analyzer/report/report_writer.h"
 #include "analyzer/run.h"
-#include "support/reader_harness.h"
+#include "support/reader_test.h"
 
 namespace {
 
 using jovtrace::Micros;
 using nlohmann::json;
 
-// The data text of a page written to `file`; fails the test when the page is not prefix,
-// data, suffix.
-std::string Data(std::FILE* file) {
-  std::string page(static_cast<std::size_t>(std::ftell(file)), '\0');
-  std::rewind(file);
-  EXPECT_EQ(std::fread(page.data(), 1, page.size(), file), page.size());
-  std::fclose(file);
+// The data text of a page; fails the test when the page is not prefix, data, suffix.
+std::string Data(const std::string& page) {
   const std::string_view prefix = jovtrace::ReportPagePrefix(), suffix = jovtrace::ReportPageSuffix();
   EXPECT_EQ(page.compare(0, prefix.size(), prefix), 0);
   EXPECT_EQ(page.compare(page.size() - suffix.size(), suffix.size(), suffix), 0);
@@ -44,21 +28,15 @@ TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
       "+700|push Monitor.Poll|+300|mem 4096 100000|pop -1 0|thread 7|push Parser.ReadBlock/Request=2|+2500|"
       "pop 0|bare garbage that is no trace line|+500|mem 1024 90000");
   files["notes.JOV_Log"] = "just notes\r\n";
-  jovtrace::NameTable names;
-  std::FILE* file = std::tmpfile();
-  jovtrace::ReportWriter writer(file, names);
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("jovtrace-report-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  for (const auto& [name, content] : files) std::ofstream(dir / name, std::ios::binary) << content;
-  jovtrace::RunOptions options;
-  options.inputs = {dir.string()};
-  jovtrace::FileOpener opener;
-  std::FILE* err = std::tmpfile();
-  jovtrace::Run(options, names, writer, opener, err);
-  std::fclose(err);
+  const std::filesystem::path dir = readertest::WrittenFolder("jovtrace-report-", files);
+  const std::string text = Data(readertest::Captured([&](std::FILE* file) {
+    jovtrace::NameTable names;
+    jovtrace::ReportWriter writer(file, names);
+    jovtrace::FileOpener opener;
+    readertest::Captured([&](std::FILE* err) { jovtrace::Run({{dir.string()}, /*strict*/ false, {}}, names, writer, opener, err); });
+    EXPECT_TRUE(writer.Finish());
+  }));
   std::filesystem::remove_all(dir);
-  ASSERT_TRUE(writer.Finish());
-  const std::string text = Data(file);
   EXPECT_EQ(text.find('<'), std::string::npos) << "no text may end the script element or open a comment";
   const json data = json::parse(text);
   ASSERT_EQ(data["traces"].size(), 1u);
@@ -87,32 +65,27 @@ TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhatever
   std::size_t sizes[3];
   const std::uint64_t counts[3] = {0, 400000, 1600000};
   for (int run = 0; run < 3; ++run) {
-    std::FILE* file = std::tmpfile();
-    jovtrace::NameTable names;
-    const jovtrace::NameId path[] = {names.Intern("Batch.Run"), names.Intern("Db.Query")};
-    jovtrace::ReportWriter writer(file, names);
-    jovtrace::TraceInfo info;
-    writer.BeginTrace(info);
     jovtrace::TraceStats stats;
-    Micros t = stats.first = readertest::At(22, 15, 30);
-    for (std::uint64_t i = 0; i < counts[run]; ++i) {
-      jovtrace::Call call;
-      call.path = path;
-      call.pathLength = 1 + i % 2;
-      call.name = path[call.pathLength - 1];
-      call.thread = 1 + static_cast<std::uint32_t>(i % 4 / 2);
-      call.start = t;
-      call.duration = call.self = 3 + static_cast<Micros>(i % 97);
-      call.end = t + call.duration;
-      t += 50000000 / static_cast<Micros>(counts[run]) + 1;
-      writer.OnCall(call);
-    }
-    stats.last = t;
-    stats.calls = counts[run];
-    writer.EndTrace(info, stats);
-    ASSERT_TRUE(writer.Finish());
-    sizes[run] = static_cast<std::size_t>(std::ftell(file));
-    const json trace = json::parse(Data(file))["traces"][0];
+    const std::string page = readertest::Captured([&](std::FILE* file) {
+      jovtrace::NameTable names;
+      const jovtrace::NameId path[] = {names.Intern("Batch.Run"), names.Intern("Db.Query")};
+      jovtrace::ReportWriter writer(file, names);
+      writer.BeginTrace({});
+      Micros t = stats.first = readertest::At(22, 15, 30);
+      for (std::uint64_t i = 0; i < counts[run]; ++i) {
+        const std::size_t depth = 1 + i % 2;
+        const Micros duration = 3 + static_cast<Micros>(i % 97);
+        writer.OnCall({/*trace*/ 0, path[depth - 1], path, depth, t, t + duration, duration, duration, true, false, 0,
+                       jovtrace::CloseKind::kNormal, /*thread*/ 1 + static_cast<std::uint32_t>(i % 4 / 2), {}});
+        t += 50000000 / static_cast<Micros>(counts[run]) + 1;
+      }
+      stats.last = t;
+      stats.calls = counts[run];
+      writer.EndTrace({}, stats);
+      EXPECT_TRUE(writer.Finish());
+    });
+    sizes[run] = page.size();
+    const json trace = json::parse(Data(page))["traces"][0];
     if (run == 0) EXPECT_EQ(trace["base"], stats.first);
     else EXPECT_FALSE(trace["timeline"]["complete"]);
   }

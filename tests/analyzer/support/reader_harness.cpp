@@ -2,7 +2,6 @@
 // what it is told, and the read of a file set.
 #include "support/reader_harness.h"
 
-#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -18,76 +17,67 @@
 namespace readertest {
 namespace {
 
-class Opener : public jovtrace::SourceOpener {
- public:
-  explicit Opener(const Files& files) : files_(files) {}
+// Serves copies of the files, each of its own size, so that a read past the end is one the
+// sanitizer sees.
+struct Opener : jovtrace::SourceOpener {
+  explicit Opener(const Files& files) : files(files) {}
   std::unique_ptr<jovtrace::ByteSource> Open(const std::string& path, std::string& error) override {
-    const auto found = files_.find(path);
-    if (found == files_.end()) {
+    const auto found = files.find(path);
+    if (found == files.end()) {
       error = "No such file or directory";
       return nullptr;
     }
-    // A copy of its own size, so that a read past the end is one the sanitizer sees.
-    copies_.push_back(std::make_unique<std::string>(found->second));
-    return std::make_unique<jovtrace::MemorySource>(*copies_.back());
+    return std::make_unique<jovtrace::MemorySource>(found->second);
   }
-
- private:
-  const Files& files_;
-  std::vector<std::unique_ptr<std::string>> copies_;
+  const Files files;
 };
 
 std::string Clock(jovtrace::Micros t) { return std::to_string(t - At(22, 15, 30)); }
 std::string Mark(int trace) { return trace == 0 ? "" : "#" + std::to_string(trace) + " "; }
 
-class Recorder : public jovtrace::TraceSink {
- public:
-  Recorder(Reading& r, const jovtrace::NameTable& names) : r_(r), names_(names) {}
+struct Recorder : jovtrace::TraceSink {
+  Recorder(Reading& r, const jovtrace::NameTable& names) : r(r), names(names) {}
   void OnCall(const jovtrace::Call& c) override {
     std::string path;
-    for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names_.Text(c.path[i]);
-    r_.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " + std::to_string(c.duration) +
-                " self " + std::to_string(c.self) +
-                (c.close == jovtrace::CloseKind::kNormal ? "" : " " + std::string(jovtrace::CloseKindName(c.close))) +
-                (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") + (c.pushSeen ? "" : " no push") +
-                " t" + std::to_string(c.thread) + (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
+    for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names.Text(c.path[i]);
+    r.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " + std::to_string(c.duration) +
+               " self " + std::to_string(c.self) +
+               (c.close == jovtrace::CloseKind::kNormal ? "" : " " + std::string(jovtrace::CloseKindName(c.close))) +
+               (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") + (c.pushSeen ? "" : " no push") +
+               " t" + std::to_string(c.thread) + (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
   }
   void OnText(const jovtrace::Text& t) override {
-    r_.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) + " " +
-                jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" + std::string(t.text) + "\"\n";
+    r.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) + " " +
+               jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" + std::string(t.text) + "\"\n";
   }
   void OnCounter(const jovtrace::CounterSample& s) override {
-    r_.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " + std::to_string(s.value) + " " + Clock(s.time) + "\n";
+    r.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " + std::to_string(s.value) + " " + Clock(s.time) + "\n";
   }
   void OnNotice(const jovtrace::Notice& n) override {
-    r_.notices += std::string(n.file) + ":" + std::to_string(n.line) + ": " + std::string(n.message) + "\n";
+    r.notices += std::string(n.file) + ":" + std::to_string(n.line) + ": " + std::string(n.message) + "\n";
   }
   void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& s) override {
-    r_.traces += info.label + ": calls " + std::to_string(s.calls);
-    const std::pair<const char*, std::uint64_t> figures[] = {
-        {"outer", s.closedByOuterPop}, {"nopush", s.pushesMissing}, {"nopop", s.popsMissing},
-        {"open", s.leftOpen}, {"skipped", s.skippedLines}, {"resyncs", s.clockResyncs}};
-    for (const auto& [name, value] : figures) r_.traces += value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
-    for (std::size_t i = 0; i < s.threads.size(); ++i) r_.traces += (i ? "," : " threads ") + std::to_string(s.threads[i]);
-    for (const std::string& w : s.wrapReasons) r_.traces += " reasons \"" + w + "\"";
-    for (std::size_t i = 0; i < info.files.size(); ++i) r_.files += (i ? ", " : "") + info.files[i];
-    r_.traces += "\n";
-    r_.files += "\n";
+    r.traces += info.label + ": calls " + std::to_string(s.calls);
+    const std::pair<const char*, std::uint64_t> figures[] = {{"outer", s.closedByOuterPop}, {"nopush", s.pushesMissing},
+        {"nopop", s.popsMissing}, {"open", s.leftOpen}, {"skipped", s.skippedLines}, {"resyncs", s.clockResyncs}};
+    for (const auto& [name, value] : figures) r.traces += value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
+    for (std::size_t i = 0; i < s.threads.size(); ++i) r.traces += (i ? "," : " threads ") + std::to_string(s.threads[i]);
+    for (const std::string& w : s.wrapReasons) r.traces += " reasons \"" + w + "\"";
+    for (std::size_t i = 0; info.files.size() > 1 && i < info.files.size(); ++i) r.traces += (i ? ", " : " files ") + info.files[i];
+    r.traces += "\n";
   }
-
- private:
-  Reading& r_;
-  const jovtrace::NameTable& names_;
+  Reading& r;
+  const jovtrace::NameTable& names;
 };
 
 }  // namespace
 
 Files Play(std::string_view steps) {
-  const auto fresh = [] { return tracelines::Script(2026, 12, 3, At(22, 15, 30) % (86400LL * 1000000)); };
+  if (steps.rfind("file ", 0) != 0 && steps.rfind("raw ", 0) != 0) return Play("file 261203 221530 app.JOV_Log|" + std::string(steps));
+  const auto fresh = [] { return tracelines::Script(2026, 12, 3, At(22, 15, 30) % jovtrace::Timeline::kDay); };
   Files files;
   tracelines::Script s = fresh();
   std::string name;
-  bool started = false;
   const auto store = [&] {
     if (!name.empty()) files[name] += s.Content();
     s.Clear();
@@ -98,44 +88,24 @@ Files Play(std::string_view steps) {
     at = end + 1;
     const std::size_t blank = step.find(' ');
     const std::string verb = step.substr(0, blank), arg = blank == std::string::npos ? "" : step.substr(blank + 1);
-    if (!started && verb != "file" && verb != "raw") {
-      name = "261203 221530 app.JOV_Log";
-      s.Open(42, 7, "C:\\t\\" + name);
-    }
-    started = true;
     int level = -1;
     long code = tracelines::kNoValue;
-    if (verb[0] == '+') {
-      s.Advance(std::stoll(verb.substr(1)));
-    } else if (verb == "file" || verb == "raw") {
-      store();
-      name = arg;
-      if (verb == "file") s.Open(42, 7, "C:\\t\\" + arg.substr(arg.rfind('/') + 1));
-    } else if (verb == "new") {
-      store();
-      name.clear();
-      s = fresh();
-    } else if (verb == "push") {
-      const std::size_t slash = arg.find('/');
-      s.Push(arg.substr(0, slash), slash == std::string::npos ? "" : arg.substr(slash + 1));
-    } else if (verb == "pop" && std::sscanf(arg.c_str(), "%d %ld", &level, &code) <= 2) {
-      s.Pop(level, code);
-    } else if (verb == "text") {
-      s.Text(arg);
-    } else if (verb == "thread") {
-      s.Thread(static_cast<std::uint32_t>(std::stoul(arg)));
-    } else if (long long pool; verb == "mem" && std::sscanf(arg.c_str(), "%lld %d", &pool, &level) == 2) {
-      s.Memory(pool, level);
-    } else if (verb == "bare") {
-      s.Bare(arg);
-    } else if (verb == "cut") {  // a last line without its line end
-      store();
-      files[name] += arg;
-    } else if (verb == "date") {
-      s.Bare(tracelines::DateLine(2026, 12, std::stoi(arg)));
-    } else {
-      throw std::invalid_argument("bad step: " + step);
-    }
+    long long pool = 0;
+    if (verb == "file" || verb == "raw" || verb == "new" || verb == "cut") store();
+    if (verb == "new") s = fresh();
+    const std::size_t slash = arg.find('/');
+    if (verb[0] == '+') s.Advance(std::stoll(verb.substr(1)));
+    else if (verb == "file" || verb == "raw" || verb == "new") name = arg;  // "new": none until a file
+    else if (verb == "push") s.Push(arg.substr(0, slash), slash == std::string::npos ? "" : arg.substr(slash + 1));
+    else if (verb == "pop" && std::sscanf(arg.c_str(), "%d %ld", &level, &code) <= 2) s.Pop(level, code);
+    else if (verb == "text") s.Text(arg);
+    else if (verb == "thread") s.Thread(static_cast<std::uint32_t>(std::stoul(arg)));
+    else if (verb == "mem" && std::sscanf(arg.c_str(), "%lld %d", &pool, &level) == 2) s.Memory(pool, level);
+    else if (verb == "bare") s.Bare(arg);
+    else if (verb == "cut") files[name] += arg;  // a last line without its line end
+    else if (verb == "date") s.Bare(tracelines::DateLine(2026, 12, std::stoi(arg)));
+    else throw std::invalid_argument("bad step: " + step);
+    if (verb == "file") s.Open(42, 7, "C:\\t\\" + arg.substr(arg.rfind('/') + 1));
   }
   store();
   return files;
@@ -144,17 +114,26 @@ Files Play(std::string_view steps) {
 Reading Read(const Files& files, jovtrace::TraceSink* extra, jovtrace::NameTable* names) {
   Reading reading;
   jovtrace::NameTable ownNames;
-  if (names == nullptr) names = &ownNames;
   Opener opener(files);
-  Recorder recorder(reading, *names);
+  Recorder recorder(reading, names != nullptr ? *names : ownNames);
   jovtrace::SinkFanout fanout;
   fanout.Add(recorder);
   if (extra != nullptr) fanout.Add(*extra);
   std::vector<jovtrace::FileFacts> facts;
   for (const auto& file : files) facts.push_back(jovtrace::ExamineFile(file.first, opener));
-  jovtrace::TraceReader reader(*names, fanout);
+  jovtrace::TraceReader reader(names != nullptr ? *names : ownNames, fanout);
   for (const jovtrace::TraceInfo& info : jovtrace::GroupTraces(facts)) reader.Read(info, opener);
   return reading;
+}
+
+std::string Captured(const std::function<void(std::FILE*)>& write) {
+  std::FILE* file = std::tmpfile();
+  write(file);
+  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+  std::rewind(file);
+  text.resize(std::fread(text.data(), 1, text.size(), file));
+  std::fclose(file);
+  return text;
 }
 
 jovtrace::Micros At(int hours, int minutes, int seconds, int micros) {

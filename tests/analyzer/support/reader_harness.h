@@ -3,6 +3,8 @@
 // compact text, so that a test compares a whole reading as a few short strings.
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -27,23 +29,20 @@ Files Play(std::string_view steps);
 // What the sink was told, one line per event in the order it came. Times are microseconds
 // after 22:15:30.000 on 2026-12-03; a trace other than the first is marked "#N ".
 struct Reading {
-  // PATH START-END dur D self S[ CLOSE unless normal][ rc CODE][ no push] tTHREAD[ "DETAIL"]
-  std::string calls;
-  // tTHREAD dDEPTH KIND TIME "TEXT"
-  std::string texts;
-  // KIND VALUE TIME
-  std::string counters;
-  // FILE:LINE: MESSAGE
-  std::string notices;
-  // LABEL: calls N[, each other figure that is not 0] threads A,B[ reasons R]
-  std::string traces;
-  // the files of each trace, in the order read
-  std::string files;
+  // calls:    PATH START-END dur D self S[ CLOSE unless normal][ rc CODE][ no push] tTHREAD[ "DETAIL"]
+  // texts:    tTHREAD dDEPTH KIND TIME "TEXT"
+  // counters: KIND VALUE TIME
+  // notices:  FILE:LINE: MESSAGE
+  // traces:   LABEL: calls N[, each other figure that is not 0] threads A,B[ reasons R][ files
+  //           F, G when more than one, in the order read]
+  std::string calls, texts, counters, notices, traces;
 };
 
 // Reads the files; `extra` is told everything too, with names interned in `names`.
-Reading Read(const Files& files, jovtrace::TraceSink* extra = nullptr,
-             jovtrace::NameTable* names = nullptr);
+Reading Read(const Files& files, jovtrace::TraceSink* extra = nullptr, jovtrace::NameTable* names = nullptr);
+
+// Everything `write` writes to a file, as a string.
+std::string Captured(const std::function<void(std::FILE*)>& write);
 
 // The microseconds of a clock time on 2026-12-03.
 jovtrace::Micros At(int hours, int minutes, int seconds, int micros = 0);

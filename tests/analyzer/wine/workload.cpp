@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -11,9 +12,9 @@
 namespace e2e {
 namespace {
 
-void Traced(Done& done, const char* name, long code) {
-  ++done.calls[name];
-  ++done.codes[name][code];
+void Traced(Done& done, const std::string& name, long code) {
+  ++done.counts[name];
+  ++done.counts[name + " rc " + std::to_string(code)];
 }
 
 // One pass of the batch: a step with a read inside; every fifth step leaves two levels open
@@ -31,8 +32,8 @@ void Step(JOVDebug& trace, Done& done, int i) {
     trace.RoutinePush(L"Io", L"Deep", nullptr, -2);
     trace.RoutinePush(L"Io", L"Deeper", nullptr, -2);
     trace.InsertMsg(L"giving up early\nwith the reason on a second line");
-    ++done.calls["Io.Deep"];
-    ++done.calls["Io.Deeper"];
+    ++done.counts["Io.Deep"];
+    ++done.counts["Io.Deeper"];
     done.closedByOuterPop += 2;
   }
   trace.RoutinePop(level, early ? 1 : 0);
@@ -44,30 +45,22 @@ void Step(JOVDebug& trace, Done& done, int i) {
 
 Done RunWorkload(const std::wstring& folder, bool threads) {
   Done done;
-  done.mainThread = ::GetCurrentThreadId();
+  done.threads.insert(::GetCurrentThreadId());
   JOV_MonitorMemory = 1;
   {
     JOVDebug trace;
     trace.MaxLogSize(3000);  // a chain of files
     std::wstring name = folder + L"\\chain";
     trace.TraceStart(&name[0], 0);
-    std::thread monitor;
+    std::atomic<bool> stepsDone{false};
+    std::thread other;
     if (threads) {
-      // Another thread writes lines while the main thread pushes and pops.
-      monitor = std::thread([&trace, &done] {
-        done.monitorThread = ::GetCurrentThreadId();
-        for (int i = 0; i < 20; ++i) {
-          trace.InsertMsg(L"monitor: still running");
-          ::Sleep(0);
-        }
-      });
-    }
-    for (int i = 0; i < 30; ++i) Step(trace, done, i);
-    if (threads) {
-      monitor.join();
-      // The routine stack is used by one thread at a time: the worker's turn.
-      std::thread worker([&trace, &done] {
-        done.workerThread = ::GetCurrentThreadId();
+      // Another thread writes lines while the main thread pushes and pops; then, as the
+      // routine stack is used by one thread at a time, it runs routines of its own.
+      other = std::thread([&trace, &done, &stepsDone] {
+        done.threads.insert(::GetCurrentThreadId());  // the main thread reads the set after the join
+        for (int i = 0; i < 20; ++i, ::Sleep(0)) trace.InsertMsg(L"monitor: still running");
+        while (!stepsDone) ::Sleep(1);
         for (int i = 0; i < 3; ++i) {
           trace.RoutinePush(L"Worker", L"Run", nullptr, -2);
           trace.InsertMsg(L"working");
@@ -75,8 +68,10 @@ Done RunWorkload(const std::wstring& folder, bool threads) {
           Traced(done, "Worker.Run", 0);
         }
       });
-      worker.join();
     }
+    for (int i = 0; i < 30; ++i) Step(trace, done, i);
+    stepsDone = true;
+    if (other.joinable()) other.join();
     trace.TraceStop(1);
   }
   JOV_MonitorMemory = 0;

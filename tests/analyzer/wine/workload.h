@@ -6,17 +6,17 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 
 namespace e2e {
 
 struct Done {
-  std::map<std::string, int> calls;                      // per routine, closed by anything
-  std::map<std::string, std::map<long, int>> codes;      // per routine: return code -> calls
+  // Of the chain, per routine "NAME" its calls (closed by anything) and "NAME rc CODE" the
+  // calls that returned CODE.
+  std::map<std::string, int> counts;
   int closedByOuterPop = 0;
-  unsigned long mainThread = 0;
-  unsigned long workerThread = 0;   // 0 when the lane ran no second thread
-  unsigned long monitorThread = 0;  // likewise; may be the worker's id again, once it ended
+  std::set<unsigned> threads;  // that wrote to the chain
 };
 
 // Writes the traces into `folder` (which must exist); `threads` allows a second thread.
