@@ -2,7 +2,7 @@
 // event type of each message category.
 #include "eventlog/eventlog_internal.h"
 
-namespace joveventlog {
+namespace jov::eventlog {
 
 namespace {
 constexpr wchar_t kDefaultSource[] = L"JOVMsg";
@@ -39,4 +39,4 @@ void EventSource::Report(JOVMsgCategory category, const wchar_t* text) {
   ::ReportEventW(handle_, EventTypeOf(category), 0, kEventId, nullptr, 1, 0, strings, nullptr);
 }
 
-}  // namespace joveventlog
+}  // namespace jov::eventlog

@@ -10,7 +10,7 @@
 #include "JOVEventLog.h"
 #include "JOVMemory.h"
 
-namespace joveventlog {
+namespace jov::eventlog {
 
 // A standard allocator over the library's allocator, so that the arguments array comes
 // from JOV_MemoryGet like every other block; a failed get throws std::bad_alloc.
@@ -93,4 +93,4 @@ WORD EventTypeOf(JOVMsgCategory category);
 // exceptions on the way are swallowed and the entry counts.
 bool AppendToLogFile(const wchar_t* text);
 
-}  // namespace joveventlog
+}  // namespace jov::eventlog

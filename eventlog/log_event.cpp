@@ -8,7 +8,7 @@ long g_LogEntriesMax = 500;
 unsigned long long g_FirstLogMsgTime = 0;
 unsigned long long g_LogMsgCancelTime = 14400;
 
-namespace joveventlog {
+namespace jov::eventlog {
 
 namespace {
 
@@ -44,10 +44,10 @@ void CountEntry() {
   if (count > g_LogEntriesMax) ::ExitProcess(kFloodExitCode);
 }
 
-}  // namespace joveventlog
+}  // namespace jov::eventlog
 
 void JOV_LogEvent(JOVMsg& msg, const wchar_t* text, const wchar_t* source) {
-  using namespace joveventlog;
+  using namespace jov::eventlog;
   const InsertionArgs args = CollectInsertions(msg);
   MessageText message;
   FormatMessageText(msg, text, args, message);

@@ -7,7 +7,7 @@
 #include "JOVStrings.h"
 #include "eventlog/eventlog_internal.h"
 
-namespace joveventlog {
+namespace jov::eventlog {
 
 namespace {
 
@@ -92,4 +92,4 @@ bool AppendToLogFile(const wchar_t* text) {
   return true;
 }
 
-}  // namespace joveventlog
+}  // namespace jov::eventlog

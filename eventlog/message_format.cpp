@@ -9,7 +9,7 @@
 #include "JOVStrings.h"
 #include "eventlog/eventlog_internal.h"
 
-namespace joveventlog {
+namespace jov::eventlog {
 
 InsertionArgs CollectInsertions(const JOVMsg& msg) {
   InsertionArgs args;
@@ -124,4 +124,4 @@ void FormatMessageText(const JOVMsg& msg, const wchar_t* text, const InsertionAr
     FormatNarrow(msg, text, args, result);
 }
 
-}  // namespace joveventlog
+}  // namespace jov::eventlog

@@ -2,7 +2,7 @@
 // single steps, each under the anchor's optional lock.
 #include "lists/lists_internal.h"
 
-using jovlists::AnchorLock;
+using jov::lists::AnchorLock;
 
 void JOV_LinkInitAnchor(JOVLinkAnchor* anchor, CRITICAL_SECTION* lock) {
   if (anchor == nullptr) return;  // documented as not null; refuse quietly rather than fault

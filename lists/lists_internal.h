@@ -5,7 +5,7 @@
 
 #include "JOVLists.h"
 
-namespace jovlists {
+namespace jov::lists {
 
 // Holds an anchor's lock, if it has one, for a scope. The lock is a critical section, so
 // the owning thread may take it again (JOV_LinkPopFirst relies on that).
@@ -24,4 +24,4 @@ class AnchorLock {
   CRITICAL_SECTION* lock_;
 };
 
-}  // namespace jovlists
+}  // namespace jov::lists

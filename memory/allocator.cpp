@@ -8,7 +8,7 @@
 
 #include "memory/memory_internal.h"
 
-namespace jov_memory {
+namespace jov::memory {
 namespace {
 
 // The system block for one get, by strategy; counts it while monitoring. Null when the
@@ -97,7 +97,7 @@ __attribute__((noinline)) unsigned long FreeBlock(void* block, bool guarded) {
 }
 
 }  // namespace
-}  // namespace jov_memory
+}  // namespace jov::memory
 
 // The definition check comes before the options are read, so that a block is framed by the
 // same options that its free will see even when the lazy definition resets them to 0.
@@ -106,7 +106,7 @@ __attribute__((noinline)) unsigned long FreeBlock(void* block, bool guarded) {
 // goes straight to malloc, so that it costs next to nothing beside malloc itself.
 void* JOV_MemoryGet(unsigned long size, unsigned long flags, const char* /*file*/,
                     int /*line*/) {
-  using namespace jov_memory;
+  using namespace jov::memory;
   enumJOVMemoryAlloc strategy = LoadStrategy();
   if (__builtin_expect(strategy == JOVMemAllocNone, 0)) {
     DefineLazily();
@@ -123,7 +123,7 @@ void* JOV_MemoryGet(unsigned long size, unsigned long flags, const char* /*file*
 
 // The guard bit in force now decides whether a frame is checked.
 unsigned long JOV_MemoryFree(void* block) {
-  using namespace jov_memory;
+  using namespace jov::memory;
   if (!block) return 0;
   const bool guarded = (JOVMemOptions & JOVMemOptGuard) != 0;
   if (!guarded && JOV_MonitorMemory == 0 && LoadStrategy() == JOVMemAllocMalloc) {

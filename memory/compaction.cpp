@@ -3,7 +3,7 @@
 #include "JOVPlatform.h"
 #include "memory/memory_internal.h"
 
-namespace jov_memory {
+namespace jov::memory {
 namespace {
 
 using HeapCompactFn = SIZE_T(WINAPI*)(HANDLE, DWORD);
@@ -12,12 +12,12 @@ HeapCompactFn g_pfnHeapCompact = nullptr;    // looked up once, under m_LockMemo
 unsigned long long g_LastCompactTime = 0;    // JOV_TimerValue of the last compaction
 
 }  // namespace
-}  // namespace jov_memory
+}  // namespace jov::memory
 
 // Holds m_LockMemory throughout (initialising it if no definition has run yet), so the
 // interval test and the compaction are one step for concurrent callers.
 SIZE_T JOV_MemoryCompact(unsigned long long intervalMs, int alsoProcessHeap) {
-  using namespace jov_memory;
+  using namespace jov::memory;
   ScopedMemoryLock lock(MemoryLock::Ring);
   if (!JOV_IsWinNT()) return 0;
   if (!g_pfnHeapCompact) {

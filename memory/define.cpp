@@ -6,7 +6,7 @@
 #include "JOVPlatform.h"
 #include "memory/memory_internal.h"
 
-namespace jov_memory {
+namespace jov::memory {
 namespace {
 
 using HeapSetInformationFn = BOOL(WINAPI*)(HANDLE, int, void*, SIZE_T);
@@ -66,13 +66,13 @@ void DefineLazily() {
   if (LoadStrategy() == JOVMemAllocNone) DefineLocked(JOVMemAllocMalloc, 0, 0);
 }
 
-}  // namespace jov_memory
+}  // namespace jov::memory
 
 // Runs under a private definition lock, so that a client's definition and the lazy one of
 // racing first gets never interleave (the ring and heap are made once). m_LockMemory is
 // initialised here on the first definition unless compaction or tear-down did it earlier.
 unsigned long JOV_MemoryDefine(enumJOVMemoryAlloc strategy, unsigned long heapInitial,
                                unsigned long options) {
-  jov_memory::ScopedMemoryLock lock(jov_memory::MemoryLock::Definition);
-  return jov_memory::DefineLocked(strategy, heapInitial, options);
+  jov::memory::ScopedMemoryLock lock(jov::memory::MemoryLock::Definition);
+  return jov::memory::DefineLocked(strategy, heapInitial, options);
 }

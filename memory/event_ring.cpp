@@ -2,7 +2,7 @@
 // m_LockMemory and read only by outside tools through g_pJOVMemCtl.
 #include "memory/memory_internal.h"
 
-namespace jov_memory {
+namespace jov::memory {
 
 // The ring pointer is read again under the lock: a tear-down may have freed it since the
 // caller looked.
@@ -20,4 +20,4 @@ void RecordEvent(void* callerBlock, unsigned long size, wchar_t operation) {
   ring->pNextRecord = record == ring->Records + JOV_MemCtlRecordCount ? ring->Records : record;
 }
 
-}  // namespace jov_memory
+}  // namespace jov::memory

@@ -5,7 +5,7 @@
 
 #include "memory/memory_internal.h"
 
-namespace jov_memory {
+namespace jov::memory {
 namespace {
 
 constexpr unsigned char kFrontPattern[16] = {0xFE, 0xFD, 0xFE, 0xFD, 0xAA, 0xBB, 0xCC, 0xDD,
@@ -75,4 +75,4 @@ void* CheckGuardFrame(void* callerBlock) {
   return frontAddress;
 }
 
-}  // namespace jov_memory
+}  // namespace jov::memory

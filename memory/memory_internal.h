@@ -8,7 +8,7 @@
 
 #include "JOVMemory.h"
 
-namespace jov_memory {
+namespace jov::memory {
 
 // Options that flags 0 does not take over from JOVMemOptions (guard and low-fragmentation).
 constexpr unsigned long kDefaultFlagsMask = 0xBFEFFFFFUL;
@@ -118,4 +118,4 @@ inline void SubtractPoolBytes(unsigned long long bytes) {
 }
 inline void ResetPoolBytes() { __atomic_store_n(&JOV_PoolMemBusy, 0ULL, __ATOMIC_RELAXED); }
 
-}  // namespace jov_memory
+}  // namespace jov::memory

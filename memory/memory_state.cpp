@@ -11,7 +11,7 @@ JOV_MemCtlBlock* g_pJOVMemCtl = nullptr;
 HANDLE hJOVHeap = nullptr;
 CRITICAL_SECTION m_LockMemory;
 
-namespace jov_memory {
+namespace jov::memory {
 
 SYSTEM_INFO g_JOVSysInfo;
 
@@ -56,4 +56,4 @@ CRITICAL_SECTION& AcquireInitialisedLock(MemoryLock which) {
   return g_DefinitionLock;
 }
 
-}  // namespace jov_memory
+}  // namespace jov::memory

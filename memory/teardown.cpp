@@ -7,7 +7,7 @@
 // Holds the definition lock as well as m_LockMemory, so a tear-down never interleaves with
 // a definition that is creating the heap or the ring. m_LockMemory stays initialised.
 void JOV_MemoryPoolFree() {
-  using namespace jov_memory;
+  using namespace jov::memory;
   ScopedMemoryLock definition(MemoryLock::Definition);
   ScopedMemoryLock lock(MemoryLock::Ring);
   if (hJOVHeap) {

@@ -4,7 +4,7 @@
 
 #include "memory/memory_internal.h"
 
-namespace jov_memory {
+namespace jov::memory {
 
 // Reserves (size - 1) / P + 2 pages and commits all but the last; the block ends at the end
 // of the committed pages, so any overrun faults at once and the block always starts within
@@ -35,4 +35,4 @@ void ReleaseGuardedPages(void* systemBlock) {
   ::VirtualFree(reinterpret_cast<void*>(address - address % page), 0, MEM_RELEASE);
 }
 
-}  // namespace jov_memory
+}  // namespace jov::memory

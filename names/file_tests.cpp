@@ -24,7 +24,7 @@ long TestPathKind(const JOVString& path, PathKind wanted) {
     ::SetLastError(0);
     attributes = ::GetFileAttributesW(path.c_str());
   } else {
-    const jov_names::NarrowText narrow(path);
+    const jov::names::NarrowText narrow(path);
     ::SetLastError(0);
     attributes = ::GetFileAttributesA(narrow.c_str());
   }

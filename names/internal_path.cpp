@@ -24,7 +24,7 @@ class NetBuffer {
   NetBuffer() = default;
   ~NetBuffer() {
     if (!record_) return;
-    if (auto release = jov_names::ImplementedImport(&::NetApiBufferFree)) release(record_);
+    if (auto release = jov::names::ImplementedImport(&::NetApiBufferFree)) release(record_);
   }
   NetBuffer(const NetBuffer&) = delete;
   NetBuffer& operator=(const NetBuffer&) = delete;
@@ -41,7 +41,7 @@ class NetBuffer {
 // platform lacking it included), the link has no target or several, or the target's
 // record lacks a name.
 bool SingleDfsTarget(const JOVString& dfsPath, JOVString* target) {
-  auto getInfo = jov_names::ImplementedImport(&::NetDfsGetInfo);
+  auto getInfo = jov::names::ImplementedImport(&::NetDfsGetInfo);
   if (!getInfo) return false;
   NetBuffer buffer;
   // The entry path parameter is not const in the platform's declaration; it is only read.

@@ -17,7 +17,7 @@ constexpr wchar_t kUnknownUser[] = L"Unknown";
 bool LogonNameWide(JOVString* name) {
   wchar_t buffer[kWideNameChars + 1] = {};  // one more than announced: always terminated
   DWORD size = kWideNameChars;
-  auto networkUser = jov_names::ImplementedImport(&::WNetGetUserW);
+  auto networkUser = jov::names::ImplementedImport(&::WNetGetUserW);
   bool found = networkUser && networkUser(nullptr, buffer, &size) == NO_ERROR;
   if (!found) {
     size = kWideNameChars;
@@ -30,7 +30,7 @@ bool LogonNameWide(JOVString* name) {
 bool LogonNameNarrow(JOVString* name) {
   char buffer[kNarrowNameBytes + 1] = {};
   DWORD size = kNarrowNameBytes;
-  auto networkUser = jov_names::ImplementedImport(&::WNetGetUserA);
+  auto networkUser = jov::names::ImplementedImport(&::WNetGetUserA);
   bool found = networkUser && networkUser(nullptr, buffer, &size) == NO_ERROR;
   if (!found) {
     size = kNarrowNameBytes;

@@ -6,7 +6,7 @@
 
 #include "JOVStrings.h"
 
-namespace jov_names {
+namespace jov::names {
 
 // The code an import thunk of this library jumps to now (the import table entry it reads),
 // or `thunk` itself when it is not such a thunk. Reading the entry at every call keeps the
@@ -43,4 +43,4 @@ class NarrowText {
   char* bytes_ = nullptr;
 };
 
-}  // namespace jov_names
+}  // namespace jov::names

@@ -6,7 +6,7 @@
 #include "JOVMemory.h"
 #include "names/names_internal.h"
 
-namespace jov_names {
+namespace jov::names {
 
 NarrowText::NarrowText(const JOVString& text) {
   // Two bytes per character cover every double-byte code page, plus the terminator.
@@ -21,4 +21,4 @@ NarrowText::NarrowText(const JOVString& text) {
 
 NarrowText::~NarrowText() { JOV_MemoryFree(bytes_); }
 
-}  // namespace jov_names
+}  // namespace jov::names

@@ -22,7 +22,7 @@
 
 #include "names/names_internal.h"
 
-namespace jov_names {
+namespace jov::names {
 namespace {
 
 constexpr std::uint32_t kWineStubException = 0x80000100;
@@ -120,4 +120,4 @@ bool PlatformImplements(const void* entry) {
   return !IsWinePlaceholder(static_cast<const BYTE*>(entry));
 }
 
-}  // namespace jov_names
+}  // namespace jov::names

@@ -23,7 +23,7 @@ bool AnswerNamesShare(DWORD answer) {
 // The remote name of a drive ("Z:"), or false when the drive has none to offer.
 bool RemoteNameOfDrive(const JOVString& drive, JOVString* remote) {
   if (JOV_IsWinNT()) {
-    auto getConnection = jov_names::ImplementedImport(&::WNetGetConnectionW);
+    auto getConnection = jov::names::ImplementedImport(&::WNetGetConnectionW);
     if (!getConnection) return false;
     wchar_t name[kRemoteNameChars] = {};
     DWORD size = kRemoteNameChars;
@@ -31,9 +31,9 @@ bool RemoteNameOfDrive(const JOVString& drive, JOVString* remote) {
     remote->assign(name, static_cast<unsigned>(::wcsnlen(name, kRemoteNameChars)));
     return true;
   }
-  auto getConnection = jov_names::ImplementedImport(&::WNetGetConnectionA);
+  auto getConnection = jov::names::ImplementedImport(&::WNetGetConnectionA);
   if (!getConnection) return false;
-  const jov_names::NarrowText narrowDrive(drive);
+  const jov::names::NarrowText narrowDrive(drive);
   char name[kRemoteNameChars] = {};
   DWORD size = kRemoteNameChars;
   if (!AnswerNamesShare(getConnection(narrowDrive.c_str(), name, &size))) return false;

@@ -5,7 +5,7 @@
 #include "JOVPlatform.h"
 #include "platform/crc32_internal.h"
 
-namespace jov::crc32 {
+namespace jov::platform {
 namespace {
 
 using Table = std::uint32_t[256];
@@ -48,12 +48,12 @@ std::uint32_t TableBytes(std::uint32_t crc, const unsigned char* bytes, std::siz
 }
 
 }  // namespace
-}  // namespace jov::crc32
+}  // namespace jov::platform
 
 // Choice: a null pointer with a nonzero count is treated like an empty buffer (the running
 // value comes back unchanged) rather than read from.
 unsigned long JOV_CRCCompute(unsigned long crc, const void* bytes, unsigned long count) {
-  using namespace jov::crc32;
+  using namespace jov::platform;
   std::uint32_t value = static_cast<std::uint32_t>(crc);
   if (count == 0 || bytes == nullptr) return value;
 

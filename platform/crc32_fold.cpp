@@ -12,7 +12,7 @@
 
 #include "platform/crc32_internal.h"
 
-namespace jov::crc32 {
+namespace jov::platform {
 namespace {
 
 // Folding constants for the reflected polynomial: each is x^n mod P(x), bit-reflected and
@@ -200,4 +200,4 @@ std::uint32_t FoldBlocks(std::uint32_t crc, const unsigned char* p, std::size_t 
   return FinishFold(lanes, p, count);
 }
 
-}  // namespace jov::crc32
+}  // namespace jov::platform

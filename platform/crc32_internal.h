@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace jov::crc32 {
+namespace jov::platform {
 
 // Reflected form of the polynomial 0x04C11DB7.
 constexpr std::uint32_t kPolynomial = 0xEDB88320u;
@@ -20,4 +20,4 @@ bool FoldingAvailable();
 // multiple of 16 and at least kFoldMinimum; only call when FoldingAvailable().
 std::uint32_t FoldBlocks(std::uint32_t crc, const unsigned char* bytes, std::size_t count);
 
-}  // namespace jov::crc32
+}  // namespace jov::platform

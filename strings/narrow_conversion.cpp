@@ -8,7 +8,7 @@
 #include "JOVStrings.h"
 #include "strings/string_internal.h"
 
-using namespace jovstr;
+using namespace jov::strings;
 
 // n counts converted characters taken from the front of the text. The whole text is
 // converted first (into a temporary block), so an allocation failure leaves the object

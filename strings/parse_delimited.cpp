@@ -5,7 +5,7 @@
 #include "JOVStrings.h"
 #include "strings/string_internal.h"
 
-using namespace jovstr;
+using namespace jov::strings;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "JOVStrings.h"
 #include "strings/string_internal.h"
 
-using namespace jovstr;
+using namespace jov::strings;
 
 void JOV_OverlappedStringCopy(const wchar_t* destination, const wchar_t* source,
                               unsigned long count) {

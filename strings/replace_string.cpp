@@ -9,8 +9,8 @@ unsigned long JOV_ReplaceString(JOVString& text, const wchar_t* findText,
                                 const wchar_t* replaceText, unsigned long* replaceCount,
                                 unsigned long /*reserved*/, unsigned long maxReplacements) {
   *replaceCount = 0;
-  const unsigned findLength = jovstr::ArrayLength(findText);
-  const unsigned replaceLength = jovstr::ArrayLength(replaceText);
+  const unsigned findLength = jov::strings::ArrayLength(findText);
+  const unsigned replaceLength = jov::strings::ArrayLength(replaceText);
   if (findLength == 0) return ERROR_INVALID_PARAMETER;
 
   // The result is reserved up front: the class grows by only 16 characters at a time.

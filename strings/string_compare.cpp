@@ -5,7 +5,7 @@
 #include "JOVStrings.h"
 #include "strings/string_internal.h"
 
-using namespace jovstr;
+using namespace jov::strings;
 
 int JOVString::compare(unsigned pos, unsigned n, const wchar_t* s, unsigned m) const {
   const unsigned k = PieceLength(charCount, pos, n);

@@ -5,9 +5,9 @@
 #include "JOVStrings.h"
 #include "strings/string_internal.h"
 
-using namespace jovstr;
+using namespace jov::strings;
 
-namespace jovstr {
+namespace jov::strings {
 
 // The C runtime's single-byte functions are defined for 0..255 only; other code values
 // have no single-byte case and are kept.
@@ -19,7 +19,7 @@ wchar_t FoldLower(wchar_t c) {
   return c < 256 ? static_cast<wchar_t>(std::tolower(c)) : c;
 }
 
-}  // namespace jovstr
+}  // namespace jov::strings
 
 void JOVString::LTrim() {
   // All blanks: find_first_not_of answers npos and the whole text goes.

@@ -7,7 +7,7 @@
 
 #include "JOVMemory.h"
 
-namespace jovstr {
+namespace jov::strings {
 
 // The growth step refuses lengths from this value on, so the longest string has 0x7FFFFFFC
 // characters and its block (capacity * 2 + 2 bytes) still fits 32 bits.
@@ -74,4 +74,4 @@ inline unsigned PieceLength(unsigned sourceLength, unsigned pos, unsigned n) {
   return n < rest ? n : rest;
 }
 
-}  // namespace jovstr
+}  // namespace jov::strings

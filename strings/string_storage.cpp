@@ -9,7 +9,7 @@
 #include "JOVStrings.h"
 #include "strings/string_internal.h"
 
-using namespace jovstr;
+using namespace jov::strings;
 
 const unsigned JOVString::npos = kNpos;
 

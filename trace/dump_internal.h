@@ -9,7 +9,7 @@
 
 #include "JOVDebug.h"
 
-namespace dumplayout {
+namespace jov::trace {
 // Hex digits of an address: the full pointer, so 8 in the 32-bit build and 16 in the 64-bit
 // build. Every column that follows an address moves with it.
 inline constexpr unsigned kAddressDigits = sizeof(void*) * 2;
@@ -25,7 +25,7 @@ inline constexpr unsigned kRowNumbersEnd = 8 + kAddressDigits + 3 * 11;  // 49 o
 inline constexpr unsigned kRowDumpColumn = kRowNumbersEnd + 1;           // 50 or 58
 // Room for the longest row: a region row with two more addresses and two numbers.
 inline constexpr unsigned kRowBuffer = 256;
-}  // namespace dumplayout
+}  // namespace jov::trace
 
 // Writes the address `p` as kAddressDigits upper-case hex digits into `out`; no terminator.
 void FormatAddress(const void* p, wchar_t* out);
@@ -48,7 +48,7 @@ struct HeapRecord {
   }
 };
 
-namespace heapreport {
+namespace jov::trace {
 // Records one report holds. The work area is the smallest multiple of the system's 64 KiB
 // allocation granularity that holds exactly this many, so the limit on a report's rows is
 // the same in both builds whatever the record's size.
@@ -84,4 +84,4 @@ WalkResult WalkHeap(HANDLE heap, unsigned long options, long regionIndex, HeapRe
 // the end line through the trace object's line writer.
 void WriteHeapReport(JOVDebug& d, const HeapRecord* records, const WalkResult& walk,
                      unsigned long options, unsigned long dumpCount);
-}  // namespace heapreport
+}  // namespace jov::trace

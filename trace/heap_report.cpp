@@ -39,10 +39,10 @@ void JOVDebug::TraceHeap(void* heap, unsigned long options, unsigned long dumpCo
     TraceLockGuard lock(traceLock);
     ReportTrace trace(*this);
     HANDLE walked = heap ? static_cast<HANDLE>(heap) : ::GetProcessHeap();
-    heapreport::WorkArea area;
-    heapreport::WalkResult walk{0, true};
-    if (area.records()) walk = heapreport::WalkHeap(walked, options, regionIndex, area.records());
-    heapreport::WriteHeapReport(*this, area.records(), walk, options, dumpCount);
+    jov::trace::WorkArea area;
+    jov::trace::WalkResult walk{0, true};
+    if (area.records()) walk = jov::trace::WalkHeap(walked, options, regionIndex, area.records());
+    jov::trace::WriteHeapReport(*this, area.records(), walk, options, dumpCount);
   } catch (...) {
     // A report never fails its caller; the guards above have undone what they held.
   }

@@ -8,10 +8,10 @@
 
 #include "trace/dump_internal.h"
 
-namespace heapreport {
+namespace jov::trace {
 namespace {
 
-using namespace dumplayout;
+using namespace jov::trace;
 
 constexpr wchar_t kTitleCompressed[] = L"...>>> Compressed Heap Trace <<<...";
 constexpr wchar_t kTitleDetailed[] = L"...>>> Detailed Heap Trace <<<...";
@@ -155,4 +155,4 @@ void WriteHeapReport(JOVDebug& d, const HeapRecord* records, const WalkResult& w
   d.InsertMsg(walk.full ? kEndFull : kEndComplete);
 }
 
-}  // namespace heapreport
+}  // namespace jov::trace

@@ -6,7 +6,7 @@
 // the very heap being walked.
 #include "trace/dump_internal.h"
 
-namespace heapreport {
+namespace jov::trace {
 namespace {
 
 // Holds a heap's own lock for the walk and gives it back on every way out.
@@ -89,4 +89,4 @@ WalkResult WalkHeap(HANDLE heap, unsigned long options, long regionIndex, HeapRe
   return result;
 }
 
-}  // namespace heapreport
+}  // namespace jov::trace

@@ -10,11 +10,11 @@ void JOVDebug::HexDump(const void* bytes, unsigned long count, const wchar_t* ti
   if (title) InsertMsg(title);
 
   auto* p = static_cast<unsigned char*>(const_cast<void*>(bytes));
-  wchar_t line[dumplayout::kLineWithAddress + 1];
+  wchar_t line[jov::trace::kLineWithAddress + 1];
   for (unsigned long left = count; left > 0;) {
-    const unsigned long n = left < dumplayout::kBytesPerLine ? left : dumplayout::kBytesPerLine;
+    const unsigned long n = left < jov::trace::kBytesPerLine ? left : jov::trace::kBytesPerLine;
     HexStringLine(p, n, line, 1);
-    line[dumplayout::kLineWithAddress] = L'\0';
+    line[jov::trace::kLineWithAddress] = L'\0';
     InsertMsg(line);
     p += n;
     left -= n;

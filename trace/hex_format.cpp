@@ -103,7 +103,7 @@ void JOVDebug::DisplayChars(wchar_t* out, unsigned char* bytes, unsigned long co
 
 void JOVDebug::HexStringLine(unsigned char* bytes, unsigned long count, wchar_t* out,
                              int withAddress) {
-  using namespace dumplayout;
+  using namespace jov::trace;
   wchar_t* p = out;
   if (withAddress) {
     FormatAddress(bytes, p);

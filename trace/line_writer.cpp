@@ -48,7 +48,7 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
         depth < -1 ? 0 : (static_cast<unsigned long long>(depth) + 1) * 4;
     // A full file: this line's text gives way to the notice, then the file goes.
     static constexpr JOVTraceAccess::LineText kTerminatedText{
-        tracetext::kTerminated, sizeof tracetext::kTerminated / sizeof(wchar_t) - 1, 0};
+        jov::trace::kTerminated, sizeof jov::trace::kTerminated / sizeof(wchar_t) - 1, 0};
     JOVTraceAccess::ComposeLine(lineBuffer, prefix, prefixLength, indentation,
                                 JOVTraceAccess::PastSizeLimit(*this) ? kTerminatedText : measured);
     if (traceFile != nullptr) {
@@ -77,7 +77,7 @@ bool JOVTraceAccess::PastSizeLimit(const JOVDebug& d) {
 
 void JOVTraceAccess::ReplaceFile(JOVDebug& d) {
   d.InsertMsgWait();
-  d.lineBuffer = tracetext::kSizeNotice;
+  d.lineBuffer = jov::trace::kSizeNotice;
   d.InsertMsgWrite();
   d.InsertMsgWait();
   d.TraceStop(0);

@@ -132,7 +132,7 @@ void JOVDebug::InsertMsgWait() {
   if (!HasOverlappedIoCompleted(&slot->overlap)) {
     // Without an event (it could not be created) the file handle is signalled instead.
     const HANDLE signal = writeOverlap.hEvent != nullptr ? writeOverlap.hEvent : traceFile;
-    if (::WaitForSingleObject(signal, tracetext::kWriteWaitMs) != WAIT_OBJECT_0 ||
+    if (::WaitForSingleObject(signal, jov::trace::kWriteWaitMs) != WAIT_OBJECT_0 ||
         !HasOverlappedIoCompleted(&slot->overlap)) {
       ::CancelIoEx(traceFile, &slot->overlap);
       if (slot->overlap.hEvent != nullptr) ::WaitForSingleObject(slot->overlap.hEvent, kCancelGraceMs);

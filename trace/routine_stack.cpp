@@ -92,7 +92,7 @@ long JOVDebug::RoutinePush(const wchar_t* className, const wchar_t* routineName,
 
 long JOVDebug::RoutinePushReq(const wchar_t* className, const wchar_t* routineName,
                               long request, long traceSelector) {
-  if (request != tracetext::kNoValue && TraceAnyActive()) {
+  if (request != jov::trace::kNoValue && TraceAnyActive()) {
     wchar_t detail[32];
     std::swprintf(detail, 32, L"Request=%ld", request);
     return RoutinePush(className, routineName, detail, traceSelector);
@@ -114,7 +114,7 @@ void JOVDebug::RoutinePop(long level, long returnCode) {
         const JOVString* name = (*routineNames)[named];
         if (name != nullptr) line += *name;
         routineDepth = named - 1;
-        if (returnCode != tracetext::kNoValue) {
+        if (returnCode != jov::trace::kNoValue) {
           wchar_t code[32];
           std::swprintf(code, 32, L" Return Code=%ld", returnCode);
           line += code;

@@ -46,7 +46,7 @@ struct JOVTraceWrite {
 };
 
 // Fixed texts and numbers of the trace file.
-namespace tracetext {
+namespace jov::trace {
 inline constexpr wchar_t kExtension[] = L".JOV_Log";
 inline constexpr wchar_t kTraceClosed[] = L"Trace Closed.";
 inline constexpr wchar_t kSizeNotice[] = L"--Trace closed and re-opened due to trace size.\r\n";
@@ -56,7 +56,7 @@ inline constexpr wchar_t kWrapEnd[] = L"---- End of wrap trace.\r\n";
 inline constexpr unsigned long kWriteWaitMs = 5000;
 inline constexpr unsigned long kDefaultThreshold = 1024;
 inline constexpr long kNoValue = 2147483647;
-}  // namespace tracetext
+}  // namespace jov::trace
 
 struct JOVTraceAccess {
   // The state shared by both constructors: idle, empty stack of 20 levels.

@@ -31,7 +31,7 @@ void JOVTraceAccess::Construct(JOVDebug& d) {
   d.psapiModule = nullptr;
   d.processHandle = nullptr;
   d.lastHandleCount = 0;
-  d.memoryReportThreshold = tracetext::kDefaultThreshold;
+  d.memoryReportThreshold = jov::trace::kDefaultThreshold;
   d.wrapStart = d.wrapEnd = d.wrapOldest = d.wrapNext = nullptr;
   d.fileOpeningBytes = 0;
   d.writeSlot = nullptr;

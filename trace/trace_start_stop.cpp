@@ -70,8 +70,8 @@ void JOVDebug::TraceStartOpen() {
   try {
     const JOVString stem = JOVTraceAccess::FileStem(tracePath);
     JOVString candidate(stem);
-    candidate += tracetext::kExtension;
-    memoryReportThreshold = tracetext::kDefaultThreshold;
+    candidate += jov::trace::kExtension;
+    memoryReportThreshold = jov::trace::kDefaultThreshold;
 
     unsigned long counter = 0;
     for (;;) {
@@ -82,7 +82,7 @@ void JOVDebug::TraceStartOpen() {
       candidate = stem;
       candidate += L' ';
       candidate += Decimal(++counter);
-      candidate += tracetext::kExtension;
+      candidate += jov::trace::kExtension;
     }
     if (traceFile == INVALID_HANDLE_VALUE) {
       traceFile = nullptr;
@@ -125,7 +125,7 @@ void JOVDebug::TraceStop(long flag) {
     // With memory monitoring on, the closing line always gets a memory line before it.
     const unsigned long threshold = memoryReportThreshold;
     memoryReportThreshold = 0;
-    InsertMsg(tracetext::kTraceClosed);
+    InsertMsg(jov::trace::kTraceClosed);
     memoryReportThreshold = threshold;
   }
   InsertMsgWait();

@@ -22,14 +22,14 @@ void JOVDebug::TraceDumpWrap(wchar_t* reason) {
       TraceWrapStop();  // no file: the saved lines are lost with the ring
       return;
     }
-    WriteText(*this, tracetext::kWrapBanner);
+    WriteText(*this, jov::trace::kWrapBanner);
     if (reason != nullptr) {
       JOVString line(reason);
       line += L"\r\n";
       JOVTraceAccess::WriteBareLine(*this, line.c_str(), line.length());
     }
     JOVTraceAccess::RingWalk(*this);
-    WriteText(*this, tracetext::kWrapEnd);
+    WriteText(*this, jov::trace::kWrapEnd);
     InsertMsgWait();
     TraceStop(0);
     JOVTraceAccess::RingClear(*this);
