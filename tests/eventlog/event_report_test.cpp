@@ -1,6 +1,7 @@
 // event_report_test.cpp - what JOV_LogEvent hands to the event log (captured by replacing
-// the DLL's event-log imports): text, event type, source; when nothing is reported; and
-// the flood window that ends the process.
+// the DLL's event-log imports): text, event type, source; when nothing is reported; the
+// flood window that ends the process; and the text file that replaces the event log
+// outside the NT family.
 #include "support/test_prelude.h"
 
 #include <regex>
@@ -55,9 +56,20 @@ TEST(EventReport, TextTypeAndSourceOfEachEntry) {
   JOVMsg* flat = JOV_MsgExport(&anchor);  // finds its insertions by their offset
   JOV_LogEvent(*flat, L"%1/%2");
   JOV_MsgDestroy(nullptr, flat);
+  // A list whose final empty string went missing is read only as far as its byte count,
+  // here the end of readable memory.
+  auto* pages = static_cast<unsigned char*>(::VirtualAlloc(nullptr, 8192, MEM_COMMIT, PAGE_READWRITE));
+  DWORD access = 0;
+  ::VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &access);
+  JOVMsg bounded{};
+  bounded.cbInsertions = 6 * sizeof(wchar_t);
+  bounded.pInsertions = reinterpret_cast<wchar_t*>(pages + 4096 - bounded.cbInsertions);
+  std::memcpy(bounded.pInsertions, L"ab\0cd", bounded.cbInsertions);
+  JOV_LogEvent(bounded, L"%1-%2");
+  ::VirtualFree(pages, 0, MEM_RELEASE);
   EXPECT_EQ(calls, "register Billing Agent|report 1 0xff-x, 0xff again|deregister|register JOVMsg|report 4 disk is full|"
-                   "deregister|register JOVMsg|report 1 x/0xff|deregister|");
-  EXPECT_EQ(std::make_pair(long{g_LogEntriesCount}, g_FirstLogMsgTime), std::make_pair(3L, 1ULL));
+                   "deregister|register JOVMsg|report 1 x/0xff|deregister|register JOVMsg|report 1 ab-cd|deregister|");
+  EXPECT_EQ(std::make_pair(long{g_LogEntriesCount}, g_FirstLogMsgTime), std::make_pair(4L, 1ULL));
   // Information for 6, 10, 20 and 30, warning for 50, error for anything else.
   calls.clear();
   for (int category : {6, 10, 20, 30, 50, 70, 90, 40, 0, -1}) JOV_LogEvent(static_cast<JOVMsgCategory>(category), L"t", 1, nullptr);
@@ -96,6 +108,35 @@ TEST(EventReport, EntryPastTheFloodLimitIsTheNoticeThenExit112) {
                               "report 2 **** Process terminated due to too many error messages. ****|"),
             std::string::npos) << child.output;
   EXPECT_EQ(child.output.find("five") + child.output.find("STILL ALIVE"), 2 * std::string::npos) << child.output;
+}
+
+BOOL WINAPI NonNtVersion(LPOSVERSIONINFOW info) {
+  info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+  info->dwMajorVersion = 4;
+  return TRUE;
+}
+
+// Outside the NT family the narrow formatter runs and each entry is a line of EventLog.txt
+// beside the program: the 24-character local time of ctime, a blank, the text, CR LF.
+FRESH_TEST(EventLog, OutsideNtLinesGoToEventLogTxtBesideTheProgram) {
+  jovtest::ScopedImportPatch version("GetVersionExW", reinterpret_cast<const void*>(&NonNtVersion));
+  EventCapture capture;  // nothing may reach the event log
+  wchar_t exe[MAX_PATH];
+  std::wstring file(exe, ::GetModuleFileNameW(nullptr, exe, MAX_PATH));
+  file = file.substr(0, file.rfind(L'\\') + 1) + L"EventLog.txt";
+  ::DeleteFileW(file.c_str());
+  JOVLinkAnchor anchor{};
+  JOVMsg* msg = JOV_MsgCreate(&anchor, 1, JOVMsgCatError, 0, 0, 0, 0, nullptr);
+  JOV_MsgAddInsertion(msg, L"x\xE9");
+  JOV_MsgAddInsertion(msg, L"yz");
+  JOV_LogEvent(JOVMsgCatInfo, L"first entry", 1, nullptr);
+  JOV_LogEvent(*msg, L"%2-%1", L"Ignored Source");
+  JOV_MsgDestroyAll(&anchor);
+  const std::string content = jovtest::ReadBytes(file);
+  ::DeleteFileW(file.c_str());
+  EXPECT_EQ(calls + std::to_string(g_LogEntriesCount), "2");
+  const std::string stamp = "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}";
+  EXPECT_TRUE(std::regex_match(content, std::regex(stamp + " first entry\r\n" + stamp + " yz-x\xE9\r\n"))) << content;
 }
 
 // Run by ctest with WINEDEBUG=+eventlog: Wine shows the reported strings on its debug

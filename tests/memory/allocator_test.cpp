@@ -6,6 +6,8 @@
 
 #include <malloc.h>
 
+#include <atomic>
+
 namespace {
 
 constexpr std::size_t kWord = sizeof(void*), kRecord = 2 * kWord + 16;  // two addresses, a pattern
@@ -46,6 +48,20 @@ void WINAPI SlowGetSystemInfo(SYSTEM_INFO* info) {
   ++definitions;
   ::Sleep(100);
   ::GetNativeSystemInfo(info);
+}
+
+// A slow first initialisation of a lock, and entries that note a lock entered before it
+// was initialised (still all zeros: initialising gives every section its debug record).
+std::atomic<int> earlyEntries{0};
+void WINAPI SlowInitialise(CRITICAL_SECTION* section) {
+  ::Sleep(100);
+  ::InitializeCriticalSection(section);
+}
+void WINAPI CheckedEnter(CRITICAL_SECTION* section) {
+  auto* const volatile* debugInfo = &section->DebugInfo;
+  if (*debugInfo == nullptr) ++earlyEntries;
+  for (int wait = 0; wait < 2000 && *debugInfo == nullptr; ++wait) ::Sleep(1);
+  ::EnterCriticalSection(section);
 }
 
 }  // namespace
@@ -124,9 +140,12 @@ FRESH_TEST(Memory, FirstGetsDefineMallocOnceWithNoOptions) {
   EXPECT_EQ(JOV_MemoryFree(&local), 87u);  // no strategy: nothing released, nothing defined
   JOVMemOptions = JOVMemOptZeroFill;
   jovtest::ScopedImportPatch patch("GetSystemInfo", reinterpret_cast<const void*>(&SlowGetSystemInfo));
+  jovtest::ScopedImportPatch initialise("InitializeCriticalSection", reinterpret_cast<const void*>(&SlowInitialise));
+  jovtest::ScopedImportPatch enter("EnterCriticalSection", reinterpret_cast<const void*>(&CheckedEnter));
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) threads.emplace_back([] { JOV_MemoryGet(0, 0, nullptr, 0); });
   for (auto& thread : threads) thread.join();
+  EXPECT_EQ(earlyEntries, 0);
   EXPECT_EQ(std::make_tuple(definitions, JOVMemAllocType, JOVMemOptions),
             std::make_tuple(1, JOVMemAllocMalloc, 0ul));
   JOV_MonitorMemory = 1;

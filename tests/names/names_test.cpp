@@ -1,7 +1,7 @@
 // names_test.cpp - the path and name functions: directory parts, file and directory tests,
 // the long-path form with its DFS step, the network name behind a drive, the logon and
-// computer names, and Wine's networking placeholders, which must not be called. Rarer
-// platform answers come from replaced imports.
+// computer names, the narrow calls outside the NT family, and Wine's networking
+// placeholders, which must not be called. Rarer platform answers come from replaced imports.
 #include "support/test_prelude.h"
 
 #include <lmcons.h>
@@ -57,6 +57,37 @@ BOOL WINAPI FakeComputerName(LPWSTR buffer, LPDWORD size) {
   ::Sleep(computerName ? 100 : 0);  // keeps the first caller inside while others arrive
   return computerName && lstrcpyW(buffer, computerName) && (*size = lstrlenW(computerName)) != 0;
 }
+
+// A system that claims a name filling the whole buffer, with no room for the terminator.
+BOOL WINAPI OverlongComputerName(LPWSTR buffer, LPDWORD size) {
+  Note("overlong", *size);
+  std::fill_n(buffer, *size, L'N');
+  return TRUE;
+}
+
+// Outside the NT family: the narrow calls, with text converted under the C locale.
+BOOL WINAPI Windows98(LPOSVERSIONINFOW info) {
+  info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+  return TRUE;
+}
+DWORD WINAPI AttributesA(LPCSTR path) {
+  asked += path + std::string("|");
+  return FILE_ATTRIBUTE_DIRECTORY;
+}
+// A narrow answer of `query`, noted with the buffer size it was given.
+template <typename Result>
+Result AnswerA(const char* query, LPSTR buffer, const char* text, DWORD size, Result result) {
+  Note(query, size);
+  lstrcpyA(buffer, text);
+  return result;
+}
+DWORD WINAPI ConnectionA(LPCSTR drive, LPSTR remote, LPDWORD size) {
+  return AnswerA(drive, remote, "\\\\srv\\caf\xe9", *size, DWORD{NO_ERROR});
+}
+DWORD WINAPI ProviderA(LPCSTR, LPSTR name, LPDWORD size) { return AnswerA("provider", name, "jos\xe9", *size, DWORD{0}); }
+DWORD WINAPI ProviderFailsA(LPCSTR, LPSTR, LPDWORD) { return ERROR_NO_NETWORK; }
+BOOL WINAPI SystemA(LPSTR name, LPDWORD size) { return AnswerA("system", name, "sys", *size, TRUE); }
+BOOL WINAPI ComputerA(LPSTR name, LPDWORD size) { return AnswerA("computer", name, "BOX\xc4", *size, TRUE); }
 
 // A jump to `target` in memory of no module, as a debugger's or a tool's hook would be.
 const void* HookOutsideAnyModule(const void* target) {
@@ -178,6 +209,10 @@ TEST(UserNames, LogonIdAsksTheProviderThenTheSystem) {
 FRESH_TEST(Names, ComputerNameIsAskedUntilKnownThenKept) {
   ScopedImportPatch patch("GetComputerNameW", Entry(&FakeComputerName));
   EXPECT_EQ(Text(JOV_GetComputerName()) + Text(JOV_GetComputerName()), L"");
+  {
+    ScopedImportPatch overlong("GetComputerNameW", Entry(&OverlongComputerName));
+    EXPECT_EQ(Text(JOV_GetComputerName()), L"");
+  }
   computerName = L"ALPHA";
   std::vector<std::thread> threads;
   std::wstring names[4];
@@ -185,7 +220,26 @@ FRESH_TEST(Names, ComputerNameIsAskedUntilKnownThenKept) {
   for (auto& thread : threads) thread.join();
   computerName = L"BETA";
   EXPECT_EQ(names[0] + names[1] + names[2] + names[3] + Text(JOV_GetComputerName()), L"ALPHAALPHAALPHAALPHAALPHA");
-  EXPECT_EQ(asked, "computer 16|computer 16|computer 16|");
+  EXPECT_EQ(asked, "computer 16|computer 16|overlong 16|computer 16|");
+}
+
+FRESH_TEST(Names, OutsideNtTheNarrowCallsGetAndGiveConvertedText) {
+  ScopedImportPatch version("GetVersionExW", Entry(&Windows98));
+  ScopedImportPatch attributes("GetFileAttributesA", Entry(&AttributesA));
+  ScopedImportPatch connection("WNetGetConnectionA", Entry(&ConnectionA));
+  ScopedImportPatch computer("GetComputerNameA", Entry(&ComputerA));
+  ScopedImportPatch system("GetUserNameA", Entry(&SystemA));
+  EXPECT_EQ(JOV_TestDirExists(JOVString(L"C:\\caf\xe9")) + JOV_TestDirExists(JOVString(L".")), 0);
+  EXPECT_EQ(Text(JOV_GetUNCPath(JOVString(L"Q:\\d"))), L"\\\\srv\\caf\xe9\\d");
+  for (const wchar_t* path : {L"C:\\x", L"\\\\s\\x\\y\\z"}) EXPECT_EQ(Text(JOV_InternalPath(JOVString(path), 1)), path);
+  {
+    ScopedImportPatch provider("WNetGetUserA", Entry(&ProviderA));
+    EXPECT_EQ(Text(JOV_GetLogonId()), L"jos\xe9");
+  }
+  ScopedImportPatch provider("WNetGetUserA", Entry(&ProviderFailsA));
+  EXPECT_EQ(Text(JOV_GetLogonId()), L"sys");
+  EXPECT_EQ(Text(JOV_GetComputerName()), L"BOX\xc4");
+  EXPECT_EQ(asked, "C:\\caf\xe9|.|Q: 256|provider 256|system 256|computer 16|");
 }
 
 // A placeholder in any networking slot is skipped as a failed query.
