@@ -60,7 +60,8 @@ TEST(LinkList, InsertRemovePopAndStep) {
   EXPECT_EQ(Thrown([&] { JOV_LinkPopFirst(&list); }), 0u);
   e[2].link.pPrior = &stranger.link;  // a prior or next that does not point back is refused
   EXPECT_EQ(Thrown([&] { JOV_LinkPopFirst(&list); }), 20007u);
-  e[2].link.pPrior = nullptr, e[2].link.pNext = &stranger.link;
+  e[2].link.pPrior = nullptr;
+  e[2].link.pNext = &stranger.link;
   EXPECT_EQ(JOV_LinkRemove(&list, &e[2]), 20009u);
   e[2].link.pNext = &e[1].link;
   ::SetLastError(5);  // single steps; a null element does not stand for the head
@@ -162,12 +163,14 @@ TEST(MsgRecord, CreateInsertExportAndDestroy) {
   for (const auto& [value, radix] : {std::pair<long, unsigned long>{10, 16}, {-5, 10}, {-1, 16}, {0, 16},
                                      {-2147483647L - 1, 10}, {-1, 8}, {-1, 2}, {35, 36}})
     EXPECT_EQ(JOV_MsgAddInsertion(msg, value, radix), 0u);
-  JOV_MsgAddInsertion(withList, L"a"), JOV_MsgAddInsertion(withList, L"bc");
+  JOV_MsgAddInsertion(withList, L"a");
+  JOV_MsgAddInsertion(withList, L"bc");
   const std::string expected = "c0000005 50 ffff 0 ffffffff 6 7 Parser.ReadBlock a|bc||0xa|-5|0xffffffff|0x0|"
                                "-2147483648|37777777777|" + std::string(32, '1') + "|z||";
   jovtest::ScopedImportPatch mallocPatch("malloc", reinterpret_cast<const void*>(&WatchedMalloc)),
       freePatch("free", reinterpret_cast<const void*>(&WatchedFree));
-  realMalloc = mallocPatch.original<decltype(realMalloc)>(), realFree = freePatch.original<decltype(realFree)>();
+  realMalloc = mallocPatch.original<decltype(realMalloc)>();
+  realFree = freePatch.original<decltype(realFree)>();
   EXPECT_EQ(JOV_MsgAddInsertion(msg, 5L, 1) + JOV_MsgAddInsertion(msg, 5L, 37) + JOV_MsgAddInsertion(msg, nullptr) +
                 JOV_MsgAddInsertion(nullptr, L"x"), 4 * 87u);  // each an invalid parameter
   failGets = true;  // no memory: nothing changes
@@ -183,7 +186,8 @@ TEST(MsgRecord, CreateInsertExportAndDestroy) {
   JOV_MsgDestroy(&anchor, msg);
   EXPECT_EQ(frees, owned);
   for (const char* described : {"1 30 0 0 0 0 0 - ", "5 70 1 0 2 3 4 Parser.ReadBlock a|bc||"}) {
-    sizes.clear(), frees.clear();
+    sizes.clear();
+    frees.clear();
     JOVMsg* flat = JOV_MsgExport(&anchor);
     const size_t tail = flat->pInsertions ? 12 + 34 : 0;  // "a", "bc", the zero; "Parser.ReadBlock"
     EXPECT_EQ(sizes, std::vector<size_t>{sizeof(JOVMsg) + tail});

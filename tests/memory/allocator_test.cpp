@@ -35,7 +35,10 @@ class PrivateHeap : public testing::Test {
     JOV_MonitorMemory = 1;
     ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocHeap, 0, options), 0u);
   }
-  void TearDown() override { JOV_MemoryPoolFree(), JOV_MonitorMemory = 0; }
+  void TearDown() override {
+    JOV_MemoryPoolFree();
+    JOV_MonitorMemory = 0;
+  }
 };
 
 // Replacements for the cases that need a process of their own.

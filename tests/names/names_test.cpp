@@ -11,7 +11,7 @@
 namespace {
 
 using jovtest::ScopedImportPatch;
-std::wstring Text(const JOVString& s) { return std::wstring(s.c_str(), s.length()); }
+using jovtest::Text;
 template <typename F>
 const void* Entry(F f) { return reinterpret_cast<const void*>(f); }
 

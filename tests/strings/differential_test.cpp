@@ -17,7 +17,7 @@ unsigned Piece(size_t length, unsigned pos, unsigned n) {
 }
 unsigned Ours(size_t position) { return position == std::wstring::npos ? kNpos : unsigned(position); }
 int Sign(int v) { return (v > 0) - (v < 0); }
-std::wstring Text(const JOVString& s) { return std::wstring(s.c_str(), s.length()); }
+using jovtest::Text;
 
 // The reference: the text and the capacity the growth rule gives (length 0 releases the
 // storage; reaching the capacity renews it at the next multiple of 16).

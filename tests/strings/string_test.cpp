@@ -8,7 +8,7 @@
 
 namespace {
 
-std::wstring Text(const JOVString& s) { return std::wstring(s.c_str(), s.length()); }
+using jovtest::Text;
 using Edit = void (*)(JOVString&);
 
 // What an edit threw ("<none>" when it returned), the text left and whether the storage

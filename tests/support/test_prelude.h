@@ -31,6 +31,9 @@ namespace jovtest {
 // and the real WNetGetConnectionW has hung it. Cases that need child processes, threads or
 // any of these run on the 64-bit lane only.
 inline constexpr bool kEmulatedLane = sizeof(void*) == 4;
+
+// A string's characters, embedded nulls included, for comparing with a literal.
+inline std::wstring Text(const JOVString& s) { return std::wstring(s.c_str(), s.length()); }
 }  // namespace jovtest
 
 // Skips the calling test on the emulated 32-bit lane; `what` names the facility it lacks there.

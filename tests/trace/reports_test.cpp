@@ -41,8 +41,12 @@ BOOL WINAPI ScriptedHeapWalk(HANDLE, LPPROCESS_HEAP_ENTRY entry) {
 }
 PROCESS_HEAP_ENTRY Entry(std::uintptr_t at, DWORD length, BYTE overhead, BYTE region, WORD flags) {
   PROCESS_HEAP_ENTRY e{};
-  e.lpData = reinterpret_cast<void*>(at), e.cbData = length, e.cbOverhead = overhead, e.iRegionIndex = region;
-  return e.wFlags = flags, e;
+  e.lpData = reinterpret_cast<void*>(at);
+  e.cbData = length;
+  e.cbOverhead = overhead;
+  e.iRegionIndex = region;
+  e.wFlags = flags;
+  return e;
 }
 
 int heapLocks = 0, writesWhileLocked = 0;
@@ -50,10 +54,18 @@ bool heapLocked = false;
 decltype(&::HeapLock) realLock = nullptr;
 decltype(&::HeapUnlock) realUnlock = nullptr;
 decltype(&::WriteFile) realWrite = nullptr;
-BOOL WINAPI CountedLock(HANDLE heap) { return ++heapLocks, heapLocked = true, realLock(heap); }
-BOOL WINAPI CountedUnlock(HANDLE heap) { return heapLocked = false, realUnlock(heap); }
+BOOL WINAPI CountedLock(HANDLE heap) {
+  ++heapLocks;
+  heapLocked = true;
+  return realLock(heap);
+}
+BOOL WINAPI CountedUnlock(HANDLE heap) {
+  heapLocked = false;
+  return realUnlock(heap);
+}
 BOOL WINAPI NotedWrite(HANDLE h, LPCVOID b, DWORD n, LPDWORD w, LPOVERLAPPED o) {
-  return writesWhileLocked += heapLocked, realWrite(h, b, n, w, o);
+  writesWhileLocked += heapLocked;
+  return realWrite(h, b, n, w, o);
 }
 LPVOID WINAPI NoVirtualMemory(LPVOID, SIZE_T, DWORD, DWORD) { return nullptr; }
 

@@ -202,7 +202,8 @@ void* (*realMalloc)(size_t) = nullptr;
 void* SmallMalloc(size_t size) { return size > 2048 ? nullptr : realMalloc(size); }
 std::wstring reported;
 BOOL WINAPI CaptureReport(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR* strings, LPVOID) {
-  return reported = strings[0], TRUE;
+  reported = strings[0];
+  return TRUE;
 }
 
 }  // namespace
