@@ -57,13 +57,14 @@ void* AddHandle(HandleKind kind, void* object) noexcept {
   RegistryLock lock;
   std::uint32_t index = 0;
   if (!TakeFreeSlot(index)) return nullptr;
-  // Generation 0 never names a live slot, so a zeroed handle is never valid.
+  // Generation 0 never names a live slot.
   std::uint16_t& generation = g_generation[index];
-  if (++generation == 0) generation = 1;
+  generation = generation == kMaxGeneration ? 1 : generation + 1;
   HandleSlot& slot = g_handleChunks[index / kChunkSlots].load()[index % kChunkSlots];
   slot.object = object;
   slot.tag.store(Tag(generation, kind), std::memory_order_release);
-  return reinterpret_cast<void*>(static_cast<std::uintptr_t>(generation) << 16 | index);
+  return reinterpret_cast<void*>(kHandleMark | static_cast<std::uintptr_t>(generation) << 16 |
+                                 index);
 }
 
 void* RemoveHandle(HandleKind kind, const void* handle) noexcept {

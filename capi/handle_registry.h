@@ -22,7 +22,14 @@ constexpr std::uint32_t kChunkSlots = 256;
 constexpr std::uint32_t kChunks = 256;  // 65536 live handles at most
 extern std::atomic<HandleSlot*> g_handleChunks[kChunks];
 
-// A handle's value: generation (1..65535) in bits 16-31, slot index in bits 0-15.
+// A handle's value: the mark, the generation (1..32767) in bits 16-30 and the slot index in
+// bits 0-15. The mark sets bit 31, which no 32-bit program's pointer has without the
+// large-address option, and on x64 also a constant in bits 32-63 that no canonical address
+// has, so a pointer passed by mistake never looks like a handle.
+constexpr std::uintptr_t kHandleMark =
+    static_cast<std::uintptr_t>(sizeof(void*) == 8 ? 0x4A4F564380000000ull : 0x80000000ull);
+constexpr std::uint32_t kMaxGeneration = 0x7FFF;
+
 inline std::uint32_t Tag(std::uint32_t generation, HandleKind kind) {
   return generation << 8 | static_cast<std::uint32_t>(kind);
 }
@@ -31,12 +38,12 @@ inline std::uint32_t Tag(std::uint32_t generation, HandleKind kind) {
 // the C interface starts with it.
 inline void* FindHandle(HandleKind kind, const void* handle) {
   const auto value = reinterpret_cast<std::uintptr_t>(handle);
-  if (value > 0xFFFFFFFFu) return nullptr;
+  if ((value & ~static_cast<std::uintptr_t>(0x7FFFFFFF)) != kHandleMark) return nullptr;
   const auto index = static_cast<std::uint32_t>(value & 0xFFFF);
-  const auto generation = static_cast<std::uint32_t>(value >> 16);
-  if (generation == 0) return nullptr;
+  const auto generation = static_cast<std::uint32_t>(value >> 16 & kMaxGeneration);
   HandleSlot* chunk = g_handleChunks[index / kChunkSlots].load(std::memory_order_acquire);
   if (chunk == nullptr) return nullptr;
+  // A free slot's tag is 0, which no live handle's generation (never 0) gives.
   HandleSlot& slot = chunk[index % kChunkSlots];
   if (slot.tag.load(std::memory_order_acquire) != Tag(generation, kind)) return nullptr;
   return slot.object;

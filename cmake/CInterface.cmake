@@ -47,5 +47,3 @@ add_library(JOVUtil32C INTERFACE)
 target_include_directories(JOVUtil32C INTERFACE ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(JOVUtil32C INTERFACE ${JOVUTIL_C_IMPLIB})
 add_dependencies(JOVUtil32C JOVUtil32)
-
-install(FILES ${JOVUTIL_C_IMPLIB} DESTINATION lib)

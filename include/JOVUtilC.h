@@ -8,10 +8,11 @@
 //     "jovc_trace_create"), the one convention of x64.
 //   - Most functions return a JOVC_RESULT: JOVC_OK (0) or a code below; jovc_result_text
 //     names it. Nothing thrown inside the library crosses this interface.
-//   - A handle (JOVC_TRACE, JOVC_MSG) is an opaque number, never a pointer: a null,
-//     destroyed or foreign handle is recognised and gives JOVC_ERR_HANDLE. A destroyed
-//     handle stays recognised until its slot has been reused 65535 times. Destroying a
-//     handle while another thread still calls with it is the caller's error.
+//   - A handle (JOVC_TRACE, JOVC_MSG) is an opaque number, never an address: a null,
+//     destroyed or foreign handle (a pointer, a handle of the other kind) is recognised and
+//     gives JOVC_ERR_HANDLE. A destroyed handle stays recognised until its table slot has
+//     been reused 32767 times. Destroying a handle while another thread still calls with it
+//     is the caller's error.
 //   - Text is UTF-16 (wchar_t, 16 bits on Windows) and zero-terminated, unless a function
 //     says UTF-8. Sizes of text buffers are in characters.
 //   - Text out: the function takes `buffer` and its `capacity` in characters and stores in
@@ -166,9 +167,10 @@ enum {
   JOVC_MEM_HEAP = 3,    // a private growable heap
   JOVC_MEM_VIRTUAL = 4  // one reservation per block, ending at a no-access page
 };
-// Option bits of jovc_memory_define.
-#define JOVC_MEM_ZERO_FILL 0x00000008u  // blocks come zeroed
-#define JOVC_MEM_GUARD 0x40000000u      // a guard frame around every block, checked on free
+// Option bit of jovc_memory_define: blocks come zeroed.
+#define JOVC_MEM_ZERO_FILL 0x00000008u
+// Option bit of jovc_memory_define: a guard frame around every block, checked on free.
+#define JOVC_MEM_GUARD 0x40000000u
 
 // Stores the options (every call) and chooses the strategy (first call of the process only;
 // the library's own first allocation chooses JOVC_MEM_MALLOC). monitor, applied before the

@@ -19,6 +19,7 @@
 #endif
 #endif
 #if !defined(JOVC_WITH_STD_WSTRING)
+// 1 when the std::wstring members are compiled (by default when <string> exists), else 0.
 #define JOVC_WITH_STD_WSTRING 0
 #endif
 

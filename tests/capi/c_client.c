@@ -26,6 +26,9 @@ static unsigned long __stdcall worker(void* argument) {
 }
 #endif
 
+/* file_trace's trace handle after its destruction. */
+static JOVC_TRACE dead_trace = NULL;
+
 static void file_trace(const wchar_t* folder) {
   JOVC_TRACE trace = NULL;
   wchar_t name[300], text[300];
@@ -117,6 +120,7 @@ static void file_trace(const wchar_t* folder) {
   CHECK(jovc_trace_line(NULL, L"x") == JOVC_ERR_HANDLE);
   CHECK(jovc_trace_line((JOVC_TRACE)name, L"x") == JOVC_ERR_HANDLE);
   CHECK(jovc_routine_pop((JOVC_TRACE)(uintptr_t)0x00010001u, 0, 0) == JOVC_ERR_HANDLE);
+  dead_trace = trace;
 }
 
 static int ascii_equal(const char* a, const char* b) {
@@ -132,6 +136,8 @@ static void bad_input(void) {
   wchar_t buffer[16] = L"aXbXc";
   CHECK(jovc_trace_create(NULL) == JOVC_ERR_NULL);
   CHECK(jovc_trace_create(&trace) == JOVC_OK);
+  /* The new object takes the dead handle's table slot, under a new generation. */
+  CHECK(trace != dead_trace && jovc_trace_line(dead_trace, L"x") == JOVC_ERR_HANDLE);
   CHECK(jovc_trace_line(trace, NULL) == JOVC_ERR_NULL);
   CHECK(jovc_trace_line_utf8(trace, NULL) == JOVC_ERR_NULL);
   CHECK(jovc_trace_start(trace, L"C:\\some\\trace", 2048) == JOVC_OK);

@@ -2,7 +2,8 @@
 # channel on, so its events show), then jovtrace over the traces it wrote, and checks the
 # calls, return codes and texts that come back. On x64 it also runs the README's example and
 # the g++ build of the wrapper client.
-# cmake -DLANE= -DWINE_LANE= -DWINE_PREFIX= -DBIN_DIR= -DWORK_DIR= -DREADER= -DWRAPPER_GXX= -P
+# cmake -DLANE= -DWINE_LANE= -DWINE_PREFIX= -DBIN_DIR= -DWORK_DIR= -DREADER= -DREADER_LANE=
+#       -DWRAPPER_GXX= -P run_clients.cmake
 cmake_minimum_required(VERSION 3.25)
 
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -10,9 +11,9 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 # Wine maps the Unix root to drive Z:.
 string(REPLACE "/" "\\" windows_dir "Z:${WORK_DIR}")
 
-function(run_windows what out err)
+function(run_windows what lane out err)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env WINEDEBUG=+eventlog
-                          ${WINE_LANE} ${LANE} ${WINE_PREFIX} run ${ARGN}
+                          ${WINE_LANE} ${lane} ${WINE_PREFIX} run ${ARGN}
                   RESULT_VARIABLE code OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr TIMEOUT 900)
   if(NOT code EQUAL 0)
     message(FATAL_ERROR "${what} failed (${code}):\n${stdout}\n${stderr}")
@@ -21,7 +22,7 @@ function(run_windows what out err)
   set(${err} "${stderr}" PARENT_SCOPE)
 endfunction()
 
-run_windows("the C-interface client" output events ${BIN_DIR}/capi_client.exe ${windows_dir})
+run_windows("the C-interface client" ${LANE} output events ${BIN_DIR}/capi_client.exe ${windows_dir})
 if(NOT output MATCHES "capi client: 0 failed checks")
   message(FATAL_ERROR "the client's checks:\n${output}")
 endif()
@@ -35,7 +36,7 @@ endforeach()
 
 # ---- The traces, read back.
 if(READER MATCHES "\\.exe$")
-  run_windows("jovtrace" json ignored ${READER} chrome ${windows_dir})
+  run_windows("jovtrace" ${READER_LANE} json ignored ${READER} chrome ${windows_dir})
 else()
   execute_process(COMMAND ${READER} chrome ${WORK_DIR} RESULT_VARIABLE code
                   OUTPUT_VARIABLE json ERROR_VARIABLE errors)
@@ -79,13 +80,13 @@ if(LANE STREQUAL "x64")
 endif()
 
 if(LANE STREQUAL "x64")
-  run_windows("the README's C example" ignored ignored ${BIN_DIR}/capi_example.exe)
+  run_windows("the README's C example" ${LANE} ignored ignored ${BIN_DIR}/capi_example.exe)
   file(GLOB example_traces ${BIN_DIR}/*capi_example.JOV_Log)
   if(NOT example_traces)
     message(FATAL_ERROR "the example wrote no trace beside itself")
   endif()
   file(REMOVE ${example_traces})
-  run_windows("the g++ wrapper client" output ignored ${WRAPPER_GXX} ${windows_dir})
+  run_windows("the g++ wrapper client" ${LANE} output ignored ${WRAPPER_GXX} ${windows_dir})
   if(NOT output MATCHES "0 failed checks")
     message(FATAL_ERROR "the g++ wrapper client's checks:\n${output}")
   endif()

@@ -53,6 +53,7 @@ endfunction()
 string(TOLOWER "${BUILD_TYPE}" build_type)
 file(GLOB headers RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/*.h)
 set(expected README.md LICENSE bin/JOVUtil32.dll bin/jovtrace.exe lib/libJOVUtil32.dll.a
+    lib/JOVUtil32.lib lib/pkgconfig/jovutil32-c.pc
     lib/pkgconfig/jovutil32.pc
     lib/cmake/JOVUtil32/JOVUtil32Config.cmake
     lib/cmake/JOVUtil32/JOVUtil32ConfigVersion.cmake
@@ -104,6 +105,10 @@ if(NOT type STREQUAL "EXECUTABLE" OR NOT imported)
   message(FATAL_ERROR "JOVUtil32::jovtrace is not an imported executable (${type})")
 endif()
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/jovtrace-location.txt CONTENT "$<TARGET_FILE:JOVUtil32::jovtrace>")
+get_target_property(c_implib JOVUtil32::C IMPORTED_IMPLIB)
+if(NOT c_implib MATCHES "/lib/JOVUtil32\\.lib$")
+  message(FATAL_ERROR "JOVUtil32::C links ${c_implib}")
+endif()
 ]=])
 run_step("configuring a project that finds JOVUtil32::jovtrace" ignored ${CMAKE_COMMAND}
   -S ${probe} -B ${probe}/build -G ${GENERATOR} -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE}
