@@ -4,23 +4,22 @@
 
 #include <windows.h>
 
-#include <new>
-
 namespace jov::capi {
 
-std::atomic<HandleSlot*> g_handleChunks[kChunks];
+HandleSlot g_handleSlots[kSlots];
 
 namespace {
 
-// Guards the free list, the generations and the making of chunks. A static initialiser: the
-// library runs no code at load.
+// Guards the free list and the generations. A static initialiser: the library runs no code
+// at load.
 SRWLOCK g_registryLock = SRWLOCK_INIT;
 
-// Free slots as a chain through this array (index + 1, 0 ends it); generation per slot.
-std::uint32_t g_nextFree[kChunks * kChunkSlots];
-std::uint16_t g_generation[kChunks * kChunkSlots];
-std::uint32_t g_freeHead = 0;   // first free slot + 1, or 0
-std::uint32_t g_slotsMade = 0;  // slots of all chunks made so far
+// Slots given back, as a chain through this array (index + 1, 0 ends it); generation per
+// slot. Slots never used are taken in order from g_slotsUsed on.
+std::uint32_t g_nextFree[kSlots];
+std::uint16_t g_generation[kSlots];
+std::uint32_t g_freeHead = 0;   // first slot given back + 1, or 0
+std::uint32_t g_slotsUsed = 0;  // slots below this have been used
 
 class RegistryLock {
  public:
@@ -30,24 +29,15 @@ class RegistryLock {
   RegistryLock& operator=(const RegistryLock&) = delete;
 };
 
-// A free slot index, making a new chunk when none is left; false when the table is full or
-// the chunk cannot be allocated. Called with the lock held.
+// A free slot index; false when all are live. Called with the lock held.
 bool TakeFreeSlot(std::uint32_t& index) {
-  if (g_freeHead == 0) {
-    if (g_slotsMade == kChunks * kChunkSlots) return false;
-    auto* chunk = new (std::nothrow) HandleSlot[kChunkSlots];
-    if (chunk == nullptr) return false;
-    for (std::uint32_t i = 0; i < kChunkSlots; ++i) {
-      chunk[i].tag.store(0, std::memory_order_relaxed);
-      chunk[i].object = nullptr;
-      g_nextFree[g_slotsMade + i] = i + 1 < kChunkSlots ? g_slotsMade + i + 2 : 0;
-    }
-    g_handleChunks[g_slotsMade / kChunkSlots].store(chunk, std::memory_order_release);
-    g_freeHead = g_slotsMade + 1;
-    g_slotsMade += kChunkSlots;
+  if (g_freeHead != 0) {
+    index = g_freeHead - 1;
+    g_freeHead = g_nextFree[index];
+    return true;
   }
-  index = g_freeHead - 1;
-  g_freeHead = g_nextFree[index];
+  if (g_slotsUsed == kSlots) return false;
+  index = g_slotsUsed++;
   return true;
 }
 
@@ -60,7 +50,7 @@ void* AddHandle(HandleKind kind, void* object) noexcept {
   // Generation 0 never names a live slot.
   std::uint16_t& generation = g_generation[index];
   generation = generation == kMaxGeneration ? 1 : generation + 1;
-  HandleSlot& slot = g_handleChunks[index / kChunkSlots].load()[index % kChunkSlots];
+  HandleSlot& slot = g_handleSlots[index];
   slot.object = object;
   slot.tag.store(Tag(generation, kind), std::memory_order_release);
   return reinterpret_cast<void*>(kHandleMark | static_cast<std::uintptr_t>(generation) << 16 |
@@ -72,7 +62,7 @@ void* RemoveHandle(HandleKind kind, const void* handle) noexcept {
   void* object = FindHandle(kind, handle);
   if (object == nullptr) return nullptr;
   const auto index = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle) & 0xFFFF);
-  HandleSlot& slot = g_handleChunks[index / kChunkSlots].load()[index % kChunkSlots];
+  HandleSlot& slot = g_handleSlots[index];
   slot.tag.store(0, std::memory_order_release);
   slot.object = nullptr;
   g_nextFree[index] = g_freeHead;
