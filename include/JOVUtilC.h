@@ -173,14 +173,16 @@ enum {
 #define JOVC_MEM_GUARD 0x40000000u
 
 // Stores the options (every call) and chooses the strategy (first call of the process only;
-// the library's own first allocation chooses JOVC_MEM_MALLOC). monitor, applied before the
-// definition: 0 off, 1 pool counter and event ring, other values pool counter only.
-// heapInitial 0 means 131072. JOVC_ERR_ARGUMENT for a strategy outside 1..4, JOVC_ERR_SYSTEM
-// when the private heap could not be created (later gets then give NULL).
+// the library's own first allocation chooses JOVC_MEM_MALLOC, so define first). monitor,
+// applied before the definition: non-zero keeps the pool counter and makes the event ring,
+// which only 1 writes events into. heapInitial 0 means 131072. JOVC_ERR_ARGUMENT for a strategy
+// outside 1..4, JOVC_ERR_SYSTEM when the private heap could not be created (later gets then give
+// NULL).
 JOVC_API JOVC_RESULT JOVC_CALL jovc_memory_define(int32_t strategy, uint32_t heapInitial,
                                                   uint32_t options, int32_t monitor);
 // A block of at least `size` bytes from the library's allocator, or NULL (size 0,
-// exhaustion). flags: JOVC_MEM_ZERO_FILL or 0. Free it with jovc_memory_free.
+// exhaustion). flags JOVC_MEM_ZERO_FILL zeroes it; 0 follows the defined options. Give it
+// back with jovc_memory_free.
 JOVC_API void* JOVC_CALL jovc_memory_get(uint32_t size, uint32_t flags);
 // Gives a block back (NULL: nothing, JOVC_OK). JOVC_ERR_GUARD when guard frames are on and
 // the frame is damaged or foreign (the block stays allocated), JOVC_ERR_SYSTEM when the
@@ -239,7 +241,9 @@ JOVC_API JOVC_RESULT JOVC_CALL jovc_msg_add_number(JOVC_MSG msg, int32_t value, 
 JOVC_API JOVC_RESULT JOVC_CALL jovc_msg_export(JOVC_MSG msg, void* buffer, uint32_t capacity,
                                                uint32_t* needed);
 // Reports the record to the event log under `source` (NULL or empty: "JOVMsg"), formatting
-// `text` (%1, %2 ... for the insertions; NULL: the message id's system text).
+// `text` (%1, %2 ... for the insertions; NULL: the message id's system text). JOVC_OK also
+// when nothing could be reported (no text from the formatter, no event source). A flood of
+// more than 500 entries (by default) within four hours ends the process with exit code 112.
 JOVC_API JOVC_RESULT JOVC_CALL jovc_msg_log(JOVC_MSG msg, const wchar_t* text,
                                             const wchar_t* source);
 // Frees the record; the handle is dead afterwards.
