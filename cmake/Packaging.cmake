@@ -46,6 +46,8 @@ install(TARGETS JOVUtil32 EXPORT JOVUtil32Targets
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/ DESTINATION ${JOVUTIL_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h")
 install(FILES ${JOVUTIL_RUNTIME_DLLS} DESTINATION ${JOVUTIL_INSTALL_BINDIR})
+# The C interface's import library for MSVC-style linkers (GNU ld reads it too).
+install(FILES ${JOVUTIL_C_IMPLIB} DESTINATION ${JOVUTIL_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 
 set(JOVUTIL_RUNTIME_DLL_NAMES)
@@ -59,7 +61,7 @@ install(EXPORT JOVUtil32Targets NAMESPACE JOVUtil32:: DESTINATION ${JOVUTIL_INST
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/JOVUtil32Config.cmake.in
   ${JOVUTIL_GENERATED_DIR}/JOVUtil32Config.cmake
   INSTALL_DESTINATION ${JOVUTIL_INSTALL_CMAKEDIR}
-  PATH_VARS JOVUTIL_INSTALL_INCLUDEDIR JOVUTIL_INSTALL_BINDIR)
+  PATH_VARS JOVUTIL_INSTALL_INCLUDEDIR JOVUTIL_INSTALL_BINDIR JOVUTIL_INSTALL_LIBDIR)
 # Same major version; the generated file also refuses a client of the other pointer size.
 write_basic_package_version_file(${JOVUTIL_GENERATED_DIR}/JOVUtil32ConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
@@ -69,7 +71,9 @@ install(FILES ${JOVUTIL_GENERATED_DIR}/JOVUtil32Config.cmake
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/jovutil32.pc.in ${JOVUTIL_GENERATED_DIR}/jovutil32.pc
                @ONLY)
-install(FILES ${JOVUTIL_GENERATED_DIR}/jovutil32.pc
+configure_file(${CMAKE_CURRENT_LIST_DIR}/jovutil32-c.pc.in
+               ${JOVUTIL_GENERATED_DIR}/jovutil32-c.pc @ONLY)
+install(FILES ${JOVUTIL_GENERATED_DIR}/jovutil32.pc ${JOVUTIL_GENERATED_DIR}/jovutil32-c.pc
         DESTINATION ${JOVUTIL_INSTALL_LIBDIR}/pkgconfig)
 
 # ---- Release archive: JOVUtil32-<version>-win32.zip (i686) or -win64.zip (x86_64) ----------

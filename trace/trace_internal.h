@@ -61,6 +61,9 @@ inline constexpr long kNoValue = 2147483647;
 struct JOVTraceAccess {
   // The state shared by both constructors: idle, empty stack of 20 levels.
   static void Construct(JOVDebug& d);
+  // The innermost level of the routine stack, -1 when it is empty (the C interface refuses a
+  // pop of a level that is not on the stack).
+  static long RoutineDepth(const JOVDebug& d) { return d.routineDepth; }
 
   // ---- The file (trace_file_name.cpp, trace_start_stop.cpp) ----
   // The time-stamped stem (directory, "YYMMDD HHMMSS ", name part) for a TraceStart name.

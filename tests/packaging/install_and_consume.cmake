@@ -1,7 +1,8 @@
 # install_and_consume.cmake - installs the built library into a fresh folder, checks the
 # installed tree file by file (the trace reader bin/jovtrace.exe among it, with its imported
 # target JOVUtil32::jovtrace), builds examples/client against it (CMake package) and links it
-# again through the pkg-config file, runs the client under the lane's Wine, and checks that
+# again through the pkg-config file, builds examples/c through the C interface's target
+# JOVUtil32::C, runs the clients under the lane's Wine (examples/c on x64), and checks that
 # the release archive holds exactly the installed tree plus README.md and LICENSE.
 # Run by ctest: cmake -D<variables set in cmake/Packaging.cmake> -P install_and_consume.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -53,6 +54,7 @@ endfunction()
 string(TOLOWER "${BUILD_TYPE}" build_type)
 file(GLOB headers RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/*.h)
 set(expected README.md LICENSE bin/JOVUtil32.dll bin/jovtrace.exe lib/libJOVUtil32.dll.a
+    lib/JOVUtil32.lib lib/pkgconfig/jovutil32-c.pc
     lib/pkgconfig/jovutil32.pc
     lib/cmake/JOVUtil32/JOVUtil32Config.cmake
     lib/cmake/JOVUtil32/JOVUtil32ConfigVersion.cmake
@@ -119,6 +121,19 @@ if(LANE STREQUAL "x64")
   if(NOT code EQUAL 0 OR NOT help MATCHES "jovtrace summary")
     message(FATAL_ERROR "the installed jovtrace.exe --help failed (${code}):\n${help}\n${errors}")
   endif()
+endif()
+
+# ---- The C example through the package's C target (JOVUtil32.lib), by the toolchain's C
+# compiler: on x86 the import library must resolve the __stdcall names.
+set(c_example ${work}/c_example)
+run_step("configuring the C example" ignored ${CMAKE_COMMAND}
+  -S ${SOURCE_DIR}/examples/c -B ${c_example} -G ${GENERATOR}
+  -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
+  -DJOVUtil32_DIR=${prefix}/lib/cmake/JOVUtil32)
+run_step("building the C example" ignored ${CMAKE_COMMAND} --build ${c_example})
+if(LANE STREQUAL "x64")
+  run_step("running the C example" ignored ${WINE_LANE} ${LANE} ${WINE_PREFIX} run
+           ${c_example}/trace_example.exe)
 endif()
 
 # ---- Link it again with only the pkg-config file's flags.
