@@ -11,6 +11,7 @@
 #include "analyzer/line_reader.h"
 #include "analyzer/line_text.h"
 #include "analyzer/timeline.h"
+#include "trace/trace_format.h"
 
 namespace jovtrace {
 namespace {
@@ -23,7 +24,8 @@ class LimitedSource : public ByteSource {
  public:
   LimitedSource(ByteSource& inner, std::uint64_t limit) : inner_(inner), left_(limit) {}
   std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = inner_.Read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, left_)));
+    const std::size_t n =
+        inner_.Read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, left_)));
     left_ -= n;
     return n;
   }
@@ -65,7 +67,9 @@ void ExamineHead(ByteSource& source, FileFacts& facts) {
         anyClock = true;
         HeaderText header;
         if (!facts.hasHeader &&
-            ParseHeader(parsed.afterSeparator.substr(parsed.indent / 4 * 4), header)) {
+            ParseHeader(parsed.afterSeparator.substr(
+                            parsed.indent - parsed.indent % jov::trace::format::kIndentWidth),
+                        header)) {
           facts.hasHeader = true;
           facts.headerClock = clock;
           facts.userId.assign(header.userId);

@@ -1,16 +1,16 @@
 // line_parse.cpp - classification of a physical line and the number readers it uses.
 #include "analyzer/line_parse.h"
 
+#include "trace/trace_format.h"
+
 namespace jovtrace {
 namespace {
 
-constexpr std::string_view kDate = "Date=";
-constexpr std::string_view kThread = "---- ThreadId=";
-constexpr std::string_view kHandle = "...Process Handle Count=";
-constexpr std::string_view kMemory = "...Memory use changed. Internal Pool=";
-constexpr std::string_view kSizeNotice = "--Trace closed and re-opened due to trace size.";
-constexpr std::string_view kWrapBanner = "---- Wrap trace of saved events.";
-constexpr std::string_view kWrapEnd = "---- End of wrap trace.";
+namespace format = jov::trace::format;
+constexpr std::string_view kDate = format::kDate;
+constexpr std::string_view kThread = format::kThread;
+constexpr std::string_view kHandle = format::kHandleCount;
+constexpr std::string_view kMemory = format::kMemory;
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -18,7 +18,7 @@ inline int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
 
 // "HH:MM:SS.mmm " then the interval right-aligned in at least 8 columns, then the separator.
 bool ParseTimed(std::string_view s, ParsedLine& out) {
-  if (s.size() < 21) return false;
+  if (s.size() < format::kTimeChars + 1 + format::kIntervalWidth) return false;
   const char* p = s.data();
   if (!(IsDigit(p[0]) && IsDigit(p[1]) && p[2] == ':' && IsDigit(p[3]) && IsDigit(p[4]) &&
         p[5] == ':' && IsDigit(p[6]) && IsDigit(p[7]) && p[8] == '.' && IsDigit(p[9]) &&
@@ -29,8 +29,8 @@ bool ParseTimed(std::string_view s, ParsedLine& out) {
   const int minutes = TwoDigits(p + 3);
   const int seconds = TwoDigits(p + 6);
   if (hours > 23 || minutes > 59 || seconds > 59) return false;
-  out.timeOfDayMs = ((hours * 60 + minutes) * 60 + seconds) * 1000 + (p[9] - '0') * 100 +
-                    TwoDigits(p + 10);
+  out.timeOfDayMs =
+      ((hours * 60 + minutes) * 60 + seconds) * 1000 + (p[9] - '0') * 100 + TwoDigits(p + 10);
   std::string_view rest = s.substr(13);
   while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
   if (!TakeMillisAsMicros(rest, out.intervalUs)) return false;
@@ -73,7 +73,7 @@ bool ParseThread(std::string_view s, ParsedLine& out) {
 // "%d, ErrorCode=%d."
 bool ParseHandleCount(std::string_view s, ParsedLine& out) {
   s.remove_prefix(kHandle.size());
-  if (!TakeInteger(s, out.values[0]) || !TakePrefix(s, ", ErrorCode=") ||
+  if (!TakeInteger(s, out.values[0]) || !TakePrefix(s, format::kHandleError) ||
       !TakeInteger(s, out.values[1])) {
     return false;
   }
@@ -84,9 +84,9 @@ bool ParseHandleCount(std::string_view s, ParsedLine& out) {
 // "%I64d, Change=%+I64d. Process Bytes Allocated=%d, Change=%+d"
 bool ParseMemory(std::string_view s, ParsedLine& out) {
   s.remove_prefix(kMemory.size());
-  if (!TakeInteger(s, out.values[0]) || !TakePrefix(s, ", Change=") ||
-      !TakeInteger(s, out.values[1]) || !TakePrefix(s, ". Process Bytes Allocated=") ||
-      !TakeInteger(s, out.values[2]) || !TakePrefix(s, ", Change=") ||
+  if (!TakeInteger(s, out.values[0]) || !TakePrefix(s, format::kChange) ||
+      !TakeInteger(s, out.values[1]) || !TakePrefix(s, format::kProcessBytes) ||
+      !TakeInteger(s, out.values[2]) || !TakePrefix(s, format::kChange) ||
       !TakeInteger(s, out.values[3])) {
     return false;
   }
@@ -183,7 +183,9 @@ void ParseLine(std::string_view s, ParsedLine& out) {
     return;
   }
   switch (s.front()) {
-    case '0': case '1': case '2':
+    case '0':
+    case '1':
+    case '2':
       ParseTimed(s, out);
       return;
     case ' ':
@@ -195,11 +197,11 @@ void ParseLine(std::string_view s, ParsedLine& out) {
     case '-':
       if (s.substr(0, kThread.size()) == kThread) {
         ParseThread(s, out);
-      } else if (s == kSizeNotice) {
+      } else if (s == format::kSizeNotice) {
         out.kind = LineKind::kSizeNotice;
-      } else if (s == kWrapBanner) {
+      } else if (s == format::kWrapBanner) {
         out.kind = LineKind::kWrapBanner;
-      } else if (s == kWrapEnd) {
+      } else if (s == format::kWrapEnd) {
         out.kind = LineKind::kWrapEnd;
       }
       return;

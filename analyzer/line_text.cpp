@@ -2,15 +2,18 @@
 #include "analyzer/line_text.h"
 
 #include "analyzer/line_parse.h"
+#include "trace/trace_format.h"
 
 namespace jovtrace {
 namespace {
 
-constexpr std::string_view kPush = "Push ";
-constexpr std::string_view kPop = "Pop  ";
-constexpr std::string_view kDur = "  Dur=";
-constexpr std::string_view kMsecs = " msecs";
-constexpr std::string_view kReturnCode = " Return Code=";
+namespace format = jov::trace::format;
+constexpr std::string_view kPush = format::kPush;
+constexpr std::string_view kPop = format::kPop;
+constexpr std::string_view kDetailGap = format::kDetailGap;
+constexpr std::string_view kDur = format::kDuration;
+constexpr std::string_view kMsecs = format::kMsecs;
+constexpr std::string_view kReturnCode = format::kReturnCode;
 
 bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
@@ -24,9 +27,10 @@ bool AllDigits(std::string_view s) {
 
 bool ParsePush(std::string_view text, PushText& out) {
   if (!TakePrefix(text, kPush)) return false;
-  const std::size_t gap = text.find("  ");
+  const std::size_t gap = text.find(kDetailGap);
   out.name = text.substr(0, gap);
-  out.detail = gap == std::string_view::npos ? std::string_view() : text.substr(gap + 2);
+  out.detail =
+      gap == std::string_view::npos ? std::string_view() : text.substr(gap + kDetailGap.size());
   return true;
 }
 
@@ -60,22 +64,22 @@ PopParse ParsePop(std::string_view text, PopText& out) {
 bool PushMatchesPop(std::string_view pushNameAndDetail, std::string_view popName) {
   if (pushNameAndDetail.substr(0, popName.size()) != popName) return false;
   const std::string_view rest = pushNameAndDetail.substr(popName.size());
-  return rest.empty() || rest.substr(0, 2) == "  ";
+  return rest.empty() || rest.substr(0, kDetailGap.size()) == kDetailGap;
 }
 
 bool ParseHeader(std::string_view text, HeaderText& out) {
-  if (!TakePrefix(text, "Trace Started. UserId=")) return false;
+  if (!TakePrefix(text, format::kHeader)) return false;
   // The user id may hold anything; the fields after it are found from its end.
-  const std::size_t pid = text.find(", ProcessId=");
+  const std::size_t pid = text.find(format::kHeaderProcess);
   if (pid == std::string_view::npos) return false;
   out.userId = text.substr(0, pid);
-  text.remove_prefix(pid + 12);
+  text.remove_prefix(pid + std::string_view(format::kHeaderProcess).size());
   std::int64_t value = 0;
   if (!TakeInteger(text, value)) return false;
   out.processId = static_cast<std::uint32_t>(value);
-  if (!TakePrefix(text, ", ThreadId=") || !TakeInteger(text, value)) return false;
+  if (!TakePrefix(text, format::kHeaderThread) || !TakeInteger(text, value)) return false;
   out.threadId = static_cast<std::uint32_t>(value);
-  if (!TakePrefix(text, ", Log File=")) return false;
+  if (!TakePrefix(text, format::kHeaderLogFile)) return false;
   out.logFile = text;
   return true;
 }
@@ -96,24 +100,24 @@ bool IsDumpLine(std::string_view text) {
 }
 
 bool IsHeapReportTitle(std::string_view text) {
-  return text == "...>>> Compressed Heap Trace <<<..." || text == "...>>> Detailed Heap Trace <<<...";
+  return text == format::kHeapTitleCompressed || text == format::kHeapTitleDetailed;
 }
 
 bool IsHeapReportEnd(std::string_view text) {
-  return text == "HeapWalk complete." || text == "Trace buffer was too small for entire HeapWalk.";
+  return text == format::kHeapEndComplete || text == format::kHeapEndFull;
 }
 
 bool ParseVirtualMemory(std::string_view text, std::int64_t& committed) {
-  if (!TakePrefix(text, "Virtual memory usage: Free = ")) return false;
+  if (!TakePrefix(text, format::kVirtualMemory)) return false;
   std::int64_t free = 0;
-  return TakeInteger(text, free) && TakePrefix(text, ", Committed = ") &&
+  return TakeInteger(text, free) && TakePrefix(text, format::kVirtualCommitted) &&
          TakeInteger(text, committed);
 }
 
 std::string_view TraceNameOfFile(std::string_view path) {
   const std::size_t slash = path.find_last_of("\\/");
   std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  constexpr std::string_view kExtension = ".JOV_Log";
+  constexpr std::string_view kExtension = format::kExtension;
   if (name.size() >= kExtension.size() &&
       name.substr(name.size() - kExtension.size()) == kExtension) {
     name.remove_suffix(kExtension.size());

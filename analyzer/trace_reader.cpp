@@ -11,6 +11,7 @@
 #include "analyzer/line_text.h"
 #include "analyzer/text_encoding.h"
 #include "analyzer/timeline.h"
+#include "trace/trace_format.h"
 
 namespace jovtrace {
 namespace {
@@ -25,7 +26,9 @@ constexpr std::uint64_t kProgressStep = std::uint64_t{16} << 20;
 class TraceRun {
  public:
   TraceRun(const TraceInfo& info, NameTable& names, TraceSink& sink)
-      : info_(info), sink_(sink), stack_(info.index, names, sink, stats_),
+      : info_(info),
+        sink_(sink),
+        stack_(info.index, names, sink, stats_),
         wantTexts_(sink.WantsTexts()) {}
 
   void ReadFile(const std::string& path, ByteSource& source, bool continues,
@@ -95,8 +98,7 @@ void TraceRun::SeeThread(std::uint32_t thread) {
   stats_.threads.push_back(thread);
 }
 
-void TraceRun::EmitText(TextKind kind, std::string_view narrow, std::size_t depth,
-                        Micros time) {
+void TraceRun::EmitText(TextKind kind, std::string_view narrow, std::size_t depth, Micros time) {
   ++stats_.texts;
   if (!wantTexts_) return;
   scratch_.clear();
@@ -130,8 +132,7 @@ void TraceRun::Counter(CounterKind kind, std::int64_t value, Micros time) {
 }
 
 void TraceRun::FlushCounters(Micros time) {
-  static constexpr CounterKind kKinds[3] = {CounterKind::kInternalPool,
-                                            CounterKind::kProcessBytes,
+  static constexpr CounterKind kKinds[3] = {CounterKind::kInternalPool, CounterKind::kProcessBytes,
                                             CounterKind::kHandleCount};
   for (int i = 0; i < 3; ++i) {
     if (!counterPending_[i]) continue;
@@ -157,7 +158,8 @@ void TraceRun::ReadFile(const std::string& path, ByteSource& source, bool contin
   FlushText();
   stats_.bytes += reader.BytesRead();
   if (progress) progress(stats_.bytes);
-  if (reader.Failed()) Notify(NoticeKind::kUnreadable, lineNumber_ + 1, "read error; the rest of the file is lost");
+  if (reader.Failed())
+    Notify(NoticeKind::kUnreadable, lineNumber_ + 1, "read error; the rest of the file is lost");
 }
 
 void TraceRun::Line(const PhysicalLine& line) {
@@ -246,15 +248,17 @@ void TraceRun::Timed(const ParsedLine& parsed) {
   }
   if (time > stats_.last) stats_.last = time;
   FlushCounters(time);
-  const std::size_t depth = parsed.indent / 4;
+  const std::size_t depth = parsed.indent / jov::trace::format::kIndentWidth;
   if (depth > kMaxDepth) {
     Notify(NoticeKind::kBadLine, lineNumber_, "indented more than 1024 levels; skipped");
     return;
   }
-  const std::string_view text = parsed.afterSeparator.substr(depth * 4);
+  const std::string_view text =
+      parsed.afterSeparator.substr(depth * jov::trace::format::kIndentWidth);
   // Lines before any thread marker (the oldest lines of a wrap dump) have an unknown writer;
   // the header names its own.
-  if (thread_ == 0 && text.substr(0, 15) != "Trace Started. ") SeeThread(0);
+  const std::string_view header = jov::trace::format::kHeader;
+  if (thread_ == 0 && text.substr(0, header.size()) != header) SeeThread(0);
   if (!text.empty() && text.front() == 'P') {
     PushText push;
     if (ParsePush(text, push)) {
@@ -276,7 +280,7 @@ void TraceRun::Timed(const ParsedLine& parsed) {
   }
   stack_.SeeLine(depth, previous);
   TimedText(text, depth, time);
-  pendingColumn_ = parsed.textColumn + depth * 4;
+  pendingColumn_ = parsed.textColumn + depth * jov::trace::format::kIndentWidth;
 }
 
 void TraceRun::TimedText(std::string_view text, std::size_t depth, Micros time) {
@@ -296,9 +300,9 @@ void TraceRun::TimedText(std::string_view text, std::size_t depth, Micros time) 
     // The header is written by the thread that started the trace.
     SeeThread(header.threadId);
     EmitText(TextKind::kHeader, text, depth, time);
-  } else if (text == "Trace Closed.") {
+  } else if (text == jov::trace::format::kTraceClosed) {
     EmitText(TextKind::kClosed, text, depth, time);
-  } else if (text == "**** Trace terminated because it is too large. ****") {
+  } else if (text == jov::trace::format::kTerminated) {
     stack_.LostLine(depth, time, thread_);
     EmitText(TextKind::kTerminated, text, depth, time);
   } else if (ParseVirtualMemory(text, committed)) {
