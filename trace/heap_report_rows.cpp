@@ -133,7 +133,8 @@ void DumpBlock(JOVDebug& d, wchar_t* row, const HeapRecord& r, unsigned long dum
 
 void WriteHeapReport(JOVDebug& d, const HeapRecord* records, const WalkResult& walk,
                      unsigned long options, unsigned long dumpCount) {
-  d.InsertMsg((options & JOVDebug::TraceHeapCompressed) ? kHeapTitleCompressed : kHeapTitleDetailed);
+  d.InsertMsg((options & JOVDebug::TraceHeapCompressed) ? kHeapTitleCompressed
+                                                        : kHeapTitleDetailed);
   WriteColumnHeader(d);
 
   const bool gaps = !(options & JOVDebug::TraceHeapBusyOnly);

@@ -73,8 +73,7 @@ void JOVTraceAccess::MemoryLines(JOVDebug& d, unsigned long long poolBytes, int&
   if (poolMagnitude >= d.memoryReportThreshold || privateChange != 0) {
     d.InsertMsgWait();
     wchar_t text[160];
-    std::swprintf(text, 160,
-                  L"%lld%ls%+lld%ls%d%ls%+d", static_cast<long long>(poolBytes),
+    std::swprintf(text, 160, L"%lld%ls%+lld%ls%d%ls%+d", static_cast<long long>(poolBytes),
                   jov::trace::format::wide::kChange, poolChange,
                   jov::trace::format::wide::kProcessBytes, static_cast<int>(counters.PagefileUsage),
                   jov::trace::format::wide::kChange, static_cast<int>(privateChange));

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   std::FILE* out = std::fopen(file.c_str(), "wb");
   if (out == nullptr) return 1;
   const auto genStart = std::chrono::steady_clock::now();
-  const benchgen::Generated generated = benchgen::WriteTrace(out, bytes, 20261203);
+  const jov::bench::Generated generated = jov::bench::WriteTrace(out, bytes, 20261203);
   std::fclose(out);
   const double genSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - genStart).count();
@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
   std::printf("%-34s %10s %10s %12s\n", "", "MB/s", "seconds", "peak MB");
   std::printf("%-34s %10.0f %10.2f %12.1f\n", "jovtrace summary", ours, oursBest.seconds,
               oursBest.peakKb / 1024.0);
-  std::printf("%-34s %10.0f %10.2f %12.1f\n", "grep -c -F 'Pop  ' (peer)", peer, grepBest.seconds,
+  const std::string peerRow = std::string("grep -c -F '") + jov::trace::format::kPop + "' (peer)";
+  std::printf("%-34s %10.0f %10.2f %12.1f\n", peerRow.c_str(), peer, grepBest.seconds,
               grepBest.peakKb / 1024.0);
   std::printf(
       "ratio jovtrace / grep: %.2f (target at least 0.25); peak memory %.1f MB "

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-namespace tracelines {
+namespace jov::bench {
 namespace format = jov::trace::format;
 
 std::string DateLine(int year, int month, int day) {
@@ -145,4 +145,4 @@ std::string Script::Content() const {
   return content;
 }
 
-}  // namespace tracelines
+}  // namespace jov::bench

@@ -11,7 +11,7 @@
 
 #include "trace/trace_format.h"
 
-namespace tracelines {
+namespace jov::bench {
 
 using jov::trace::format::kNoValue;
 
@@ -84,4 +84,4 @@ class Script {
   std::vector<std::int64_t> popDurations_;
 };
 
-}  // namespace tracelines
+}  // namespace jov::bench
