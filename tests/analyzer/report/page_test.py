@@ -92,8 +92,7 @@ class SmallTraceTest(PageTest):
         self.assertEqual(column("max"), ["1000", "3000", "5000", "8000"])
         self.page.click_center("#summary-table th[data-key=name] button")
         self.assertEqual(column("name"), ["Monitor.Poll", "Parser.Open", "Parser.ReadBlock", "Startup.Init"])
-        self.page.click_center("#summary-filter")
-        self.browser.type_text("READ")
+        self.page.type_into("#summary-filter", "READ")
         self.assertEqual(column("name"), ["Parser.ReadBlock"])
         self.assertEqual(self.js("document.getElementById('summary-count').textContent"), "1 of 4 routines, times in ms")
         self.page.clear("#summary-filter")
@@ -128,16 +127,14 @@ class SmallTraceTest(PageTest):
         self.assertEqual(len(self.page.frames()), len(self.trace["tree"]["name"]))
 
     def test_flame_search_marks_matches_and_their_share(self):
-        self.page.click_center("#flame-search")
-        self.browser.type_text("poll")
+        self.page.type_into("#flame-search", "poll")
         matched = self.js("[...document.querySelectorAll('#flame-graph .frame.match')].map(e => e.textContent)")
         self.assertEqual(sorted(matched), ["Monitor.Poll", "Monitor.Poll"])
         # 0.8 ms under ReadBlock and 1 ms at the top, of 15 ms.
         self.assertIn("2 frames match \"poll\": 12.0 % of all time",
                       self.js("document.getElementById('flame-status').textContent"))
         # Parser.ReadBlock runs inside Parser.Open: their share is Parser.Open's 11 of 15 ms.
-        self.page.clear("#flame-search")
-        self.browser.type_text("parser.")
+        self.page.type_into("#flame-search", "parser.")
         self.assertIn("2 frames match \"parser.\": 73.3 % of all time",
                       self.js("document.getElementById('flame-status').textContent"))
         self.page.clear("#flame-search")
@@ -260,8 +257,7 @@ class OtherDataTest(PageTest):
         self.load("two")
         self.assertEqual(self.js("[...document.querySelectorAll('#trace-select option')].map(o => o.textContent)"),
                          ["demo (pid 42)", "batch (pid 42)"])
-        self.js("{ const s = document.getElementById('trace-select'); s.value = '1'; s.dispatchEvent(new Event('change')); }")
-        self.browser.next_frame()
+        self.page.select_trace(1)
         self.assertEqual(self.js("document.getElementById('report-title').textContent"), "batch")
         self.assertEqual(self.js("document.querySelectorAll('#summary-table tbody tr').length"), 2)
 
