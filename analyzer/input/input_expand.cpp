@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "analyzer/input/input_expand.h"
+#include "trace/trace_format.h"
 
 namespace jov::analyzer {
 namespace {
@@ -54,7 +55,8 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& names,
     const fs::path path(name);
     std::error_code error;
     if (fs::is_directory(path, error)) {
-      const std::vector<std::string> found = FilesMatching(path, "*.JOV_Log");
+      const std::vector<std::string> found =
+          FilesMatching(path, std::string("*") + jov::trace::format::kExtension);
       if (found.empty()) missing.push_back(name);
       files.insert(files.end(), found.begin(), found.end());
       continue;
