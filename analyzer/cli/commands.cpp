@@ -25,6 +25,25 @@ std::shared_ptr<Options> Add(CLI::App& app, const char* name, const char* descri
   return options;
 }
 
+// A subcommand with the common options alone whose sink writes while it reads
+// (`Writer(out, names)`), its document ended by `end`.
+template <typename Writer, typename End>
+Command AddWriterCommand(CLI::App& app, const char* name, const char* description, End end) {
+  struct Options {
+    CommonOptions common;
+  };
+  CLI::App* command = nullptr;
+  auto options = Add<Options>(app, name, description, command);
+  return {command, [options, end] {
+            return RunWithOutput(options->common, [&](std::FILE* out, NameTable& names) {
+              Writer sink(out, names);
+              const RunResult result = ReadInputs(options->common, names, sink);
+              end(sink);
+              return result;
+            });
+          }};
+}
+
 }  // namespace
 
 Command AddSummaryCommand(CLI::App& app) {
@@ -112,45 +131,21 @@ Command AddFoldedCommand(CLI::App& app) {
 }
 
 Command AddChromeCommand(CLI::App& app) {
-  struct Options {
-    CommonOptions common;
-  };
-  CLI::App* command = nullptr;
-  auto options = Add<Options>(
+  return AddWriterCommand<ChromeWriter>(
       app, "chrome",
       "Trace Event Format JSON for Perfetto's UI or Chromium's tracing page: one slice per "
       "routine call on its thread, texts as instants, memory lines as counters.\n"
       "Example: jovtrace chrome logs/ -o batch.json",
-      command);
-  return {command, [options] {
-            return RunWithOutput(options->common, [&](std::FILE* out, NameTable& names) {
-              ChromeWriter sink(out, names);
-              const RunResult result = ReadInputs(options->common, names, sink);
-              sink.Close();
-              return result;
-            });
-          }};
+      [](ChromeWriter& writer) { writer.Close(); });
 }
 
 Command AddReportCommand(CLI::App& app) {
-  struct Options {
-    CommonOptions common;
-  };
-  CLI::App* command = nullptr;
-  auto options = Add<Options>(
+  return AddWriterCommand<ReportWriter>(
       app, "report",
       "One self-contained HTML page (nothing to install, nothing fetched): the trace's facts, "
       "the summary table, a flame graph of the call tree and a timeline per thread with the "
       "memory counters.\nExample: jovtrace report logs/ -o batch.html",
-      command);
-  return {command, [options] {
-            return RunWithOutput(options->common, [&](std::FILE* out, NameTable& names) {
-              ReportWriter sink(out, names);
-              const RunResult result = ReadInputs(options->common, names, sink);
-              sink.Finish();
-              return result;
-            });
-          }};
+      [](ReportWriter& writer) { writer.Finish(); });
 }
 
 }  // namespace jov::analyzer

@@ -14,6 +14,7 @@
 #include "analyzer/parse/line_text.h"
 #include "analyzer/input/file_source.h"
 #include "analyzer/model/run.h"
+#include "trace/trace_format.h"
 #include "support/test_prelude.h"
 #include "bench/analyzer/trace_lines.h"
 #include "workload.h"
@@ -82,11 +83,12 @@ std::string Rebuilt(const std::string& line, std::multiset<jov::analyzer::Micros
       return "";
   }
   jov::analyzer::ParseLine(line, p);
-  const int levels = static_cast<int>(p.indent / 4);
-  std::string text(p.afterSeparator.substr(levels * 4));
+  namespace format = jov::trace::format;
+  const int levels = static_cast<int>(p.indent / format::kIndentWidth);
+  std::string text(p.afterSeparator.substr(levels * format::kIndentWidth));
   // The text as given: the continuation blanks after each line feed taken out again.
   for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
-    text.erase(at + 1, p.textColumn + levels * 4 + 4);
+    text.erase(at + 1, p.textColumn + levels * format::kIndentWidth + format::kContinuationIndent);
   jov::analyzer::PopText pop;
   jov::analyzer::PushText push;
   if (jov::analyzer::ParsePop(text, pop) == jov::analyzer::PopParse::kOk) {
@@ -126,7 +128,7 @@ TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
     for (std::size_t at = 0, end; (end = content.find("\r\n", at)) != std::string::npos;
          at = end + 2) {
       const std::string line = content.substr(at, end - at);
-      lost += chain && line.find("**** Trace terminated") != std::string::npos;
+      lost += chain && line.find(jov::trace::format::kTerminated) != std::string::npos;
       const std::string rebuilt = Rebuilt(line, chain ? popDurations : pops);
       rebuiltLines += !rebuilt.empty();  // not the dump's reason, a caller's bare text
       if (!rebuilt.empty() && rebuilt != line) notRebuilt += line + "\n";
