@@ -7,16 +7,17 @@
 #include <cwchar>
 
 #include "trace/dump_internal.h"
+#include "trace/trace_format.h"
 
 namespace jov::trace {
 namespace {
 
 using namespace jov::trace;
 
-constexpr wchar_t kTitleCompressed[] = L"...>>> Compressed Heap Trace <<<...";
-constexpr wchar_t kTitleDetailed[] = L"...>>> Detailed Heap Trace <<<...";
-constexpr wchar_t kEndComplete[] = L"HeapWalk complete.";
-constexpr wchar_t kEndFull[] = L"Trace buffer was too small for entire HeapWalk.";
+using jov::trace::format::wide::kHeapEndComplete;
+using jov::trace::format::wide::kHeapEndFull;
+using jov::trace::format::wide::kHeapTitleCompressed;
+using jov::trace::format::wide::kHeapTitleDetailed;
 
 // Columns of a row's type word before the moveable ("M") and shared ("D") marks.
 constexpr unsigned kMoveableColumn = 4;
@@ -132,7 +133,8 @@ void DumpBlock(JOVDebug& d, wchar_t* row, const HeapRecord& r, unsigned long dum
 
 void WriteHeapReport(JOVDebug& d, const HeapRecord* records, const WalkResult& walk,
                      unsigned long options, unsigned long dumpCount) {
-  d.InsertMsg((options & JOVDebug::TraceHeapCompressed) ? kTitleCompressed : kTitleDetailed);
+  d.InsertMsg((options & JOVDebug::TraceHeapCompressed) ? kHeapTitleCompressed
+                                                        : kHeapTitleDetailed);
   WriteColumnHeader(d);
 
   const bool gaps = !(options & JOVDebug::TraceHeapBusyOnly);
@@ -152,7 +154,7 @@ void WriteHeapReport(JOVDebug& d, const HeapRecord* records, const WalkResult& w
     d.InsertMsg(row);
     previousEnd = r.End();
   }
-  d.InsertMsg(walk.full ? kEndFull : kEndComplete);
+  d.InsertMsg(walk.full ? kHeapEndFull : kHeapEndComplete);
 }
 
 }  // namespace jov::trace

@@ -72,7 +72,7 @@ wchar_t* PutInterval(wchar_t* out, long long intervalUs) {
   wchar_t* at = PutDecimal(digits, magnitude, 4);  // at least "0" and three decimals
   const int whole = static_cast<int>(at - digits) - 3;
   const int width = whole + 4 + (negative ? 1 : 0);
-  for (int pad = width; pad < 8; ++pad) *out++ = L' ';
+  for (int pad = width; pad < jov::trace::format::kIntervalWidth; ++pad) *out++ = L' ';
   if (negative) *out++ = L'-';
   for (int i = 0; i < whole; ++i) *out++ = digits[i];
   *out++ = L'.';
@@ -152,9 +152,9 @@ void JOVTraceAccess::DateAndThreadLines(JOVDebug& d, const SYSTEMTIME& now) {
   if (std::memcmp(date, d.lastDate, sizeof date) != 0) {
     d.InsertMsgWait();
     std::wcscpy(d.lastDate, date);
-    d.lineBuffer = L"Date=";
+    d.lineBuffer = jov::trace::format::wide::kDate;
     d.lineBuffer += date;
-    d.lineBuffer.append_char(80, L'=');
+    d.lineBuffer.append_char(jov::trace::format::kDateRule, L'=');
     d.lineBuffer += L"\r\n";
     HandOver(d);
   }
@@ -164,13 +164,12 @@ void JOVTraceAccess::DateAndThreadLines(JOVDebug& d, const SYSTEMTIME& now) {
     d.InsertMsgWait();
     d.lastThreadId = thread;
     // "---- ThreadId=%d " of the id taken as a signed number.
-    static constexpr wchar_t kHead[] = L"---- ThreadId=";
     wchar_t line[64];
     wchar_t* out = line;
-    for (const wchar_t* c = kHead; *c != L'\0'; ++c) *out++ = *c;
+    for (const wchar_t* c = jov::trace::format::wide::kThread; *c != L'\0'; ++c) *out++ = *c;
     out = PutSigned(out, static_cast<long>(static_cast<int>(thread)));
     *out++ = L' ';
-    for (int i = 0; i < 30; ++i) *out++ = L'-';
+    for (int i = 0; i < jov::trace::format::kThreadRule; ++i) *out++ = L'-';
     *out++ = L'\r';
     *out++ = L'\n';
     d.lineBuffer.assign(line, static_cast<unsigned>(out - line));

@@ -48,7 +48,8 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
         depth < -1 ? 0 : (static_cast<unsigned long long>(depth) + 1) * 4;
     // A full file: this line's text gives way to the notice, then the file goes.
     static constexpr JOVTraceAccess::LineText kTerminatedText{
-        jov::trace::kTerminated, sizeof jov::trace::kTerminated / sizeof(wchar_t) - 1, 0};
+        jov::trace::format::wide::kTerminated,
+        sizeof jov::trace::format::wide::kTerminated / sizeof(wchar_t) - 1, 0};
     JOVTraceAccess::ComposeLine(lineBuffer, prefix, prefixLength, indentation,
                                 JOVTraceAccess::PastSizeLimit(*this) ? kTerminatedText : measured);
     if (traceFile != nullptr) {
@@ -77,7 +78,8 @@ bool JOVTraceAccess::PastSizeLimit(const JOVDebug& d) {
 
 void JOVTraceAccess::ReplaceFile(JOVDebug& d) {
   d.InsertMsgWait();
-  d.lineBuffer = jov::trace::kSizeNotice;
+  d.lineBuffer = jov::trace::format::wide::kSizeNotice;
+  d.lineBuffer += L"\r\n";
   d.InsertMsgWrite();
   d.InsertMsgWait();
   d.TraceStop(0);

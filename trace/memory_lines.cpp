@@ -51,9 +51,9 @@ void JOVTraceAccess::MemoryLines(JOVDebug& d, unsigned long long poolBytes, int&
       d.lastHandleCount = handles;
       d.InsertMsgWait();
       wchar_t text[64];
-      std::swprintf(text, 64, L"%d, ErrorCode=%d.", static_cast<int>(handles),
-                    static_cast<int>(error));
-      d.lineBuffer = L"...Process Handle Count=";
+      std::swprintf(text, 64, L"%d%ls%d.", static_cast<int>(handles),
+                    jov::trace::format::wide::kHandleError, static_cast<int>(error));
+      d.lineBuffer = jov::trace::format::wide::kHandleCount;
       d.lineBuffer += text;
       d.lineBuffer += L"\r\n";
       HandOver(d);
@@ -73,11 +73,11 @@ void JOVTraceAccess::MemoryLines(JOVDebug& d, unsigned long long poolBytes, int&
   if (poolMagnitude >= d.memoryReportThreshold || privateChange != 0) {
     d.InsertMsgWait();
     wchar_t text[160];
-    std::swprintf(text, 160,
-                  L"%lld, Change=%+lld. Process Bytes Allocated=%d, Change=%+d",
-                  static_cast<long long>(poolBytes), poolChange,
-                  static_cast<int>(counters.PagefileUsage), static_cast<int>(privateChange));
-    d.lineBuffer = L"...Memory use changed. Internal Pool=";
+    std::swprintf(text, 160, L"%lld%ls%+lld%ls%d%ls%+d", static_cast<long long>(poolBytes),
+                  jov::trace::format::wide::kChange, poolChange,
+                  jov::trace::format::wide::kProcessBytes, static_cast<int>(counters.PagefileUsage),
+                  jov::trace::format::wide::kChange, static_cast<int>(privateChange));
+    d.lineBuffer = jov::trace::format::wide::kMemory;
     d.lineBuffer += text;
     d.lineBuffer += L"\r\n";
     HandOver(d);

@@ -70,13 +70,13 @@ long JOVDebug::RoutinePush(const wchar_t* className, const wchar_t* routineName,
     if (traced && TraceAnyActive()) {
       JOVString line;
       line.reserve(kPushLineRoom);
-      line = L"Push ";
+      line = jov::trace::format::wide::kPush;
       (*routineStart)[level] = JOV_TimerValue();
       line += className;
       line += L'.';
       line += routineName;
       if (detail != nullptr) {
-        line += L"  ";
+        line += jov::trace::format::wide::kDetailGap;
         line += detail;
       }
       // The Push line stands at the depth of the calling routine's own lines.
@@ -92,9 +92,9 @@ long JOVDebug::RoutinePush(const wchar_t* className, const wchar_t* routineName,
 
 long JOVDebug::RoutinePushReq(const wchar_t* className, const wchar_t* routineName,
                               long request, long traceSelector) {
-  if (request != jov::trace::kNoValue && TraceAnyActive()) {
+  if (request != jov::trace::format::kNoValue && TraceAnyActive()) {
     wchar_t detail[32];
-    std::swprintf(detail, 32, L"Request=%ld", request);
+    std::swprintf(detail, 32, L"%ls%ld", jov::trace::format::wide::kRequest, request);
     return RoutinePush(className, routineName, detail, traceSelector);
   }
   return RoutinePush(className, routineName, nullptr, traceSelector);
@@ -108,22 +108,26 @@ void JOVDebug::RoutinePop(long level, long returnCode) {
     JOVString line;
     try {
       line.reserve(kPopLineRoom);
-      line = L"Pop  ";
+      line = jov::trace::format::wide::kPop;
       if (level <= old) {
         const long named = level >= 0 ? level : old;
         const JOVString* name = (*routineNames)[named];
         if (name != nullptr) line += *name;
         routineDepth = named - 1;
-        if (returnCode != jov::trace::kNoValue) {
+        if (returnCode != jov::trace::format::kNoValue) {
           wchar_t code[32];
-          std::swprintf(code, 32, L" Return Code=%ld", returnCode);
+          std::swprintf(code, 32, L"%ld", returnCode);
+          line += jov::trace::format::wide::kReturnCode;
           line += code;
         }
         const long long micros =
             static_cast<long long>(JOV_TimerValue() - (*routineStart)[routineDepth + 1]);
         wchar_t duration[64];
-        std::swprintf(duration, 64, L"  Dur=%-#.3f msecs", static_cast<double>(micros) / 1000.0);
+        std::swprintf(duration, 64, L"%#.*f", jov::trace::format::kMillisDecimals,
+                      static_cast<double>(micros) / 1000.0);
+        line += jov::trace::format::wide::kDuration;
         line += duration;
+        line += jov::trace::format::wide::kMsecs;
       }
     } catch (...) {
       // The line goes out as far as it was built.

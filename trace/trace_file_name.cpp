@@ -26,7 +26,7 @@ void RemoveKnownExtension(JOVString& path) {
       return;
     }
   }
-  if (length >= 8 && JOV_MatchCaseless(path.Right(8), jov::trace::kExtension)) {
+  if (length >= 8 && JOV_MatchCaseless(path.Right(8), jov::trace::format::wide::kExtension)) {
     path.erase(length - 8);
   }
 }

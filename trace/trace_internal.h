@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "JOVDebug.h"
+#include "trace/trace_format.h"
 
 // How a thread that finds the trace lock held waits for it.
 enum class TraceLockWait {
@@ -45,17 +46,10 @@ struct JOVTraceWrite {
   JOVTraceWrite* next;      // next abandoned write
 };
 
-// Fixed texts and numbers of the trace file.
+// The writer's own numbers; the file's texts and columns are in trace_format.h.
 namespace jov::trace {
-inline constexpr wchar_t kExtension[] = L".JOV_Log";
-inline constexpr wchar_t kTraceClosed[] = L"Trace Closed.";
-inline constexpr wchar_t kSizeNotice[] = L"--Trace closed and re-opened due to trace size.\r\n";
-inline constexpr wchar_t kTerminated[] = L"**** Trace terminated because it is too large. ****";
-inline constexpr wchar_t kWrapBanner[] = L"---- Wrap trace of saved events.\r\n";
-inline constexpr wchar_t kWrapEnd[] = L"---- End of wrap trace.\r\n";
 inline constexpr unsigned long kWriteWaitMs = 5000;
 inline constexpr unsigned long kDefaultThreshold = 1024;
-inline constexpr long kNoValue = 2147483647;
 }  // namespace jov::trace
 
 struct JOVTraceAccess {

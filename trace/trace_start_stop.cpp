@@ -70,7 +70,7 @@ void JOVDebug::TraceStartOpen() {
   try {
     const JOVString stem = JOVTraceAccess::FileStem(tracePath);
     JOVString candidate(stem);
-    candidate += jov::trace::kExtension;
+    candidate += jov::trace::format::wide::kExtension;
     memoryReportThreshold = jov::trace::kDefaultThreshold;
 
     unsigned long counter = 0;
@@ -82,7 +82,7 @@ void JOVDebug::TraceStartOpen() {
       candidate = stem;
       candidate += L' ';
       candidate += Decimal(++counter);
-      candidate += jov::trace::kExtension;
+      candidate += jov::trace::format::wide::kExtension;
     }
     if (traceFile == INVALID_HANDLE_VALUE) {
       traceFile = nullptr;
@@ -97,13 +97,14 @@ void JOVDebug::TraceStartOpen() {
     writeOverlap.OffsetHigh = 0;
     fileOpeningBytes = ~0ULL;
 
-    JOVString header(L"Trace Started. UserId=");
+    namespace text = jov::trace::format::wide;
+    JOVString header(text::kHeader);
     header += JOV_GetLogonId();
-    header += L", ProcessId=";
+    header += text::kHeaderProcess;
     header += Decimal(::GetCurrentProcessId());
-    header += L", ThreadId=";
+    header += text::kHeaderThread;
     header += Decimal(::GetCurrentThreadId());
-    header += L", Log File=";
+    header += text::kHeaderLogFile;
     header += candidate;
     InsertMsg(header);
     InsertMsgWait();
@@ -125,7 +126,7 @@ void JOVDebug::TraceStop(long flag) {
     // With memory monitoring on, the closing line always gets a memory line before it.
     const unsigned long threshold = memoryReportThreshold;
     memoryReportThreshold = 0;
-    InsertMsg(jov::trace::kTraceClosed);
+    InsertMsg(jov::trace::format::wide::kTraceClosed);
     memoryReportThreshold = threshold;
   }
   InsertMsgWait();

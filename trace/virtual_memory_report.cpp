@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "trace/dump_internal.h"
+#include "trace/trace_format.h"
 
 namespace {
 
@@ -52,8 +53,8 @@ void JOVDebug::TraceVirtualMemUsage(unsigned long id) {
     if (next <= address) break;  // a region that does not move the walk on would never end it
     address = next;
   }
-  std::swprintf(line, 256,
-                L"Virtual memory usage: Free = %llu, Committed = %llu, Reserved = %llu, ID = %lu",
-                freeBytes, committed, reserved, id);
+  std::swprintf(line, 256, L"%ls%llu%ls%llu, Reserved = %llu, ID = %lu",
+                jov::trace::format::wide::kVirtualMemory, freeBytes,
+                jov::trace::format::wide::kVirtualCommitted, committed, reserved, id);
   InsertMsg(line);
 }

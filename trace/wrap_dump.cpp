@@ -1,13 +1,14 @@
 // wrap_dump.cpp - TraceDumpWrap: the ring written into a new trace file between its
 // banners, on demand; the ring is emptied and the wrap trace goes on.
-#include <cwchar>
-
 #include "trace/trace_internal.h"
 
 namespace {
 
-bool WriteText(JOVDebug& d, const wchar_t* text) {
-  return JOVTraceAccess::WriteBareLine(d, text, static_cast<unsigned>(std::wcslen(text)));
+// Writes `text` and CR LF as one bare line.
+bool WriteLine(JOVDebug& d, const wchar_t* text) {
+  JOVString line(text);
+  line += L"\r\n";
+  return JOVTraceAccess::WriteBareLine(d, line.c_str(), line.length());
 }
 
 }  // namespace
@@ -22,14 +23,10 @@ void JOVDebug::TraceDumpWrap(wchar_t* reason) {
       TraceWrapStop();  // no file: the saved lines are lost with the ring
       return;
     }
-    WriteText(*this, jov::trace::kWrapBanner);
-    if (reason != nullptr) {
-      JOVString line(reason);
-      line += L"\r\n";
-      JOVTraceAccess::WriteBareLine(*this, line.c_str(), line.length());
-    }
+    WriteLine(*this, jov::trace::format::wide::kWrapBanner);
+    if (reason != nullptr) WriteLine(*this, reason);
     JOVTraceAccess::RingWalk(*this);
-    WriteText(*this, jov::trace::kWrapEnd);
+    WriteLine(*this, jov::trace::format::wide::kWrapEnd);
     InsertMsgWait();
     TraceStop(0);
     JOVTraceAccess::RingClear(*this);

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "trace/trace_format.h"
 #include "trace_generator.h"
 
 namespace {
@@ -71,7 +72,7 @@ int main(int argc, char** argv) {
   std::FILE* out = std::fopen(file.c_str(), "wb");
   if (out == nullptr) return 1;
   const auto genStart = std::chrono::steady_clock::now();
-  const benchgen::Generated generated = benchgen::WriteTrace(out, bytes, 20261203);
+  const jov::bench::Generated generated = jov::bench::WriteTrace(out, bytes, 20261203);
   std::fclose(out);
   const double genSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - genStart).count();
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(generated.pops), genSeconds);
 
   const std::string path = file.string();
-  const char* const grep[] = {"grep", "-c", "-F", "Pop  ", path.c_str(), nullptr};
+  const char* const grep[] = {"grep", "-c", "-F", jov::trace::format::kPop, path.c_str(), nullptr};
   const char* const summary[] = {JOVTRACE_EXE, "summary", "--quiet", path.c_str(), nullptr};
   const std::string grepOut = (folder / "bench-grep.txt").string();
   const std::string oursOut = (folder / "bench-summary.txt").string();
@@ -92,7 +93,8 @@ int main(int argc, char** argv) {
   if (!keep) fs::remove(file);
   std::FILE* counted = std::fopen(grepOut.c_str(), "r");
   unsigned long long grepCount = 0;
-  if (counted == nullptr || std::fscanf(counted, "%llu", &grepCount) != 1 || grepCount != generated.pops) {
+  if (counted == nullptr || std::fscanf(counted, "%llu", &grepCount) != 1 ||
+      grepCount != generated.pops) {
     std::fprintf(stderr, "grep counted %llu Pop lines, the generator wrote %llu\n", grepCount,
                  static_cast<unsigned long long>(generated.pops));
     return 1;
@@ -110,10 +112,12 @@ int main(int argc, char** argv) {
   std::printf("%-34s %10s %10s %12s\n", "", "MB/s", "seconds", "peak MB");
   std::printf("%-34s %10.0f %10.2f %12.1f\n", "jovtrace summary", ours, oursBest.seconds,
               oursBest.peakKb / 1024.0);
-  std::printf("%-34s %10.0f %10.2f %12.1f\n", "grep -c -F 'Pop  ' (peer)", peer,
-              grepBest.seconds, grepBest.peakKb / 1024.0);
-  std::printf("ratio jovtrace / grep: %.2f (target at least 0.25); peak memory %.1f MB "
-              "(target under 64 MB)\n",
-              ours / peer, oursBest.peakKb / 1024.0);
+  const std::string peerRow = std::string("grep -c -F '") + jov::trace::format::kPop + "' (peer)";
+  std::printf("%-34s %10.0f %10.2f %12.1f\n", peerRow.c_str(), peer, grepBest.seconds,
+              grepBest.peakKb / 1024.0);
+  std::printf(
+      "ratio jovtrace / grep: %.2f (target at least 0.25); peak memory %.1f MB "
+      "(target under 64 MB)\n",
+      ours / peer, oursBest.peakKb / 1024.0);
   return 0;
 }

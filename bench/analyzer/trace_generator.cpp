@@ -8,18 +8,18 @@
 
 #include "bench/analyzer/trace_lines.h"
 
-namespace benchgen {
+namespace jov::bench {
 namespace {
 
 const char* const kClasses[] = {"Parser", "Buffer", "Index", "Store", "Net", "Report", "Cache"};
-const char* const kRoutines[] = {"Open", "ReadBlock", "Fill", "Lookup", "Write", "Flush",
-                                 "Send", "Receive", "Compute", "Close"};
+const char* const kRoutines[] = {"Open",  "ReadBlock", "Fill",    "Lookup",  "Write",
+                                 "Flush", "Send",      "Receive", "Compute", "Close"};
 
 }  // namespace
 
 Generated WriteTrace(std::FILE* out, std::uint64_t bytes, std::uint32_t seed) {
   std::mt19937 random(seed);
-  tracelines::Script s(2026, 12, 3, (22LL * 3600 + 15 * 60) * 1000000);
+  jov::bench::Script s(2026, 12, 3, (22LL * 3600 + 15 * 60) * 1000000);
   s.Open(4242, 100, "C:\\batch\\261203 221500 nightly.JOV_Log");
   Generated result;
   std::int64_t pool = 0;
@@ -35,7 +35,8 @@ Generated WriteTrace(std::FILE* out, std::uint64_t bytes, std::uint32_t seed) {
       const unsigned pick = random() % 100;
       s.Advance(1 + random() % 900);
       if (pick < 40 && s.Depth() < 7) {
-        const std::string name = std::string(kClasses[random() % 7]) + "." + kRoutines[random() % 10];
+        const std::string name =
+            std::string(kClasses[random() % 7]) + "." + kRoutines[random() % 10];
         if (random() % 3 == 0) {
           s.Push(name, "Request=" + std::to_string(random() % 100000));
         } else {
@@ -43,7 +44,7 @@ Generated WriteTrace(std::FILE* out, std::uint64_t bytes, std::uint32_t seed) {
         }
       } else if (pick < 80 && s.Depth() > 0) {
         const unsigned code = random() % 20;
-        s.Pop(-1, code == 0 ? 5 : (code < 10 ? 0 : tracelines::kNoValue));
+        s.Pop(-1, code == 0 ? 5 : (code < 10 ? 0 : jov::bench::kNoValue));
         ++result.pops;
       } else if (pick < 82) {
         s.Thread(s.Depth() % 2 == 0 ? 100 : 101);
@@ -70,4 +71,4 @@ Generated WriteTrace(std::FILE* out, std::uint64_t bytes, std::uint32_t seed) {
   return result;
 }
 
-}  // namespace benchgen
+}  // namespace jov::bench

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace benchgen {
+namespace jov::bench {
 
 struct Generated {
   std::uint64_t bytes = 0;
@@ -16,4 +16,4 @@ struct Generated {
 // Writes at least `bytes` bytes of trace to `out` (whole lines; ends with "Trace Closed.").
 Generated WriteTrace(std::FILE* out, std::uint64_t bytes, std::uint32_t seed);
 
-}  // namespace benchgen
+}  // namespace jov::bench

@@ -1,34 +1,39 @@
-// trace_lines.cpp - the library's line formats, rebuilt with the C library's printf.
+// trace_lines.cpp - the library's line formats, rebuilt with the C library's printf from
+// the texts and columns of trace/trace_format.h.
 #include "bench/analyzer/trace_lines.h"
 
 #include <cstdio>
 
-namespace tracelines {
+namespace jov::bench {
+namespace format = jov::trace::format;
 
 std::string DateLine(int year, int month, int day) {
   char text[32];
-  std::snprintf(text, sizeof text, "Date=%02d/%02d/%02d", month, day, year % 100);
-  return text + std::string(80, '=');
+  std::snprintf(text, sizeof text, "%s%02d/%02d/%02d", format::kDate, month, day, year % 100);
+  return text + std::string(format::kDateRule, '=');
 }
 
 std::string ThreadLine(std::uint32_t thread) {
   char text[40];
-  std::snprintf(text, sizeof text, "---- ThreadId=%d ", static_cast<int>(thread));
-  return text + std::string(30, '-');
+  std::snprintf(text, sizeof text, "%s%d ", format::kThread, static_cast<int>(thread));
+  return text + std::string(format::kThreadRule, '-');
 }
 
 std::string Prefix(std::int32_t timeOfDayMs, std::int64_t intervalUs) {
   const unsigned ms = static_cast<unsigned>(timeOfDayMs);
   char text[64];
-  std::snprintf(text, sizeof text, "%.2u:%.2u:%.2u.%.3u %#8.3f", ms / 3600000, ms / 60000 % 60,
-                ms / 1000 % 60, ms % 1000, static_cast<double>(intervalUs) / 1000.0);
+  std::snprintf(text, sizeof text, "%.2u:%.2u:%.2u.%.3u %#*.*f", ms / 3600000, ms / 60000 % 60,
+                ms / 1000 % 60, ms % 1000, format::kIntervalWidth, format::kMillisDecimals,
+                static_cast<double>(intervalUs) / 1000.0);
   return text;
 }
 
 std::string TimedLine(std::int32_t timeOfDayMs, std::int64_t intervalUs, int levels,
                       std::string_view text) {
-  std::string line = Prefix(timeOfDayMs, intervalUs) + " " + std::string(levels * 4, ' ');
-  const std::string continuation = "\n" + std::string(line.size() + 4, ' ');
+  std::string line =
+      Prefix(timeOfDayMs, intervalUs) + " " + std::string(levels * format::kIndentWidth, ' ');
+  const std::string continuation =
+      "\n" + std::string(line.size() + format::kContinuationIndent, ' ');
   for (const char c : text) {
     if (c == '\n') {
       line += continuation;
@@ -40,43 +45,44 @@ std::string TimedLine(std::int32_t timeOfDayMs, std::int64_t intervalUs, int lev
 }
 
 std::string PushText(std::string_view name, std::string_view detail) {
-  std::string text = "Push " + std::string(name);
-  if (!detail.empty()) text += "  " + std::string(detail);
+  std::string text = format::kPush + std::string(name);
+  if (!detail.empty()) text += format::kDetailGap + std::string(detail);
   return text;
 }
 
 std::string PopText(std::string_view name, long code, std::int64_t durationUs) {
-  std::string text = "Pop  " + std::string(name);
+  std::string text = format::kPop + std::string(name);
   char part[64];
   if (code != kNoValue) {
-    std::snprintf(part, sizeof part, " Return Code=%ld", code);
+    std::snprintf(part, sizeof part, "%s%ld", format::kReturnCode, code);
     text += part;
   }
-  std::snprintf(part, sizeof part, "  Dur=%-#.3f msecs", static_cast<double>(durationUs) / 1000.0);
+  std::snprintf(part, sizeof part, "%s%#.*f%s", format::kDuration, format::kMillisDecimals,
+                static_cast<double>(durationUs) / 1000.0, format::kMsecs);
   return text + part;
 }
 
 std::string MemoryLine(std::int64_t pool, std::int64_t poolChange, int processBytes,
                        int processChange) {
   char text[160];
-  std::snprintf(text, sizeof text,
-                "...Memory use changed. Internal Pool=%lld, Change=%+lld. Process Bytes "
-                "Allocated=%d, Change=%+d",
-                static_cast<long long>(pool), static_cast<long long>(poolChange), processBytes,
-                processChange);
+  std::snprintf(text, sizeof text, "%s%lld%s%+lld%s%d%s%+d", format::kMemory,
+                static_cast<long long>(pool), format::kChange, static_cast<long long>(poolChange),
+                format::kProcessBytes, processBytes, format::kChange, processChange);
   return text;
 }
 
 std::string HandleCountLine(int count, int error) {
   char text[80];
-  std::snprintf(text, sizeof text, "...Process Handle Count=%d, ErrorCode=%d.", count, error);
+  std::snprintf(text, sizeof text, "%s%d%s%d.", format::kHandleCount, count, format::kHandleError,
+                error);
   return text;
 }
 
 std::string HeaderText(std::string_view user, std::uint32_t pid, std::uint32_t thread,
                        std::string_view logFile) {
-  return "Trace Started. UserId=" + std::string(user) + ", ProcessId=" + std::to_string(pid) +
-         ", ThreadId=" + std::to_string(thread) + ", Log File=" + std::string(logFile);
+  return format::kHeader + std::string(user) + format::kHeaderProcess + std::to_string(pid) +
+         format::kHeaderThread + std::to_string(thread) + format::kHeaderLogFile +
+         std::string(logFile);
 }
 
 Script::Script(int year, int month, int day, std::int64_t startUs)
@@ -139,4 +145,4 @@ std::string Script::Content() const {
   return content;
 }
 
-}  // namespace tracelines
+}  // namespace jov::bench

@@ -9,9 +9,11 @@
 #include <string_view>
 #include <vector>
 
-namespace tracelines {
+#include "trace/trace_format.h"
 
-inline constexpr long kNoValue = 2147483647;
+namespace jov::bench {
+
+using jov::trace::format::kNoValue;
 
 // "Date=MM/DD/YY" and 80 "=".
 std::string DateLine(int year, int month, int day);
@@ -31,9 +33,9 @@ std::string MemoryLine(std::int64_t pool, std::int64_t poolChange, int processBy
 std::string HandleCountLine(int count, int error);
 std::string HeaderText(std::string_view user, std::uint32_t pid, std::uint32_t thread,
                        std::string_view logFile);
-inline constexpr char kSizeNotice[] = "--Trace closed and re-opened due to trace size.";
-inline constexpr char kWrapBanner[] = "---- Wrap trace of saved events.";
-inline constexpr char kWrapEnd[] = "---- End of wrap trace.";
+using jov::trace::format::kSizeNotice;
+using jov::trace::format::kWrapBanner;
+using jov::trace::format::kWrapEnd;
 
 // Writes a trace as the library would: a clock in microseconds, the interval since the
 // previous line, the routine stack with its start times, thread and date markers.
@@ -82,4 +84,4 @@ class Script {
   std::vector<std::int64_t> popDurations_;
 };
 
-}  // namespace tracelines
+}  // namespace jov::bench

@@ -18,8 +18,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::uint64_t bytes = std::strtoull(argv[2], nullptr, 10) << 20;
-  const auto seed = static_cast<std::uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 20261203);
-  const benchgen::Generated generated = benchgen::WriteTrace(out, bytes, seed);
+  const auto seed =
+      static_cast<std::uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 20261203);
+  const jov::bench::Generated generated = jov::bench::WriteTrace(out, bytes, seed);
   if (std::fclose(out) != 0) return 2;
   std::printf("%llu bytes, %llu lines, %llu Pop lines\n",
               static_cast<unsigned long long>(generated.bytes),

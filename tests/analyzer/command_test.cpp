@@ -1,39 +1,110 @@
 // command_test.cpp - the jovtrace command as a user runs it: exit codes for missing, foreign
-// and bad inputs and for strict mode, wildcards expanded by the program, the output file.
+// and bad inputs and for strict mode, wildcards expanded by the program, the output file,
+// and outputs that cannot be written.
 #include <cstdlib>
 
 #include "support/reader_test.h"
 
+namespace {
+
+// Runs a shell command line in which "jovtrace" stands for the program under test; the exit
+// code (-1 unless it exited) and what it printed, standard error included.
+std::pair<int, std::string> Shell(const std::string& line) {
+  const char* exe = std::getenv("JOVTRACE_EXE");
+  if (exe == nullptr) return {-1, "JOVTRACE_EXE is not set"};
+  std::FILE* pipe = ::popen(
+      ("exec 2>&1; jovtrace() { '" + std::string(exe) + "' \"$@\"; }; " + line).c_str(), "r");
+  std::string out(1 << 16, '\0');
+  out.resize(std::fread(out.data(), 1, out.size(), pipe));
+  const int status = ::pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::string Quoted(const std::filesystem::path& path) { return " '" + path.string() + "'"; }
+
+}  // namespace
+
 TEST(Command, ExitCodesOutputsAndWildcardsExpandedByTheProgram) {
-  readertest::Files files = readertest::Play("file 261203 090000 app.JOV_Log|push A.Run|+2500|pop -1 0");
+  readertest::Files files =
+      readertest::Play("file 261203 090000 app.JOV_Log|push A.Run|+2500|pop -1 0");
   files["notes.txt"] = "just some notes\nnot a trace\n";
   const std::filesystem::path dir = readertest::WrittenFolder("jovtrace_cli_", files);
-  const auto in = [&dir](const std::string& name) { return " '" + (dir / name).string() + "'"; };
-  const std::string trace = in("261203 090000 app.JOV_Log"), csv = (dir / "out.csv").string();
-  const char* exe = std::getenv("JOVTRACE_EXE");
-  ASSERT_NE(exe, nullptr) << "JOVTRACE_EXE is not set";
-  const std::tuple<std::string, int, const char*> cases[] = {  // arguments, exit code, a text of the output
+  const std::string trace = Quoted(dir / "261203 090000 app.JOV_Log");
+  const std::string notes = Quoted(dir / "notes.txt");
+  const std::filesystem::path csv = dir / "out.csv";
+  const std::tuple<std::string, int, const char*> cases[] = {
+      // arguments, exit code, a text of the output
       {"summary" + trace, 0, "A.Run"},
-      {"summary" + trace + in("nothere.JOV_Log"), 2, "nothere.JOV_Log: no such file"},
-      {"summary" + trace + in("notes.txt"), 0, "notes.txt:1: not a trace file"},
-      {"summary --strict" + trace + in("notes.txt"), 2, "not a trace file"},
+      {"summary" + trace + Quoted(dir / "nothere.JOV_Log"), 2, "nothere.JOV_Log: no such file"},
+      {"summary" + trace + notes, 0, "notes.txt:1: not a trace file"},
+      {"summary --strict" + trace + notes, 2, "not a trace file"},
       {"summary --strict" + trace, 0, "A.Run"},
       {"summary --sort nonsense" + trace, 2, ""},
-      {"--help", 0, "Examples:"},
-      {"summary --csv -o '" + csv + "'" + in("*app.JOV_Log"), 0, ""},
+      {"--help", 0, "3 the output could not be written"},
+      {"summary --csv -o" + Quoted(csv) + Quoted(dir / "*app.JOV_Log"), 0, ""},
   };
   for (const auto& [args, exitCode, says] : cases) {
     SCOPED_TRACE(args);
-    std::FILE* pipe = ::popen((std::string(exe) + " " + args + " 2>&1").c_str(), "r");
-    std::string out(1 << 16, '\0');
-    out.resize(std::fread(out.data(), 1, out.size(), pipe));
-    const int status = ::pclose(pipe);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, exitCode) << out;
+    const auto [code, out] = Shell("jovtrace " + args);
+    EXPECT_EQ(code, exitCode) << out;
     EXPECT_NE(out.find(says), std::string::npos) << out;
   }
   std::ifstream file(csv);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}),
-            "trace,routine,calls,total_ms,self_ms,mean_ms,median_ms,p95_ms,max_ms,errors,top_code,top_code_count\n"
+            "trace,routine,calls,total_ms,self_ms,mean_ms,median_ms,p95_ms,max_ms,errors,top_code,"
+            "top_code_count\n"
             "app (pid 42),A.Run,1,2.500,2.500,2.500,2.500,2.500,2.500,0,,0\n");
+  std::filesystem::remove_all(dir);
+}
+
+// Every subcommand, its output on a full device, in a folder that does not exist, under a
+// file or in a folder it may not write: exit code 3 and the reason, and no file left behind
+// (neither the output nor its temporary).
+TEST(Command, AnOutputThatCannotBeWrittenExitsThreeWithTheReasonAndLeavesNoFile) {
+  readertest::Files files = readertest::Play("push A.Run|+2500|pop -1 0");
+  files["plain"] = "a file, not a folder";
+  const std::filesystem::path dir = readertest::WrittenFolder("jovtrace_unwritable_", files);
+  const std::filesystem::path locked = dir / "locked";
+  std::filesystem::create_directory(locked);
+  std::filesystem::permissions(
+      locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  std::vector<std::pair<std::string, std::string>> targets = {
+      // where the output goes, the reason given
+      {"> /dev/full", "standard output: No space left on device"},
+      {"-o /dev/full", "/dev/full: No space left on device"},
+      {"-o" + Quoted(dir / "none" / "out"), (dir / "none" / "out").string() + ": No such file"},
+      {"-o" + Quoted(dir / "plain" / "out"),
+       (dir / "plain" / "out").string() + ": Not a directory"},
+  };
+  // Root writes in any folder.
+  if (::geteuid() != 0) targets.push_back({"-o" + Quoted(locked / "out"), "Permission denied"});
+  const std::string trace = Quoted(dir / "261203 221530 app.JOV_Log");
+  for (const char* command : {"summary", "summary --csv", "tree", "folded", "chrome", "report"}) {
+    for (const auto& [target, reason] : targets) {
+      SCOPED_TRACE(std::string(command) + " " + target);
+      const auto [code, out] = Shell(std::string("jovtrace ") + command + trace + " " + target);
+      EXPECT_EQ(code, 3) << out;
+      EXPECT_NE(out.find("jovtrace: cannot write " + reason), std::string::npos) << out;
+    }
+  }
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    left.push_back(entry.path().lexically_relative(dir).string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"261203 221530 app.JOV_Log", "locked", "plain"}));
+  std::filesystem::remove_all(dir);
+}
+
+// A reader that stops early (`| head`) ends the run quietly, with the reading's exit code.
+TEST(Command, APipeClosedEarlyEndsQuietly) {
+  std::string steps;
+  for (int i = 0; i < 40000; ++i) steps += "push A.Run|+10|pop -1 0|";
+  const std::filesystem::path dir =
+      readertest::WrittenFolder("jovtrace_pipe_", readertest::Play(steps + "+1"));
+  const auto [code, out] = Shell("(jovtrace chrome -q" + Quoted(dir / "261203 221530 app.JOV_Log") +
+                                 "; echo exit $? >&2) | head -c 1 > /dev/null");
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(out, "exit 0\n");
   std::filesystem::remove_all(dir);
 }

@@ -1,9 +1,9 @@
 // line_parse_test.cpp - every kind of line the library writes, taken apart, and the lines
 // that only look like them.
-#include "analyzer/byte_source.h"
-#include "analyzer/line_parse.h"
-#include "analyzer/line_reader.h"
-#include "analyzer/line_text.h"
+#include "analyzer/input/byte_source.h"
+#include "analyzer/parse/line_parse.h"
+#include "analyzer/parse/line_reader.h"
+#include "analyzer/parse/line_text.h"
 #include "bench/analyzer/trace_lines.h"
 #include "support/reader_test.h"
 
@@ -12,16 +12,18 @@ namespace {
 // A line taken apart, as "KIND NUMBERS..." (KIND is the LineKind's number; a timed line gives
 // its time of day, interval, indentation, text column and "|text after the separator|").
 std::string Parsed(const std::string& line) {
-  jovtrace::ParsedLine p;
-  jovtrace::ParseLine(line, p);
-  using K = jovtrace::LineKind;
+  jov::analyzer::ParsedLine p;
+  jov::analyzer::ParseLine(line, p);
+  using K = jov::analyzer::LineKind;
   std::ostringstream out;
   out << static_cast<int>(p.kind);
   if (p.kind == K::kDate) out << " " << p.day;
   if (p.kind == K::kThread) out << " " << p.thread;
-  for (int i = 0; i < (p.kind == K::kMemory ? 4 : p.kind == K::kHandleCount ? 2 : 0); ++i) out << " " << p.values[i];
+  for (int i = 0; i < (p.kind == K::kMemory ? 4 : p.kind == K::kHandleCount ? 2 : 0); ++i)
+    out << " " << p.values[i];
   if (p.kind == K::kTimed) {
-    out << " " << p.timeOfDayMs << " " << p.intervalUs << " " << p.indent << " " << p.textColumn << " |" << p.afterSeparator << "|";
+    out << " " << p.timeOfDayMs << " " << p.intervalUs << " " << p.indent << " " << p.textColumn
+        << " |" << p.afterSeparator << "|";
   }
   return out.str();
 }
@@ -29,31 +31,38 @@ std::string Parsed(const std::string& line) {
 // The texts of Pop, Push and header lines taken apart: "ok NAME[ rc CODE] dur D" for a Pop
 // ("RESULT" alone unless ok), "push NAME|DETAIL", "header USER pid thread TRACE-NAME".
 std::string TextParsed(const std::string& text) {
-  jovtrace::PopText pop;
-  jovtrace::PushText push;
-  jovtrace::HeaderText h;
-  if (jovtrace::ParsePush(text, push)) return "push " + std::string(push.name) + "|" + std::string(push.detail);
-  if (jovtrace::ParseHeader(text, h)) {
-    return "header " + std::string(h.userId) + " " + std::to_string(h.processId) + " " + std::to_string(h.threadId) +
-           " " + std::string(jovtrace::TraceNameOfFile(h.logFile));
+  jov::analyzer::PopText pop;
+  jov::analyzer::PushText push;
+  jov::analyzer::HeaderText h;
+  if (jov::analyzer::ParsePush(text, push))
+    return "push " + std::string(push.name) + "|" + std::string(push.detail);
+  if (jov::analyzer::ParseHeader(text, h)) {
+    return "header " + std::string(h.userId) + " " + std::to_string(h.processId) + " " +
+           std::to_string(h.threadId) + " " +
+           std::string(jov::analyzer::TraceNameOfFile(h.logFile));
   }
-  const jovtrace::PopParse result = jovtrace::ParsePop(text, pop);
-  if (result != jovtrace::PopParse::kOk) return std::to_string(static_cast<int>(result));
-  return "ok " + std::string(pop.name) + (pop.hasReturnCode ? " rc " + std::to_string(pop.returnCode) : "") +
-         " dur " + std::to_string(pop.duration);
+  const jov::analyzer::PopParse result = jov::analyzer::ParsePop(text, pop);
+  if (result != jov::analyzer::PopParse::kOk) return std::to_string(static_cast<int>(result));
+  return "ok " + std::string(pop.name) +
+         (pop.hasReturnCode ? " rc " + std::to_string(pop.returnCode) : "") + " dur " +
+         std::to_string(pop.duration);
 }
 
 TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
-  const std::tuple<const char*, std::string, std::string> cases[] = {  // name, line or text, taken apart
-      {"date", tracelines::DateLine(2026, 12, 3), "1 " + std::to_string(jovtrace::DaysFromCivil(2026, 12, 3))},
-      {"thread_printed_negative", tracelines::ThreadLine(0xFFFFFFF0u), "2 4294967280"},
-      {"memory", tracelines::MemoryLine(5000000000LL, -1024, 8192, -4096), "4 5000000000 -1024 8192 -4096"},
-      {"handles", tracelines::HandleCountLine(0, 6), "3 0 6"},
-      {"size_notice", tracelines::kSizeNotice, "5"},
-      {"wrap_banner", tracelines::kWrapBanner, "6"},
-      {"wrap_end", tracelines::kWrapEnd, "7"},
-      {"timed_9_column_interval", tracelines::TimedLine(80130042, 12345679, 2, "hello"), "8 80130042 12345679 8 23 |        hello|"},
-      {"timed_negative_empty", tracelines::TimedLine(0, -1500, 0, ""), "8 0 -1500 0 22 ||"},
+  const std::tuple<const char*, std::string, std::string> cases[] = {
+      // name, line or text, taken apart
+      {"date", jov::bench::DateLine(2026, 12, 3),
+       "1 " + std::to_string(jov::analyzer::DaysFromCivil(2026, 12, 3))},
+      {"thread_printed_negative", jov::bench::ThreadLine(0xFFFFFFF0u), "2 4294967280"},
+      {"memory", jov::bench::MemoryLine(5000000000LL, -1024, 8192, -4096),
+       "4 5000000000 -1024 8192 -4096"},
+      {"handles", jov::bench::HandleCountLine(0, 6), "3 0 6"},
+      {"size_notice", jov::bench::kSizeNotice, "5"},
+      {"wrap_banner", jov::bench::kWrapBanner, "6"},
+      {"wrap_end", jov::bench::kWrapEnd, "7"},
+      {"timed_9_column_interval", jov::bench::TimedLine(80130042, 12345679, 2, "hello"),
+       "8 80130042 12345679 8 23 |        hello|"},
+      {"timed_negative_empty", jov::bench::TimedLine(0, -1500, 0, ""), "8 0 -1500 0 22 ||"},
       {"continuation", "                          b", "9"},
       {"empty", "", "0"},
       {"interval_overflows", "22:15:30.000 9999999999999999.000 x", "10"},
@@ -64,39 +73,45 @@ TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
       {"date_month_13", "Date=13/03/26" + std::string(80, '='), "10"},
       {"memory_cut", "...Memory use changed. Internal Pool=12, Chan", "10"},
       {"garbage", "\x01\x02\xff binary", "10"},
-      {"text", tracelines::PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
-      {"text", tracelines::PopText("Parser.Open", tracelines::kNoValue, 15002), "ok Parser.Open dur 15002"},
-      {"text", tracelines::PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
-      {"text", tracelines::PopText("My Class.Do  it", 7, 90061001), "ok My Class.Do  it rc 7 dur 90061001"},
-      {"text", tracelines::PopText(".", tracelines::kNoValue, 0), "ok . dur 0"},
-      {"text", "Pop  ", std::to_string(static_cast<int>(jovtrace::PopParse::kBare))},
-      {"text", "Pop  Parser.Open Return Co", std::to_string(static_cast<int>(jovtrace::PopParse::kBroken))},
-      {"text", "Other text", std::to_string(static_cast<int>(jovtrace::PopParse::kNotPop))},
+      {"text", jov::bench::PopText("Parser.ReadBlock", 0, 12345),
+       "ok Parser.ReadBlock rc 0 dur 12345"},
+      {"text", jov::bench::PopText("Parser.Open", jov::bench::kNoValue, 15002),
+       "ok Parser.Open dur 15002"},
+      {"text", jov::bench::PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
+      {"text", jov::bench::PopText("My Class.Do  it", 7, 90061001),
+       "ok My Class.Do  it rc 7 dur 90061001"},
+      {"text", jov::bench::PopText(".", jov::bench::kNoValue, 0), "ok . dur 0"},
+      {"text", "Pop  ", std::to_string(static_cast<int>(jov::analyzer::PopParse::kBare))},
+      {"text", "Pop  Parser.Open Return Co",
+       std::to_string(static_cast<int>(jov::analyzer::PopParse::kBroken))},
+      {"text", "Other text", std::to_string(static_cast<int>(jov::analyzer::PopParse::kNotPop))},
       {"text", "Push Parser.ReadBlock  Request=42", "push Parser.ReadBlock|Request=42"},
-      {"text", tracelines::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"), "header a, b 42 7 app"},
+      {"text", jov::bench::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"),
+       "header a, b 42 7 app"},
   };
   for (const auto& [name, line, want] : cases) {
     SCOPED_TRACE(std::string(name) + ": " + line);
     EXPECT_EQ(name == std::string("text") ? TextParsed(line) : Parsed(line), want);
   }
-  EXPECT_EQ(jovtrace::DaysFromCivil(2000, 3, 1), 11017);
-  EXPECT_EQ(jovtrace::TraceNameOfFile("/x/261203 221530 nightly.log.JOV_Log"), "nightly.log");
+  EXPECT_EQ(jov::analyzer::DaysFromCivil(2000, 3, 1), 11017);
+  EXPECT_EQ(jov::analyzer::TraceNameOfFile("/x/261203 221530 nightly.log.JOV_Log"), "nightly.log");
   const std::string dump = "00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *";
-  EXPECT_TRUE(jovtrace::IsDumpLine(dump));
-  EXPECT_TRUE(jovtrace::IsDumpLine("00000000" + dump));
-  EXPECT_FALSE(jovtrace::IsDumpLine("00412A3g" + dump.substr(8)));
+  EXPECT_TRUE(jov::analyzer::IsDumpLine(dump));
+  EXPECT_TRUE(jov::analyzer::IsDumpLine("00000000" + dump));
+  EXPECT_FALSE(jov::analyzer::IsDumpLine("00412A3g" + dump.substr(8)));
 }
 
 TEST(LineReader, EndlessLineIsCutAndTheBufferStaysBounded) {
   std::string content = "Date=12/03/26" + std::string(80, '=') + "\r\n";
   content += "09:00:00.000    1.000 " + std::string(3 << 20, 'x') + "\r\n";
   content += "09:00:00.001    1.000 after\r\nno line end";
-  jovtrace::MemorySource source(content);
-  jovtrace::LineReader reader(source, 1 << 16, 1 << 12);
-  jovtrace::PhysicalLine line;
+  jov::analyzer::MemorySource source(content);
+  jov::analyzer::LineReader reader(source, 1 << 16, 1 << 12);
+  jov::analyzer::PhysicalLine line;
   std::string seen;
   while (reader.Next(line))
-    seen += std::to_string(line.text.size()) + (line.cut ? " cut" : "") + (line.unterminated ? " unterminated" : "") + (line.crlf ? " crlf" : "") + "\n";
+    seen += std::to_string(line.text.size()) + (line.cut ? " cut" : "") +
+            (line.unterminated ? " unterminated" : "") + (line.crlf ? " crlf" : "") + "\n";
   EXPECT_EQ(seen, "93 crlf\n4096 cut\n27 crlf\n11 unterminated\n");
 }
 

@@ -3,77 +3,100 @@
 // parser, event by event.
 #include <cmath>
 
-#include "analyzer/chrome_writer.h"
-#include "analyzer/summary_sink.h"
-#include "analyzer/text_encoding.h"
-#include "analyzer/tree_sink.h"
+#include "analyzer/outputs/chrome_writer.h"
+#include "analyzer/outputs/summary_format.h"
+#include "analyzer/input/text_encoding.h"
+#include "analyzer/outputs/tree_sink.h"
 #include "support/reader_test.h"
 
 using readertest::Captured;
 
-constexpr char kHeading[] = "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n";
+constexpr char kHeading[] =
+    "== app (pid 42): 1 file, 20 lines, 2 threads, 22:15:30.000 .. 22:15:30.018 (18.000 ms)\n";
 
 // One reading told to the summary, the merged tree and the Trace Event Format writer at once.
 TEST(Outputs, SummaryTreeFoldedStacksAndChromeOfOneReading) {
-  jovtrace::NameTable names;
-  jovtrace::SummarySink summary(names);
-  jovtrace::TreeSink tree;
+  jov::analyzer::NameTable names;
+  jov::analyzer::SummarySink summary(names);
+  jov::analyzer::TreeSink tree;
   const nlohmann::json doc = nlohmann::json::parse(Captured([&](std::FILE* f) {
-    jovtrace::ChromeWriter chrome(f, names);
-    jovtrace::SinkFanout sinks;
+    jov::analyzer::ChromeWriter chrome(f, names);
+    jov::analyzer::SinkFanout sinks;
     sinks.Add(summary);
     sinks.Add(tree);
     sinks.Add(chrome);
     // Main runs Load three times (codes 0, 3, 3) and Save once; a second thread writes a
     // text; memory and a hex dump on the way.
-    readertest::Read(readertest::Play(
-        "push App.Main|+1000|push Io.Load/Request=1|+4000|pop -1 0|+1000|push Io.Load/Request=1|+4000|pop -1 3|"
-        "+1000|push Io.Load/Request=1|+4000|pop -1 3|+500|push Io.Save|+2000|mem 8192 1048576|"
-        "text saved \"all\"\tdone|text|text 00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *|"
-        "thread 9|text other thread|thread 7|pop -1 0|+500|pop 0 0"), &sinks, &names);
+    readertest::Read(
+        readertest::Play(
+            "push App.Main|+1000|push Io.Load/Request=1|+4000|pop -1 0|+1000|push "
+            "Io.Load/Request=1|+4000|pop -1 3|"
+            "+1000|push Io.Load/Request=1|+4000|pop -1 3|+500|push Io.Save|+2000|mem 8192 1048576|"
+            "text saved \"all\"\tdone|text|text 00412A30  48656C6C 6F2C2077 6F726C64          "
+            "*Hello, world    *|"
+            "thread 9|text other thread|thread 7|pop -1 0|+500|pop 0 0"),
+        &sinks, &names);
   }));  // throws on any syntax error
   std::string tables;
-  for (const auto sort : {jovtrace::SummarySort::kName, jovtrace::SummarySort::kSelf}) {
+  for (const auto sort : {jov::analyzer::SummarySort::kName, jov::analyzer::SummarySort::kSelf}) {
     summary.Sort(sort);
-    tables += Captured([&](std::FILE* f) { jovtrace::WriteSummaryTable(f, summary, names); });
+    tables += Captured([&](std::FILE* f) { jov::analyzer::WriteSummaryTable(f, summary, names); });
   }
   const std::string heading = std::string(kHeading) +
-      "routine      calls     total ms      self ms    mean ms  median ms     p95 ms     max ms  errors  top code\n";
-  const std::string main = "App.Main         1       18.000        4.000     18.000     18.000     18.000     18.000       0  -\n";
-  const std::string load = "Io.Load          3       12.000       12.000      4.000      4.000      4.000      4.000       2  3 (2x)\n";
-  const std::string save = "Io.Save          1        2.000        2.000      2.000      2.000      2.000      2.000       0  -\n";
+                              "routine      calls     total ms      self ms    mean ms  median ms  "
+                              "   p95 ms     max ms  errors  top code\n";
+  const std::string main =
+      "App.Main         1       18.000        4.000     18.000     18.000     18.000     18.000    "
+      "   0  -\n";
+  const std::string load =
+      "Io.Load          3       12.000       12.000      4.000      4.000      4.000      4.000    "
+      "   2  3 (2x)\n";
+  const std::string save =
+      "Io.Save          1        2.000        2.000      2.000      2.000      2.000      2.000    "
+      "   0  -\n";
   EXPECT_EQ(tables, heading + main + load + save + heading + load + main + save);
   // Io.Save is 11.1 %: below the 12 % shown.
-  EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteTreeText(f, tree, names, 12.0); }),
-            std::string(kHeading) + "    total ms      self ms     calls      %  routine\n"
-            "      18.000        4.000         1  100.0  App.Main\n"
-            "      12.000       12.000         3   66.7    Io.Load\n");
-  EXPECT_EQ(Captured([&](std::FILE* f) { jovtrace::WriteFolded(f, tree, names, jovtrace::FoldedWeight::kSelf); }),
+  EXPECT_EQ(Captured([&](std::FILE* f) { jov::analyzer::WriteTreeText(f, tree, names, 12.0); }),
+            std::string(kHeading) +
+                "    total ms      self ms     calls      %  routine\n"
+                "      18.000        4.000         1  100.0  App.Main\n"
+                "      12.000       12.000         3   66.7    Io.Load\n");
+  EXPECT_EQ(Captured([&](std::FILE* f) {
+              jov::analyzer::WriteFolded(f, tree, names, jov::analyzer::FoldedWeight::kSelf);
+            }),
             "App.Main 4000\nApp.Main;Io.Load 12000\nApp.Main;Io.Save 2000\n");
   EXPECT_EQ(doc.at("displayTimeUnit"), "ms");
   std::string events;
   for (const nlohmann::json& e : doc.at("traceEvents")) {
     const std::string ph = e.at("ph");
     SCOPED_TRACE(e.dump());
-    EXPECT_TRUE(e.at("pid").is_number() && e.at("name").is_string() && (ph != "i" || e.at("s") == "t"));  // the rest shows below
+    EXPECT_TRUE(e.at("pid").is_number() && e.at("name").is_string() &&
+                (ph != "i" || e.at("s") == "t"));  // the rest shows below
     const nlohmann::json& a = e.value("args", nlohmann::json::object());
-    events += ph + " " + e["tid"].dump() + " " + (ph == "i" ? a.at("text").dump() : e["name"].dump()) +
-              (e.contains("ts") ? " " + e["ts"].dump() : "") + (e.contains("dur") ? " " + e["dur"].dump() : "") +
+    events += ph + " " + e["tid"].dump() + " " +
+              (ph == "i" ? a.at("text").dump() : e["name"].dump()) +
+              (e.contains("ts") ? " " + e["ts"].dump() : "") +
+              (e.contains("dur") ? " " + e["dur"].dump() : "") +
               (a.contains("return_code") ? " rc " + a["return_code"].dump() : "") +
-              (a.contains("bytes") ? " " + a["bytes"].dump() : "") + (a.contains("lines") ? " +dump" : "") + "\n";
+              (a.contains("bytes") ? " " + a["bytes"].dump() : "") +
+              (a.contains("lines") ? " +dump" : "") + "\n";
   }
   // Text with quotes and a tab survives escaping; the dump line joined the empty line's instant.
-  EXPECT_EQ(events, "M 0 \"process_name\"\nM 0 \"process_sort_index\"\n"
-            "X 7 \"Io.Load\" 1000 4000 rc 0\nX 7 \"Io.Load\" 6000 4000 rc 3\nX 7 \"Io.Load\" 11000 4000 rc 3\n"
-            "C 0 \"Internal Pool\" 17500 8192\nC 0 \"Process Bytes\" 17500 1048576\n"
-            "i 7 \"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 221530 app.JOV_Log\" 0\n"
-            "i 7 \"saved \\\"all\\\"\\tdone\" 17500\ni 7 \"\" 17500 +dump\n"
-            "X 7 \"Io.Save\" 15500 2000 rc 0\nX 7 \"App.Main\" 0 18000 rc 0\ni 9 \"other thread\" 17500\n"
-            "M 7 \"thread_name\"\nM 9 \"thread_name\"\n");
+  EXPECT_EQ(
+      events,
+      "M 0 \"process_name\"\nM 0 \"process_sort_index\"\n"
+      "X 7 \"Io.Load\" 1000 4000 rc 0\nX 7 \"Io.Load\" 6000 4000 rc 3\nX 7 \"Io.Load\" 11000 4000 "
+      "rc 3\n"
+      "C 0 \"Internal Pool\" 17500 8192\nC 0 \"Process Bytes\" 17500 1048576\n"
+      "i 7 \"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 "
+      "221530 app.JOV_Log\" 0\n"
+      "i 7 \"saved \\\"all\\\"\\tdone\" 17500\ni 7 \"\" 17500 +dump\n"
+      "X 7 \"Io.Save\" 15500 2000 rc 0\nX 7 \"App.Main\" 0 18000 rc 0\ni 9 \"other thread\" 17500\n"
+      "M 7 \"thread_name\"\nM 9 \"thread_name\"\n");
 }
 
 TEST(Figures, PercentilesNearTheExactRankTopCodeAmongRareOnesAndTotalsOfUnknownLevels) {
-  jovtrace::QuantileSketch sketch;
+  jov::analyzer::QuantileSketch sketch;
   std::vector<std::int64_t> values;
   for (std::uint64_t i = 0, x = 12345; i < 20000; ++i) {
     x = x * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -83,12 +106,13 @@ TEST(Figures, PercentilesNearTheExactRankTopCodeAmongRareOnesAndTotalsOfUnknownL
   std::sort(values.begin(), values.end());
   for (double q : {0.01, 0.5, 0.95, 1.0}) {
     SCOPED_TRACE(q);
-    const double exact = static_cast<double>(values[static_cast<std::size_t>(std::ceil(q * values.size())) - 1]);
+    const double exact =
+        static_cast<double>(values[static_cast<std::size_t>(std::ceil(q * values.size())) - 1]);
     EXPECT_NEAR(sketch.Quantile(q), exact, exact * 0.01 + 1e-9);
   }
   // The top code survives many rare codes: 87 a third of the time, others once.
-  jovtrace::RoutineFigures figures;
-  jovtrace::Call call;
+  jov::analyzer::RoutineFigures figures;
+  jov::analyzer::Call call;
   call.hasReturnCode = true;
   for (int i = 0; i < 300; ++i) {
     call.returnCode = i % 3 == 0 ? 87 : 1000 + i;
@@ -96,17 +120,19 @@ TEST(Figures, PercentilesNearTheExactRankTopCodeAmongRareOnesAndTotalsOfUnknownL
   }
   EXPECT_EQ(figures.TopCode().first, 87);
   // An unknown level (no calls of its own) totals what ran inside it.
-  std::vector<jovtrace::TreeNode> nodes = {{0, 0, 0, 0, 0, {1}}, {1, 0, 0, 0, 0, {2, 3}}, {2, 1, 1, 300, 0, {}}, {3, 1, 1, 200, 0, {}}};
-  jovtrace::FillUnknownTotals(nodes);
-  EXPECT_EQ(std::make_pair(nodes[0].total, nodes[1].total), std::make_pair(jovtrace::Micros{500}, jovtrace::Micros{500}));
+  std::vector<jov::analyzer::TreeNode> nodes = {
+      {0, 0, 0, 0, 0, {1}}, {1, 0, 0, 0, 0, {2, 3}}, {2, 1, 1, 300, 0, {}}, {3, 1, 1, 200, 0, {}}};
+  jov::analyzer::FillUnknownTotals(nodes);
+  EXPECT_EQ(std::make_pair(nodes[0].total, nodes[1].total),
+            std::make_pair(jov::analyzer::Micros{500}, jov::analyzer::Micros{500}));
 }
 
 TEST(Encoding, AnsiTextBecomesUtf8AndUtf8PassesUnchanged) {
   std::string out;
-  jovtrace::AppendUtf8(out, "caf\xe9 \x80 \x81");
-  jovtrace::AppendUtf8(out, "|caf\xc3\xa9");
+  jov::analyzer::AppendUtf8(out, "caf\xe9 \x80 \x81");
+  jov::analyzer::AppendUtf8(out, "|caf\xc3\xa9");
   EXPECT_EQ(out, "caf\xc3\xa9 \xe2\x82\xac \xef\xbf\xbd|caf\xc3\xa9");
   out.clear();
-  jovtrace::AppendJsonEscaped(out, "a\"b\\c\n\x01");
+  jov::analyzer::AppendJsonEscaped(out, "a\"b\\c\n\x01");
   EXPECT_EQ(out, "a\\\"b\\\\c\\n\\u0001");
 }

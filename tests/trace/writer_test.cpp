@@ -4,6 +4,7 @@
 #include "support/test_prelude.h"
 
 #include "trace/trace_files.h"
+#include "trace/trace_format.h"
 
 namespace {
 
@@ -12,9 +13,10 @@ using tracetest::Lines;
 using tracetest::ScratchDir;
 using tracetest::Traced;
 
-const std::string kTerminated = "**** Trace terminated because it is too large. ****";
-const std::string kReopened = "--Trace closed and re-opened due to trace size.";
-const std::string kBanner = "---- Wrap trace of saved events.", kEnd = "---- End of wrap trace.";
+const std::string kTerminated = jov::trace::format::kTerminated;
+const std::string kReopened = jov::trace::format::kSizeNotice;
+const std::string kBanner = jov::trace::format::kWrapBanner;
+const std::string kEnd = jov::trace::format::kWrapEnd;
 
 }  // namespace
 

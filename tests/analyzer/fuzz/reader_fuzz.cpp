@@ -3,9 +3,9 @@
 // what the fuzzer looks for; the first byte chooses where the input is split in two files.
 #include <cstdint>
 
-#include "analyzer/chrome_writer.h"
-#include "analyzer/summary_sink.h"
-#include "analyzer/tree_sink.h"
+#include "analyzer/outputs/chrome_writer.h"
+#include "analyzer/outputs/summary_format.h"
+#include "analyzer/outputs/tree_sink.h"
 #include "support/reader_harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,20 +16,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   files["261203 221530 a.JOV_Log"] = bytes.substr(0, split);
   if (split < size) files["261203 221531 a.JOV_Log"] = bytes.substr(split);
 
-  jovtrace::NameTable names;
-  jovtrace::SummarySink summary(names);
-  jovtrace::TreeSink tree;
-  jovtrace::SinkFanout sinks;
+  jov::analyzer::NameTable names;
+  jov::analyzer::SummarySink summary(names);
+  jov::analyzer::TreeSink tree;
+  jov::analyzer::SinkFanout sinks;
   sinks.Add(summary);
   sinks.Add(tree);
   {
-    jovtrace::ChromeWriter chrome(sinkFile, names);
+    jov::analyzer::ChromeWriter chrome(sinkFile, names);
     sinks.Add(chrome);
     readertest::Read(files, &sinks, &names);
   }
-  summary.Sort(jovtrace::SummarySort::kP95);
-  jovtrace::WriteSummaryTable(sinkFile, summary, names);
-  jovtrace::WriteTreeText(sinkFile, tree, names, 0.5);
-  jovtrace::WriteFolded(sinkFile, tree, names, jovtrace::FoldedWeight::kSelf);
+  summary.Sort(jov::analyzer::SummarySort::kP95);
+  jov::analyzer::WriteSummaryTable(sinkFile, summary, names);
+  jov::analyzer::WriteTreeText(sinkFile, tree, names, 0.5);
+  jov::analyzer::WriteFolded(sinkFile, tree, names, jov::analyzer::FoldedWeight::kSelf);
   return 0;
 }

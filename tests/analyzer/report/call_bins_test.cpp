@@ -2,17 +2,17 @@
 // call of each bin, calls before the base, the bound on the number of bins.
 #include <array>
 
-#include "analyzer/report/call_bins.h"
+#include "analyzer/outputs/report/call_bins.h"
 #include "support/reader_test.h"
 
 namespace {
 
-using jovtrace::CallBins;
-using jovtrace::Micros;
-using jovtrace::TimelineCall;
+using jov::analyzer::CallBins;
+using jov::analyzer::Micros;
+using jov::analyzer::TimelineCall;
 
 TimelineCall Make(std::uint32_t thread, std::uint32_t depth, Micros start, Micros duration,
-                  jovtrace::NameId name = 1, std::int64_t code = 0) {
+                  jov::analyzer::NameId name = 1, std::int64_t code = 0) {
   return TimelineCall{start, duration, thread, depth, name, code, /*flags: has a code*/ 1, {}};
 }
 
@@ -27,7 +27,8 @@ TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
     Micros t = row * 7;
     while (t < 20000000) {
       const Micros duration = next() % 50 == 0 ? 20000 + next() % 30000 : 5 + next() % 120;
-      calls.push_back(Make(row % 2, row / 2, t, duration, 1 + next() % 4, next() % 40 == 0 ? 3 : 0));
+      calls.push_back(
+          Make(row % 2, row / 2, t, duration, 1 + next() % 4, next() % 40 == 0 ? 3 : 0));
       t += duration + 1 + next() % 20;
     }
   }
@@ -39,7 +40,8 @@ TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
   for (const TimelineCall& c : calls) {
     bins.Add(c);
     auto& s = want[{c.thread, c.depth}];
-    s = {s[0] + c.start + c.duration - std::max<Micros>(c.start, 0), s[1] + 1, s[2] + (c.Failed() ? 1 : 0)};
+    s = {s[0] + c.start + c.duration - std::max<Micros>(c.start, 0), s[1] + 1,
+         s[2] + (c.Failed() ? 1 : 0)};
   }
   EXPECT_LE(bins.BinCount(), CallBins::kMaxBins);
   EXPECT_GE(bins.Width(), 256);
@@ -48,9 +50,12 @@ TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
   for (const auto& [key, row] : bins.Rows()) {
     SCOPED_TRACE(testing::Message() << "thread " << key.thread << " depth " << key.depth);
     std::array<std::int64_t, 3> got{};
-    for (std::size_t i = 0; i < row.size(); ++i, ++total) {
-      EXPECT_TRUE(row[i].index >= (i > 0 ? row[i - 1].index + 1 : 0) && row[i].index < CallBins::kMaxSpan);
-      got = {got[0] + row[i].cover, got[1] + std::int64_t(row[i].count), got[2] + std::int64_t(row[i].errors)};
+    total += row.size();
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      EXPECT_TRUE(row[i].index >= (i > 0 ? row[i - 1].index + 1 : 0) &&
+                  row[i].index < CallBins::kMaxSpan);
+      got = {got[0] + row[i].cover, got[1] + std::int64_t(row[i].count),
+             got[2] + std::int64_t(row[i].errors)};
     }
     EXPECT_EQ(got, want[key]);
   }
@@ -59,9 +64,11 @@ TEST(CallBins, RowSumsAndLongCallsSurviveEveryWidening) {
     if (c.duration < bins.Width() || c.start < 0) continue;
     ++longCalls;
     const auto& row = bins.Rows().at({c.thread, c.depth});
-    EXPECT_TRUE(std::any_of(row.begin(), row.end(), [&](const CallBins::Bin& b) {
-      return b.longest.start == c.start && b.longest.duration == c.duration;
-    })) << "call at " << c.start << " of " << c.duration << " us lost";
+    EXPECT_TRUE(std::any_of(row.begin(), row.end(),
+                            [&](const CallBins::Bin& b) {
+                              return b.longest.start == c.start && b.longest.duration == c.duration;
+                            }))
+        << "call at " << c.start << " of " << c.duration << " us lost";
   }
   EXPECT_GT(longCalls, 100u);
 }
@@ -70,7 +77,9 @@ TEST(CallBins, ABinIsNamedForTheRoutineThatCoveredMostOfIt) {
   CallBins bins;
   bins.Add(Make(0, 0, 2000000, 1, 9));  // widens the bins to 32 us
   ASSERT_EQ(bins.Width(), 32);
-  for (const TimelineCall& call : {Make(0, 1, 64, 5, 1), Make(0, 1, 70, 20, 2), Make(0, 1, 91, 2, 3)}) bins.Add(call);
+  for (const TimelineCall& call :
+       {Make(0, 1, 64, 5, 1), Make(0, 1, 70, 20, 2), Make(0, 1, 91, 2, 3)})
+    bins.Add(call);
   const CallBins::Bin& b = bins.Rows().at({0, 1}).front();
   EXPECT_EQ(std::make_tuple(b.index, b.name, b.count, b.cover, b.longest.start),
             std::make_tuple(2, 2u, 3u, 27, 70));

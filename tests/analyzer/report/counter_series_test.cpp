@@ -1,9 +1,9 @@
 // counter_series_test.cpp - a counter's samples: all of them while few, then per bin the
 // least, greatest and last value of the samples in it.
-#include "analyzer/report/counter_series.h"
+#include "analyzer/outputs/report/counter_series.h"
 #include "support/reader_test.h"
 
-using jovtrace::CounterSeries;
+using jov::analyzer::CounterSeries;
 
 TEST(CounterSeries, KeepsEverySampleWhileFewThenTheirRangeAndLastPerBin) {
   CounterSeries series;
@@ -11,9 +11,11 @@ TEST(CounterSeries, KeepsEverySampleWhileFewThenTheirRangeAndLastPerBin) {
   for (std::int64_t i = 0; i < static_cast<std::int64_t>(CounterSeries::kMaxExact) + 5000; ++i) {
     samples.emplace_back(i * 997, (i * 7919) % 100003 - 50000);
     series.Add(samples.back().first, samples.back().second);
-    if (samples.size() == CounterSeries::kMaxExact) ASSERT_TRUE(series.Exact() && series.Samples() == samples);
+    if (samples.size() == CounterSeries::kMaxExact)
+      ASSERT_TRUE(series.Exact() && series.Samples() == samples);
   }
-  ASSERT_TRUE(!series.Exact() && series.Samples().empty()) << "past the bound the exact samples are let go";
+  ASSERT_TRUE(!series.Exact() && series.Samples().empty())
+      << "past the bound the exact samples are let go";
   std::size_t next = 0;
   for (const CounterSeries::Bin& bin : series.Bins()) {
     SCOPED_TRACE(bin.index);

@@ -1,16 +1,17 @@
 // report_tree_test.cpp - the call tree in the report's data: a tree of very many paths pruned
 // without losing any of its time, and the writer's own bound on the paths it merges.
-#include "analyzer/report/bounded_tree.h"
-#include "analyzer/report/json_out.h"
-#include "analyzer/report/report_tree.h"
+#include "analyzer/outputs/report/bounded_tree.h"
+#include "analyzer/outputs/json_out.h"
+#include "analyzer/outputs/report/report_tree.h"
 #include "support/reader_test.h"
 
 namespace {
 
-using jovtrace::TreeNode;
+using jov::analyzer::TreeNode;
 
 // A node named for its index whose self time is `self`, which its callers' totals take in.
-std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent, jovtrace::Micros self) {
+std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent,
+                      jov::analyzer::Micros self) {
   const auto id = static_cast<std::uint32_t>(nodes.size());
   nodes.push_back({id, parent, id == 0 ? 0u : 1u, self, self, {}});
   if (id != 0) nodes[parent].children.push_back(id);
@@ -18,11 +19,13 @@ std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent, jovtra
   return id;
 }
 
-nlohmann::json Written(const std::vector<TreeNode>& nodes, const jovtrace::BoundedTree* tree = nullptr) {
+nlohmann::json Written(const std::vector<TreeNode>& nodes,
+                       const jov::analyzer::BoundedTree* tree = nullptr) {
   return nlohmann::json::parse(readertest::Captured([&](std::FILE* file) {
-    jovtrace::JsonOut json(file);
-    jovtrace::WriteReportTree(json, nodes, [tree](std::uint32_t n) { return tree != nullptr && tree->IsOther(n); },
-                              [](jovtrace::NameId id) { return std::int64_t{id}; });
+    jov::analyzer::JsonOut json(file, jov::analyzer::JsonOut::Embedding::kInScript);
+    jov::analyzer::WriteReportTree(
+        json, nodes, [tree](std::uint32_t n) { return tree != nullptr && tree->IsOther(n); },
+        [](jov::analyzer::NameId id) { return std::int64_t{id}; });
   }));
 }
 
@@ -34,19 +37,23 @@ TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
     const std::uint32_t mid = AddNode(nodes, 0, 0);
     for (int k = 0; k < 60; ++k) {
       const std::uint32_t sub = AddNode(nodes, mid, 0);
-      for (int j = 0; j < 10; ++j) AddNode(nodes, sub, k % 5 == 0 ? 1 + j : 50 + (i * 31 + k * 17 + j) % 200);
+      for (int j = 0; j < 10; ++j)
+        AddNode(nodes, sub, k % 5 == 0 ? 1 + j : 50 + (i * 31 + k * 17 + j) % 200);
     }
   }
   const nlohmann::json tree = Written(nodes);
   const std::size_t n = tree["name"].size();
-  ASSERT_LE(n, jovtrace::kMaxTreeNodes);
+  ASSERT_LE(n, jov::analyzer::kMaxTreeNodes);
   // The children of every node kept (the root is written nameless) still add up to its total
   // less its self time, as before the pruning.
   std::vector<std::int64_t> childSum(n, 0);
-  for (std::size_t i = 1; i < n; ++i) childSum[tree["parent"][i].get<std::size_t>()] += tree["total"][i].get<std::int64_t>();
+  for (std::size_t i = 1; i < n; ++i)
+    childSum[tree["parent"][i].get<std::size_t>()] += tree["total"][i].get<std::int64_t>();
   for (std::size_t i = 0; i < n; ++i) {
-    const TreeNode& original = nodes[std::max<std::int64_t>(tree["name"][i].get<std::int64_t>(), 0)];
-    if (i == 0 || tree["name"][i] != -1) EXPECT_EQ(childSum[i], original.total - original.self) << "node " << i;
+    const TreeNode& original =
+        nodes[std::max<std::int64_t>(tree["name"][i].get<std::int64_t>(), 0)];
+    if (i == 0 || tree["name"][i] != -1)
+      EXPECT_EQ(childSum[i], original.total - original.self) << "node " << i;
   }
   std::uint64_t paths = n - 1 - tree["other"].size();
   for (const auto& other : tree["other"]) paths += other[1].get<std::uint64_t>();
@@ -54,10 +61,11 @@ TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
 }
 
 TEST(BoundedTree, CallsOnPathsPastTheBoundCountOnceUnderTheirDeepestNode) {
-  jovtrace::BoundedTree tree(3);  // the root and two paths
-  const jovtrace::NameId a = 1, b = 2, c = 3, d = 4;
-  const auto add = [&tree](std::vector<jovtrace::NameId> path, jovtrace::Micros duration, jovtrace::Micros self) {
-    jovtrace::Call call;
+  jov::analyzer::BoundedTree tree(3);  // the root and two paths
+  const jov::analyzer::NameId a = 1, b = 2, c = 3, d = 4;
+  const auto add = [&tree](std::vector<jov::analyzer::NameId> path, jov::analyzer::Micros duration,
+                           jov::analyzer::Micros self) {
+    jov::analyzer::Call call;
     call.path = path.data();
     call.pathLength = path.size();
     call.name = path.back();
@@ -76,11 +84,14 @@ TEST(BoundedTree, CallsOnPathsPastTheBoundCountOnceUnderTheirDeepestNode) {
   ASSERT_EQ(nodes.size(), 5u) << "root, a, a;b, and the other paths of a and of the root";
   std::string others;  // parent's name: calls total, for each other node
   for (std::uint32_t i = 0; i < nodes.size(); ++i)
-    if (tree.IsOther(i)) others += std::to_string(nodes[nodes[i].parent].name) + ": " + std::to_string(nodes[i].calls) + " " + std::to_string(nodes[i].total) + "\n";
+    if (tree.IsOther(i))
+      others += std::to_string(nodes[nodes[i].parent].name) + ": " +
+                std::to_string(nodes[i].calls) + " " + std::to_string(nodes[i].total) + "\n";
   EXPECT_EQ(others, "1: 1 20\n0: 1 8\n") << "a;c;d ran inside a;c: counted with it";
   EXPECT_EQ(nodes[0].total, 108) << "the root's time is whole";
   const nlohmann::json written = Written(nodes, &tree);
-  EXPECT_EQ(written["name"], nlohmann::json({-1, 1, 2, -1, -1})) << "other nodes are written nameless";
+  EXPECT_EQ(written["name"], nlohmann::json({-1, 1, 2, -1, -1}))
+      << "other nodes are written nameless";
   EXPECT_EQ(written["other"], nlohmann::json::parse("[[3,0],[4,0]]"));
 }
 

@@ -1,19 +1,21 @@
 // report_writer_test.cpp - `jovtrace report` as a sink on the reader: the page around its data,
 // the summary's rows and the merged tree, the timeline's lanes and counters,
 // notices, text that cannot break out of the page, and a size bounded whatever the calls.
-#include "analyzer/report/report_page.h"
-#include "analyzer/report/report_writer.h"
-#include "analyzer/run.h"
+#include "analyzer/outputs/report/report_page.h"
+#include "analyzer/outputs/report/report_writer.h"
+#include "analyzer/input/file_source.h"
+#include "analyzer/model/run.h"
 #include "support/reader_test.h"
 
 namespace {
 
-using jovtrace::Micros;
+using jov::analyzer::Micros;
 using nlohmann::json;
 
 // The data text of a page; fails the test when the page is not prefix, data, suffix.
 std::string Data(const std::string& page) {
-  const std::string_view prefix = jovtrace::ReportPagePrefix(), suffix = jovtrace::ReportPageSuffix();
+  const std::string_view prefix = jov::analyzer::ReportPagePrefix(),
+                         suffix = jov::analyzer::ReportPageSuffix();
   EXPECT_EQ(page.compare(0, prefix.size(), prefix), 0);
   EXPECT_EQ(page.compare(page.size() - suffix.size(), suffix.size(), suffix), 0);
   return page.substr(prefix.size(), page.size() - prefix.size() - suffix.size());
@@ -24,59 +26,84 @@ std::string Data(const std::string& page) {
 // read through the command's own run over a folder.
 TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
   readertest::Files files = readertest::Play(
-      "+1000|push Parser.Open/</script><!--|+2000|push Parser.ReadBlock/Request=1|+5000|pop -1 5|thread 9|"
-      "+700|push Monitor.Poll|+300|mem 4096 100000|pop -1 0|thread 7|push Parser.ReadBlock/Request=2|+2500|"
+      "+1000|push Parser.Open/</script><!--|+2000|push Parser.ReadBlock/Request=1|+5000|pop -1 "
+      "5|thread 9|"
+      "+700|push Monitor.Poll|+300|mem 4096 100000|pop -1 0|thread 7|push "
+      "Parser.ReadBlock/Request=2|+2500|"
       "pop 0|bare garbage that is no trace line|+500|mem 1024 90000");
   files["notes.JOV_Log"] = "just notes\r\n";
   const std::filesystem::path dir = readertest::WrittenFolder("jovtrace-report-", files);
   const std::string text = Data(readertest::Captured([&](std::FILE* file) {
-    jovtrace::NameTable names;
-    jovtrace::ReportWriter writer(file, names);
-    jovtrace::FileOpener opener;
-    readertest::Captured([&](std::FILE* err) { jovtrace::Run({{dir.string()}, /*strict*/ false, {}}, names, writer, opener, err); });
+    jov::analyzer::NameTable names;
+    jov::analyzer::ReportWriter writer(file, names);
+    jov::analyzer::FileOpener opener;
+    readertest::Captured([&](std::FILE* err) {
+      jov::analyzer::Run({{dir.string()}, /*strict*/ false, {}}, names, writer, opener, err);
+    });
     EXPECT_TRUE(writer.Finish());
   }));
   std::filesystem::remove_all(dir);
-  EXPECT_EQ(text.find('<'), std::string::npos) << "no text may end the script element or open a comment";
+  EXPECT_EQ(text.find('<'), std::string::npos)
+      << "no text may end the script element or open a comment";
   const json data = json::parse(text);
   ASSERT_EQ(data["traces"].size(), 1u);
   const json& t = data["traces"][0];
   EXPECT_EQ(t["first"], readertest::At(22, 15, 30));
-  EXPECT_EQ(json({t["program"], t["processId"], t["threads"], t["stats"]["closedByOuterPop"], t["stats"]["calls"],
-                  t["notices"]["kinds"]["bad line"], data["notices"]["kinds"]["not a trace"]}).dump(),
+  EXPECT_EQ(json({t["program"], t["processId"], t["threads"], t["stats"]["closedByOuterPop"],
+                  t["stats"]["calls"], t["notices"]["kinds"]["bad line"],
+                  data["notices"]["kinds"]["not a trace"]})
+                .dump(),
             R"(["app",42,[7,9],1,4,1,1])");
   // The summary's rows (name, calls, total, self, mean, median, p95, max, errors, top code and
   // its count) and the merged tree, as the summary and the tree would print them.
-  EXPECT_EQ(t["names"].dump(), R"x(["(unknown)","Parser.Open","Parser.ReadBlock","Monitor.Poll"])x");
-  EXPECT_EQ(t["summary"].dump(), "[[1,1,10500,2700,10500,10500,10500,10500,0,0,0],"
-            "[2,2,7500,7500,3750,2515.46011261016,4965.323255399839,5000,1,5,1],[3,1,300,300,300,300,300,300,0,0,0]]");
-  EXPECT_EQ(t["tree"].dump(), R"({"calls":[0,1,2,1],"name":[-1,1,2,3],"other":[],"parent":[-1,0,1,1],)"
+  EXPECT_EQ(t["names"].dump(),
+            R"x(["(unknown)","Parser.Open","Parser.ReadBlock","Monitor.Poll"])x");
+  EXPECT_EQ(t["summary"].dump(),
+            "[[1,1,10500,2700,10500,10500,10500,10500,0,0,0],"
+            "[2,2,7500,7500,3750,2515.46011261016,4965.323255399839,5000,1,5,1],[3,1,300,300,300,"
+            "300,300,300,0,0,0]]");
+  EXPECT_EQ(t["tree"].dump(),
+            R"({"calls":[0,1,2,1],"name":[-1,1,2,3],"other":[],"parent":[-1,0,1,1],)"
             R"("self":[0,2700,7500,300],"total":[10500,10500,7500,300]})");
   // A lane per thread; starts are deltas from the base; flags: return code, closed by an outer Pop.
   const json& tl = t["timeline"];
-  EXPECT_EQ(json({tl["complete"], tl["lanes"].size(), tl["lanes"][0]["thread"], tl["lanes"][0]["rows"],
-                  tl["lanes"][0]["calls"], tl["lanes"][1]["calls"]["depth"], t["counters"].size(),
-                  t["counters"][0]["kind"], t["counters"][0]["v"]}).dump(),
-            R"([true,2,7,2,{"depth":[0,1,1],"detail":[[0,"</script><!--"],[1,"Request=1"],[2,"Request=2"]],)"
-            R"("dur":[10500,5000,2500],"flags":[0,1,4],"name":[1,2,2],"rc":[0,5,0],"start":[1000,2000,6000]},[1],2,"internal-pool",[4096,1024]])");
+  EXPECT_EQ(
+      json({tl["complete"], tl["lanes"].size(), tl["lanes"][0]["thread"], tl["lanes"][0]["rows"],
+            tl["lanes"][0]["calls"], tl["lanes"][1]["calls"]["depth"], t["counters"].size(),
+            t["counters"][0]["kind"], t["counters"][0]["v"]})
+          .dump(),
+      R"([true,2,7,2,{"depth":[0,1,1],"detail":[[0,"</script><!--"],[1,"Request=1"],[2,"Request=2"]],)"
+      R"("dur":[10500,5000,2500],"flags":[0,1,4],"name":[1,2,2],"rc":[0,5,0],"start":[1000,2000,6000]},[1],2,"internal-pool",[4096,1024]])");
 }
 
 TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhateverTheCalls) {
   std::size_t sizes[3];
   const std::uint64_t counts[3] = {0, 400000, 1600000};
   for (int run = 0; run < 3; ++run) {
-    jovtrace::TraceStats stats;
+    jov::analyzer::TraceStats stats;
     const std::string page = readertest::Captured([&](std::FILE* file) {
-      jovtrace::NameTable names;
-      const jovtrace::NameId path[] = {names.Intern("Batch.Run"), names.Intern("Db.Query")};
-      jovtrace::ReportWriter writer(file, names);
+      jov::analyzer::NameTable names;
+      const jov::analyzer::NameId path[] = {names.Intern("Batch.Run"), names.Intern("Db.Query")};
+      jov::analyzer::ReportWriter writer(file, names);
       writer.BeginTrace({});
       Micros t = stats.first = readertest::At(22, 15, 30);
       for (std::uint64_t i = 0; i < counts[run]; ++i) {
         const std::size_t depth = 1 + i % 2;
         const Micros duration = 3 + static_cast<Micros>(i % 97);
-        writer.OnCall({/*trace*/ 0, path[depth - 1], path, depth, t, t + duration, duration, duration, true, false, 0,
-                       jovtrace::CloseKind::kNormal, /*thread*/ 1 + static_cast<std::uint32_t>(i % 4 / 2), {}});
+        writer.OnCall({/*trace*/ 0,
+                       path[depth - 1],
+                       path,
+                       depth,
+                       t,
+                       t + duration,
+                       duration,
+                       duration,
+                       true,
+                       false,
+                       0,
+                       jov::analyzer::CloseKind::kNormal,
+                       /*thread*/ 1 + static_cast<std::uint32_t>(i % 4 / 2),
+                       {}});
         t += 50000000 / static_cast<Micros>(counts[run]) + 1;
       }
       stats.last = t;
@@ -86,11 +113,14 @@ TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhatever
     });
     sizes[run] = page.size();
     const json trace = json::parse(Data(page))["traces"][0];
-    if (run == 0) EXPECT_EQ(trace["base"], stats.first);
-    else EXPECT_FALSE(trace["timeline"]["complete"]);
+    if (run == 0)
+      EXPECT_EQ(trace["base"], stats.first);
+    else
+      EXPECT_FALSE(trace["timeline"]["complete"]);
   }
   EXPECT_LT(sizes[2], 20u << 20);
-  EXPECT_LT(static_cast<double>(sizes[2]), 1.3 * static_cast<double>(sizes[1])) << sizes[1] << " then " << sizes[2];
+  EXPECT_LT(static_cast<double>(sizes[2]), 1.3 * static_cast<double>(sizes[1]))
+      << sizes[1] << " then " << sizes[2];
 }
 
 }  // namespace

@@ -8,75 +8,89 @@
 
 #include "bench/analyzer/trace_lines.h"
 
-#include "analyzer/byte_source.h"
-#include "analyzer/input_set.h"
-#include "analyzer/line_parse.h"
-#include "analyzer/timeline.h"
-#include "analyzer/trace_reader.h"
+#include "analyzer/input/byte_source.h"
+#include "analyzer/model/input_set.h"
+#include "analyzer/parse/line_parse.h"
+#include "analyzer/model/timeline.h"
+#include "analyzer/model/trace_reader.h"
 
 namespace readertest {
 namespace {
 
 // Serves copies of the files, each of its own size, so that a read past the end is one the
 // sanitizer sees.
-struct Opener : jovtrace::SourceOpener {
+struct Opener : jov::analyzer::SourceOpener {
   explicit Opener(const Files& files) : files(files) {}
-  std::unique_ptr<jovtrace::ByteSource> Open(const std::string& path, std::string& error) override {
+  std::unique_ptr<jov::analyzer::ByteSource> Open(const std::string& path,
+                                                  std::string& error) override {
     const auto found = files.find(path);
     if (found == files.end()) {
       error = "No such file or directory";
       return nullptr;
     }
-    return std::make_unique<jovtrace::MemorySource>(found->second);
+    return std::make_unique<jov::analyzer::MemorySource>(found->second);
   }
   const Files files;
 };
 
-std::string Clock(jovtrace::Micros t) { return std::to_string(t - At(22, 15, 30)); }
+std::string Clock(jov::analyzer::Micros t) { return std::to_string(t - At(22, 15, 30)); }
 std::string Mark(int trace) { return trace == 0 ? "" : "#" + std::to_string(trace) + " "; }
 
-struct Recorder : jovtrace::TraceSink {
-  Recorder(Reading& r, const jovtrace::NameTable& names) : r(r), names(names) {}
-  void OnCall(const jovtrace::Call& c) override {
+struct Recorder : jov::analyzer::TraceSink {
+  Recorder(Reading& r, const jov::analyzer::NameTable& names) : r(r), names(names) {}
+  void OnCall(const jov::analyzer::Call& c) override {
     std::string path;
     for (std::size_t i = 0; i < c.pathLength; ++i) path += (i ? ";" : "") + names.Text(c.path[i]);
-    r.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " + std::to_string(c.duration) +
-               " self " + std::to_string(c.self) +
-               (c.close == jovtrace::CloseKind::kNormal ? "" : " " + std::string(jovtrace::CloseKindName(c.close))) +
-               (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") + (c.pushSeen ? "" : " no push") +
-               " t" + std::to_string(c.thread) + (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
+    r.calls += Mark(c.trace) + path + " " + Clock(c.start) + "-" + Clock(c.end) + " dur " +
+               std::to_string(c.duration) + " self " + std::to_string(c.self) +
+               (c.close == jov::analyzer::CloseKind::kNormal
+                    ? ""
+                    : " " + std::string(jov::analyzer::CloseKindName(c.close))) +
+               (c.hasReturnCode ? " rc " + std::to_string(c.returnCode) : "") +
+               (c.pushSeen ? "" : " no push") + " t" + std::to_string(c.thread) +
+               (c.detail.empty() ? "" : " \"" + std::string(c.detail) + "\"") + "\n";
   }
-  void OnText(const jovtrace::Text& t) override {
-    r.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) + " " +
-               jovtrace::TextKindName(t.kind) + " " + Clock(t.time) + " \"" + std::string(t.text) + "\"\n";
+  void OnText(const jov::analyzer::Text& t) override {
+    r.texts += Mark(t.trace) + "t" + std::to_string(t.thread) + " d" + std::to_string(t.depth) +
+               " " + jov::analyzer::TextKindName(t.kind) + " " + Clock(t.time) + " \"" +
+               std::string(t.text) + "\"\n";
   }
-  void OnCounter(const jovtrace::CounterSample& s) override {
-    r.counters += Mark(s.trace) + jovtrace::CounterKindName(s.kind) + " " + std::to_string(s.value) + " " + Clock(s.time) + "\n";
+  void OnCounter(const jov::analyzer::CounterSample& s) override {
+    r.counters += Mark(s.trace) + jov::analyzer::CounterKindName(s.kind) + " " +
+                  std::to_string(s.value) + " " + Clock(s.time) + "\n";
   }
-  void OnNotice(const jovtrace::Notice& n) override {
-    r.notices += std::string(n.file) + ":" + std::to_string(n.line) + ": " + std::string(n.message) + "\n";
+  void OnNotice(const jov::analyzer::Notice& n) override {
+    r.notices +=
+        std::string(n.file) + ":" + std::to_string(n.line) + ": " + std::string(n.message) + "\n";
   }
-  void EndTrace(const jovtrace::TraceInfo& info, const jovtrace::TraceStats& s) override {
+  void EndTrace(const jov::analyzer::TraceInfo& info, const jov::analyzer::TraceStats& s) override {
     r.traces += info.label + ": calls " + std::to_string(s.calls);
-    const std::pair<const char*, std::uint64_t> figures[] = {{"outer", s.closedByOuterPop}, {"nopush", s.pushesMissing},
-        {"nopop", s.popsMissing}, {"open", s.leftOpen}, {"skipped", s.skippedLines}, {"resyncs", s.clockResyncs}};
-    for (const auto& [name, value] : figures) r.traces += value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
-    for (std::size_t i = 0; i < s.threads.size(); ++i) r.traces += (i ? "," : " threads ") + std::to_string(s.threads[i]);
+    const std::pair<const char*, std::uint64_t> figures[] = {
+        {"outer", s.closedByOuterPop}, {"nopush", s.pushesMissing}, {"nopop", s.popsMissing},
+        {"open", s.leftOpen},          {"skipped", s.skippedLines}, {"resyncs", s.clockResyncs}};
+    for (const auto& [name, value] : figures)
+      r.traces += value == 0 ? "" : " " + std::string(name) + " " + std::to_string(value);
+    for (std::size_t i = 0; i < s.threads.size(); ++i)
+      r.traces += (i ? "," : " threads ") + std::to_string(s.threads[i]);
     for (const std::string& w : s.wrapReasons) r.traces += " reasons \"" + w + "\"";
-    for (std::size_t i = 0; info.files.size() > 1 && i < info.files.size(); ++i) r.traces += (i ? ", " : " files ") + info.files[i];
+    for (std::size_t i = 0; info.files.size() > 1 && i < info.files.size(); ++i)
+      r.traces += (i ? ", " : " files ") + info.files[i];
     r.traces += "\n";
   }
   Reading& r;
-  const jovtrace::NameTable& names;
+  const jov::analyzer::NameTable& names;
 };
 
 }  // namespace
 
 Files Play(std::string_view steps) {
-  if (steps.rfind("file ", 0) != 0 && steps.rfind("raw ", 0) != 0) return Play("file 261203 221530 app.JOV_Log|" + std::string(steps));
-  const auto fresh = [] { return tracelines::Script(2026, 12, 3, At(22, 15, 30) % jovtrace::Timeline::kDay); };
+  if (steps.rfind("file ", 0) != 0 && steps.rfind("raw ", 0) != 0)
+    return Play("file 261203 221530 app.JOV_Log|" + std::string(steps));
+  const auto fresh = [] {
+    return jov::bench::Script(2026, 12, 3, At(22, 15, 30) % jov::analyzer::Timeline::kDay);
+  };
   Files files;
-  tracelines::Script s = fresh();
+  jov::bench::Script s = fresh();
   std::string name;
   const auto store = [&] {
     if (!name.empty()) files[name] += s.Content();
@@ -87,42 +101,55 @@ Files Play(std::string_view steps) {
     const std::string step(steps.substr(at, end - at));
     at = end + 1;
     const std::size_t blank = step.find(' ');
-    const std::string verb = step.substr(0, blank), arg = blank == std::string::npos ? "" : step.substr(blank + 1);
+    const std::string verb = step.substr(0, blank),
+                      arg = blank == std::string::npos ? "" : step.substr(blank + 1);
     int level = -1;
-    long code = tracelines::kNoValue;
+    long code = jov::bench::kNoValue;
     long long pool = 0;
     if (verb == "file" || verb == "raw" || verb == "new" || verb == "cut") store();
     if (verb == "new") s = fresh();
     const std::size_t slash = arg.find('/');
-    if (verb[0] == '+') s.Advance(std::stoll(verb.substr(1)));
-    else if (verb == "file" || verb == "raw" || verb == "new") name = arg;  // "new": none until a file
-    else if (verb == "push") s.Push(arg.substr(0, slash), slash == std::string::npos ? "" : arg.substr(slash + 1));
-    else if (verb == "pop" && std::sscanf(arg.c_str(), "%d %ld", &level, &code) <= 2) s.Pop(level, code);
-    else if (verb == "text") s.Text(arg);
-    else if (verb == "thread") s.Thread(static_cast<std::uint32_t>(std::stoul(arg)));
-    else if (verb == "mem" && std::sscanf(arg.c_str(), "%lld %d", &pool, &level) == 2) s.Memory(pool, level);
-    else if (verb == "bare") s.Bare(arg);
-    else if (verb == "cut") files[name] += arg;  // a last line without its line end
-    else if (verb == "date") s.Bare(tracelines::DateLine(2026, 12, std::stoi(arg)));
-    else throw std::invalid_argument("bad step: " + step);
+    if (verb[0] == '+')
+      s.Advance(std::stoll(verb.substr(1)));
+    else if (verb == "file" || verb == "raw" || verb == "new")
+      name = arg;  // "new": none until a file
+    else if (verb == "push")
+      s.Push(arg.substr(0, slash), slash == std::string::npos ? "" : arg.substr(slash + 1));
+    else if (verb == "pop" && std::sscanf(arg.c_str(), "%d %ld", &level, &code) <= 2)
+      s.Pop(level, code);
+    else if (verb == "text")
+      s.Text(arg);
+    else if (verb == "thread")
+      s.Thread(static_cast<std::uint32_t>(std::stoul(arg)));
+    else if (verb == "mem" && std::sscanf(arg.c_str(), "%lld %d", &pool, &level) == 2)
+      s.Memory(pool, level);
+    else if (verb == "bare")
+      s.Bare(arg);
+    else if (verb == "cut")
+      files[name] += arg;  // a last line without its line end
+    else if (verb == "date")
+      s.Bare(jov::bench::DateLine(2026, 12, std::stoi(arg)));
+    else
+      throw std::invalid_argument("bad step: " + step);
     if (verb == "file") s.Open(42, 7, "C:\\t\\" + arg.substr(arg.rfind('/') + 1));
   }
   store();
   return files;
 }
 
-Reading Read(const Files& files, jovtrace::TraceSink* extra, jovtrace::NameTable* names) {
+Reading Read(const Files& files, jov::analyzer::TraceSink* extra, jov::analyzer::NameTable* names) {
   Reading reading;
-  jovtrace::NameTable ownNames;
+  jov::analyzer::NameTable ownNames;
   Opener opener(files);
   Recorder recorder(reading, names != nullptr ? *names : ownNames);
-  jovtrace::SinkFanout fanout;
+  jov::analyzer::SinkFanout fanout;
   fanout.Add(recorder);
   if (extra != nullptr) fanout.Add(*extra);
-  std::vector<jovtrace::FileFacts> facts;
-  for (const auto& file : files) facts.push_back(jovtrace::ExamineFile(file.first, opener));
-  jovtrace::TraceReader reader(names != nullptr ? *names : ownNames, fanout);
-  for (const jovtrace::TraceInfo& info : jovtrace::GroupTraces(facts)) reader.Read(info, opener);
+  std::vector<jov::analyzer::FileFacts> facts;
+  for (const auto& file : files) facts.push_back(jov::analyzer::ExamineFile(file.first, opener));
+  jov::analyzer::TraceReader reader(names != nullptr ? *names : ownNames, fanout);
+  for (const jov::analyzer::TraceInfo& info : jov::analyzer::GroupTraces(facts))
+    reader.Read(info, opener);
   return reading;
 }
 
@@ -136,8 +163,8 @@ std::string Captured(const std::function<void(std::FILE*)>& write) {
   return text;
 }
 
-jovtrace::Micros At(int hours, int minutes, int seconds, int micros) {
-  return jovtrace::DaysFromCivil(2026, 12, 3) * jovtrace::Timeline::kDay +
+jov::analyzer::Micros At(int hours, int minutes, int seconds, int micros) {
+  return jov::analyzer::DaysFromCivil(2026, 12, 3) * jov::analyzer::Timeline::kDay +
          ((hours * 60LL + minutes) * 60 + seconds) * 1000000 + micros;
 }
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "analyzer/name_table.h"
-#include "analyzer/trace_model.h"
+#include "analyzer/model/name_table.h"
+#include "analyzer/model/trace_model.h"
 
 namespace readertest {
 
@@ -29,22 +29,22 @@ Files Play(std::string_view steps);
 // What the sink was told, one line per event in the order it came. Times are microseconds
 // after 22:15:30.000 on 2026-12-03; a trace other than the first is marked "#N ".
 struct Reading {
-  // calls:    PATH START-END dur D self S[ CLOSE unless normal][ rc CODE][ no push] tTHREAD[ "DETAIL"]
-  // texts:    tTHREAD dDEPTH KIND TIME "TEXT"
-  // counters: KIND VALUE TIME
-  // notices:  FILE:LINE: MESSAGE
-  // traces:   LABEL: calls N[, each other figure that is not 0] threads A,B[ reasons R][ files
+  // calls:    PATH START-END dur D self S[ CLOSE unless normal][ rc CODE][ no push] tTHREAD[
+  // "DETAIL"] texts:    tTHREAD dDEPTH KIND TIME "TEXT" counters: KIND VALUE TIME notices:
+  // FILE:LINE: MESSAGE traces:   LABEL: calls N[, each other figure that is not 0] threads A,B[
+  // reasons R][ files
   //           F, G when more than one, in the order read]
   std::string calls, texts, counters, notices, traces;
 };
 
 // Reads the files; `extra` is told everything too, with names interned in `names`.
-Reading Read(const Files& files, jovtrace::TraceSink* extra = nullptr, jovtrace::NameTable* names = nullptr);
+Reading Read(const Files& files, jov::analyzer::TraceSink* extra = nullptr,
+             jov::analyzer::NameTable* names = nullptr);
 
 // Everything `write` writes to a file, as a string.
 std::string Captured(const std::function<void(std::FILE*)>& write);
 
 // The microseconds of a clock time on 2026-12-03.
-jovtrace::Micros At(int hours, int minutes, int seconds, int micros = 0);
+jov::analyzer::Micros At(int hours, int minutes, int seconds, int micros = 0);
 
 }  // namespace readertest

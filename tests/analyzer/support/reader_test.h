@@ -20,7 +20,8 @@ namespace readertest {
 
 // Writes `files` into a folder of the temporary directory named `name` and the process id.
 inline std::filesystem::path WrittenFolder(const std::string& name, const Files& files) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / (name + std::to_string(::getpid()));
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / (name + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   for (const auto& [file, content] : files) std::ofstream(dir / file, std::ios::binary) << content;
   return dir;

@@ -1,0 +1,42 @@
+// command_run.h - what every subcommand shares: its common options, the reading of its
+// inputs into a sink with the progress bar, and the one checked path of its output.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "analyzer/model/name_table.h"
+#include "analyzer/model/run.h"
+#include "analyzer/model/trace_model.h"
+
+namespace jov::analyzer {
+
+// Exit code of a run whose output could not be written (beside 2 of the inputs).
+inline constexpr int kExitWriteFailed = 3;
+
+struct CommonOptions {
+  std::vector<std::string> inputs;
+  std::string output;  // empty: standard output
+  bool strict = false;
+  bool quiet = false;
+};
+
+// The inputs, -o, --strict and --quiet of a subcommand.
+void AddCommonOptions(CLI::App& command, CommonOptions& common);
+
+// Reads the inputs into `sink`, with a progress bar on standard error unless quiet.
+RunResult ReadInputs(const CommonOptions& common, NameTable& names, TraceSink& sink);
+
+// Opens the output, runs `produce` (which reads the inputs and writes to the stream it is
+// given), and closes the output checked. The exit code: the reading's, or 3 with
+// "jovtrace: cannot write <where>: <reason>" on standard error when the output failed. A pipe
+// closed by its reader (`| head`) is no failure: its reader took what it wanted, so the run
+// ends quietly with the reading's code.
+int RunWithOutput(const CommonOptions& common,
+                  const std::function<RunResult(std::FILE* out, NameTable& names)>& produce);
+
+}  // namespace jov::analyzer

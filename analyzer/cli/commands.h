@@ -1,0 +1,24 @@
+// commands.h - jovtrace's subcommands: each adds its options to the command line and
+// returns what runs it once the line is parsed.
+#pragma once
+
+#include <functional>
+
+#include <CLI/CLI.hpp>
+
+namespace jov::analyzer {
+
+// A subcommand on the command line, and what runs it once parsed (returns the exit code).
+struct Command {
+  CLI::App* app;
+  std::function<int()> run;
+};
+
+Command AddSummaryCommand(CLI::App& app);
+// `tree` and `folded`: two views of the merged call tree.
+Command AddTreeCommand(CLI::App& app);
+Command AddFoldedCommand(CLI::App& app);
+Command AddChromeCommand(CLI::App& app);
+Command AddReportCommand(CLI::App& app);
+
+}  // namespace jov::analyzer

@@ -1,0 +1,19 @@
+// summary_format.h - the summary as an aligned table per trace or as CSV with a trace
+// column, and the few lines that name a trace and its facts.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "analyzer/model/name_table.h"
+#include "analyzer/model/trace_model.h"
+#include "analyzer/outputs/summary_sink.h"
+
+namespace jov::analyzer {
+
+void WriteSummaryTable(std::FILE* out, const SummarySink& summary, const NameTable& names);
+void WriteSummaryCsv(std::FILE* out, const SummarySink& summary, const NameTable& names);
+// The facts of a trace in a few lines (header of the table and of the tree).
+std::string TraceHeading(const TraceInfo& info, const TraceStats& stats);
+
+}  // namespace jov::analyzer
