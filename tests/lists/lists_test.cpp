@@ -165,6 +165,12 @@ TEST(MsgRecord, CreateInsertExportAndDestroy) {
     EXPECT_EQ(JOV_MsgAddInsertion(msg, value, radix), 0u);
   JOV_MsgAddInsertion(withList, L"a");
   JOV_MsgAddInsertion(withList, L"bc");
+  // A byte count without a list is no list: the first insertion starts a new one.
+  JOVMsg countOnly{};
+  countOnly.cbInsertions = 6;
+  EXPECT_EQ(JOV_MsgAddInsertion(&countOnly, L"a"), 0u);
+  EXPECT_EQ(countOnly.cbInsertions, 3 * sizeof(wchar_t));
+  JOV_MemoryFree(countOnly.pInsertions);
   const std::string expected = "c0000005 50 ffff 0 ffffffff 6 7 Parser.ReadBlock a|bc||0xa|-5|0xffffffff|0x0|"
                                "-2147483648|37777777777|" + std::string(32, '1') + "|z||";
   jovtest::ScopedImportPatch mallocPatch("malloc", reinterpret_cast<const void*>(&WatchedMalloc)),

@@ -203,8 +203,8 @@ namespace {
 void* (*realMalloc)(size_t) = nullptr;
 void* SmallMalloc(size_t size) { return size > 2048 ? nullptr : realMalloc(size); }
 std::wstring reported;
-BOOL WINAPI CaptureReport(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR* strings, LPVOID) {
-  reported = strings[0];
+BOOL WINAPI CaptureReport(HANDLE, WORD type, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR* strings, LPVOID) {
+  reported = std::to_wstring(type) + L" " + strings[0];
   return TRUE;
 }
 
@@ -224,7 +224,7 @@ TEST(TraceWriter, LineThatCannotBeBuiltIsReportedWithItsStage) {
     trace.InsertMsg(L"after");  // the lock was released and the writer goes on
   });
   reported.erase(std::remove(reported.begin(), reported.end(), L'\r'), reported.end());  // the formatter's
-  EXPECT_EQ(reported, L"JOVDebug.InsertMsg PgmChkLoc=500, Original Text=\"" + text + L"\"");
+  EXPECT_EQ(reported, L"4 JOVDebug.InsertMsg PgmChkLoc=500, Original Text=\"" + text + L"\"");  // information
   EXPECT_EQ(shape, (Lines{"D", "H", "after", "Trace Closed."}));
 }
 
