@@ -3,7 +3,9 @@
 #include "capi/capi_internal.h"
 #include "trace/trace_internal.h"
 
+using jov::capi::CopyOut;
 using jov::capi::FindTrace;
+using jov::capi::LengthShell;
 using jov::capi::Shell;
 
 extern "C" {
@@ -44,20 +46,16 @@ JOVC_RESULT JOVC_CALL jovc_routine_pop(JOVC_TRACE trace, int32_t level, int32_t 
   });
 }
 
-JOVC_RESULT JOVC_CALL jovc_trace_call_stack(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity,
-                                            uint32_t* needed) {
+int32_t JOVC_CALL jovc_trace_call_stack(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity) {
   JOVDebug* object = FindTrace(trace);
-  if (object == nullptr) return JOVC_ERR_HANDLE;
-  return Shell(
-      [&] { return jov::capi::CopyOut(object->ShowCallStack(), buffer, capacity, needed); });
+  if (object == nullptr) return -JOVC_ERR_HANDLE;
+  return LengthShell([&] { return CopyOut(object->ShowCallStack(), buffer, capacity); });
 }
 
-JOVC_RESULT JOVC_CALL jovc_trace_active_routine(JOVC_TRACE trace, wchar_t* buffer,
-                                                uint32_t capacity, uint32_t* needed) {
+int32_t JOVC_CALL jovc_trace_active_routine(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity) {
   JOVDebug* object = FindTrace(trace);
-  if (object == nullptr) return JOVC_ERR_HANDLE;
-  return Shell(
-      [&] { return jov::capi::CopyOut(object->ActiveRoutine(), buffer, capacity, needed); });
+  if (object == nullptr) return -JOVC_ERR_HANDLE;
+  return LengthShell([&] { return CopyOut(object->ActiveRoutine(), buffer, capacity); });
 }
 
 }  // extern "C"
