@@ -1,7 +1,7 @@
 // trace_routines.cpp - the C interface's routine stack: push and pop with their levels and
 // return codes, and the stack's names copied out.
 #include "capi/capi_internal.h"
-#include "trace/trace_internal.h"
+#include "trace/routine_stack.h"
 
 using jov::capi::CopyOut;
 using jov::capi::FindTrace;
@@ -16,10 +16,9 @@ JOVC_RESULT JOVC_CALL jovc_routine_push(JOVC_TRACE trace, const wchar_t* classNa
   JOVDebug* object = FindTrace(trace);
   if (object == nullptr) return JOVC_ERR_HANDLE;
   if (className == nullptr || routineName == nullptr || level == nullptr) return JOVC_ERR_NULL;
-  return Shell([&] {
-    *level = object->RoutinePush(className, routineName, detail, traceSelector);
-    return JOVC_OK;
-  });
+  // The member's own inline core, which throws nothing: the shell adds no call of its own.
+  *level = JOVTraceAccess::PushRoutine(*object, className, routineName, detail, traceSelector);
+  return JOVC_OK;
 }
 
 JOVC_RESULT JOVC_CALL jovc_routine_push_request(JOVC_TRACE trace, const wchar_t* className,
@@ -37,12 +36,10 @@ JOVC_RESULT JOVC_CALL jovc_routine_push_request(JOVC_TRACE trace, const wchar_t*
 JOVC_RESULT JOVC_CALL jovc_routine_pop(JOVC_TRACE trace, int32_t level, int32_t returnCode) {
   JOVDebug* object = FindTrace(trace);
   if (object == nullptr) return JOVC_ERR_HANDLE;
-  // The C++ member ignores such a pop silently; a C caller learns that its level is wrong.
-  const long depth = JOVTraceAccess::RoutineDepth(*object);
-  if (depth < 0 || level > depth) return JOVC_ERR_ARGUMENT;
+  // The member's inline core. A level that is not on the stack: the C++ member takes nothing
+  // off either; a C caller learns that its level is wrong.
   return Shell([&] {
-    object->RoutinePop(level, returnCode);
-    return JOVC_OK;
+    return JOVTraceAccess::PopRoutine(*object, level, returnCode) ? JOVC_OK : JOVC_ERR_ARGUMENT;
   });
 }
 
