@@ -26,13 +26,26 @@ JOVC_RESULT Shell(Body&& body) noexcept {
   }
 }
 
-// The text-out convention of JOVUtilC.h: *needed (if given) = length + 1; the text and its
-// zero are copied when capacity allows, else JOVC_ERR_BUFFER_TOO_SMALL and an empty buffer.
-JOVC_RESULT CopyOut(const wchar_t* text, std::size_t length, wchar_t* buffer,
-                    std::uint32_t capacity, std::uint32_t* needed) noexcept;
-inline JOVC_RESULT CopyOut(const JOVString& text, wchar_t* buffer, std::uint32_t capacity,
-                           std::uint32_t* needed) noexcept {
-  return CopyOut(text.c_str(), text.size(), buffer, capacity, needed);
+// Runs body (returning an int32_t: a length, or a negated code) and turns whatever it throws
+// into the negated code, for the text-out functions.
+template <typename Body>
+std::int32_t LengthShell(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return -ResultOfCurrentException();
+  }
+}
+
+// The text-out convention of JOVUtilC.h for `size` elements of `element` bytes (the text and
+// its zero): returns size, copying when capacity allows and else emptying a buffer that has
+// room; -JOVC_ERR_NULL for a null buffer with a capacity.
+std::int32_t CopyOut(const void* source, std::size_t size, std::size_t element, void* buffer,
+                     std::uint32_t capacity) noexcept;
+// The same for a text and its terminating zero.
+inline std::int32_t CopyOut(const JOVString& text, wchar_t* buffer,
+                            std::uint32_t capacity) noexcept {
+  return CopyOut(text.c_str(), text.size() + std::size_t{1}, sizeof(wchar_t), buffer, capacity);
 }
 
 // The trace object of a live trace handle, or null.

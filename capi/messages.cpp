@@ -93,24 +93,20 @@ JOVC_RESULT JOVC_CALL jovc_msg_add_number(JOVC_MSG msg, int32_t value, uint32_t 
   });
 }
 
-JOVC_RESULT JOVC_CALL jovc_msg_export(JOVC_MSG msg, void* buffer, uint32_t capacity,
-                                      uint32_t* needed) {
+int32_t JOVC_CALL jovc_msg_export(JOVC_MSG msg, void* buffer, uint32_t capacity) {
   MessageHolder* holder = FindMessage(msg);
-  if (holder == nullptr) return JOVC_ERR_HANDLE;
-  if (buffer == nullptr && capacity != 0) return JOVC_ERR_NULL;
-  return Shell([&] {
+  if (holder == nullptr) return -JOVC_ERR_HANDLE;
+  if (buffer == nullptr && capacity != 0) return -JOVC_ERR_NULL;
+  return jov::capi::LengthShell([&] {
     if (holder->exported == nullptr) {
       // Pops the one record of the private list; on failure it stays there, unchanged.
       JOVMsg* block = JOV_MsgExport(&holder->anchor);
-      if (block == nullptr) return JOVC_ERR_MEMORY;
+      if (block == nullptr) return -JOVC_ERR_MEMORY;
       holder->exported = block;
       holder->exportedBytes = ExportedBytes(block);
       holder->record = nullptr;
     }
-    if (needed != nullptr) *needed = holder->exportedBytes;
-    if (capacity < holder->exportedBytes) return JOVC_ERR_BUFFER_TOO_SMALL;
-    ::CopyMemory(buffer, holder->exported, holder->exportedBytes);
-    return JOVC_OK;
+    return jov::capi::CopyOut(holder->exported, holder->exportedBytes, 1, buffer, capacity);
   });
 }
 

@@ -5,7 +5,7 @@
 #include "capi/capi_internal.h"
 
 using jov::capi::CopyOut;
-using jov::capi::Shell;
+using jov::capi::LengthShell;
 
 namespace {
 
@@ -31,26 +31,24 @@ uint32_t JOVC_CALL jovc_test_directory(const wchar_t* path) {
   return PathTest(path, [](const JOVString& p) { return JOV_TestDirExists(p); });
 }
 
-JOVC_RESULT JOVC_CALL jovc_unc_path(const wchar_t* path, wchar_t* buffer, uint32_t capacity,
-                                    uint32_t* needed) {
-  if (path == nullptr) return JOVC_ERR_NULL;
-  return Shell([&] { return CopyOut(JOV_GetUNCPath(JOVString(path)), buffer, capacity, needed); });
+int32_t JOVC_CALL jovc_unc_path(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
+  if (path == nullptr) return -JOVC_ERR_NULL;
+  return LengthShell([&] { return CopyOut(JOV_GetUNCPath(JOVString(path)), buffer, capacity); });
 }
 
-JOVC_RESULT JOVC_CALL jovc_long_path(const wchar_t* path, int32_t resolveDfs, wchar_t* buffer,
-                                     uint32_t capacity, uint32_t* needed) {
-  if (path == nullptr) return JOVC_ERR_NULL;
-  return Shell([&] {
-    return CopyOut(JOV_InternalPath(JOVString(path), resolveDfs), buffer, capacity, needed);
-  });
+int32_t JOVC_CALL jovc_long_path(const wchar_t* path, int32_t resolveDfs, wchar_t* buffer,
+                                 uint32_t capacity) {
+  if (path == nullptr) return -JOVC_ERR_NULL;
+  return LengthShell(
+      [&] { return CopyOut(JOV_InternalPath(JOVString(path), resolveDfs), buffer, capacity); });
 }
 
-JOVC_RESULT JOVC_CALL jovc_logon_id(wchar_t* buffer, uint32_t capacity, uint32_t* needed) {
-  return Shell([&] { return CopyOut(JOV_GetLogonId(), buffer, capacity, needed); });
+int32_t JOVC_CALL jovc_logon_id(wchar_t* buffer, uint32_t capacity) {
+  return LengthShell([&] { return CopyOut(JOV_GetLogonId(), buffer, capacity); });
 }
 
-JOVC_RESULT JOVC_CALL jovc_computer_name(wchar_t* buffer, uint32_t capacity, uint32_t* needed) {
-  return Shell([&] { return CopyOut(JOV_GetComputerName(), buffer, capacity, needed); });
+int32_t JOVC_CALL jovc_computer_name(wchar_t* buffer, uint32_t capacity) {
+  return LengthShell([&] { return CopyOut(JOV_GetComputerName(), buffer, capacity); });
 }
 
 int32_t JOVC_CALL jovc_is_windows(int32_t release) {

@@ -1,5 +1,6 @@
-// result_codes.cpp - the C interface's result codes: their texts, and the mapping of what
-// the C++ code throws (std::bad_alloc, the guard frame's long 9, the list codes) to them.
+// result_codes.cpp - the C interface's result codes: their texts, the mapping of what the C++
+// code throws (std::bad_alloc, the guard frame's long 9, the list codes) to them, and the
+// text-out copy.
 #include <new>
 #include <stdexcept>
 
@@ -27,19 +28,19 @@ JOVC_RESULT ResultOfCurrentException() noexcept {
   }
 }
 
-JOVC_RESULT CopyOut(const wchar_t* text, std::size_t length, wchar_t* buffer,
-                    std::uint32_t capacity, std::uint32_t* needed) noexcept {
-  if (length >= 0xFFFFFFFFu) return JOVC_ERR_INTERNAL;
-  const auto size = static_cast<std::uint32_t>(length + 1);
-  if (needed != nullptr) *needed = size;
-  if (buffer == nullptr && capacity != 0) return JOVC_ERR_NULL;
+std::int32_t CopyOut(const void* source, std::size_t size, std::size_t element, void* buffer,
+                     std::uint32_t capacity) noexcept {
+  // The length is returned as a positive int32_t.
+  if (size > 0x7FFFFFFFu) return -JOVC_ERR_INTERNAL;
+  if (buffer == nullptr && capacity != 0) return -JOVC_ERR_NULL;
+  auto* out = static_cast<unsigned char*>(buffer);
   if (capacity < size) {
-    if (capacity > 0) buffer[0] = L'\0';
-    return JOVC_ERR_BUFFER_TOO_SMALL;
+    // buffer[0] = 0 in the buffer's unit: an empty text.
+    if (capacity > 0) ::ZeroMemory(out, element);
+    return static_cast<std::int32_t>(size);
   }
-  for (std::size_t i = 0; i < length; ++i) buffer[i] = text[i];
-  buffer[length] = L'\0';
-  return JOVC_OK;
+  ::CopyMemory(out, source, size * element);
+  return static_cast<std::int32_t>(size);
 }
 
 }  // namespace jov::capi
@@ -52,8 +53,6 @@ extern "C" const char* JOVC_CALL jovc_result_text(JOVC_RESULT result) {
       return "not a live handle of this kind";
     case JOVC_ERR_NULL:
       return "a required pointer is null";
-    case JOVC_ERR_BUFFER_TOO_SMALL:
-      return "the buffer is too small";
     case JOVC_ERR_ARGUMENT:
       return "an argument is out of range";
     case JOVC_ERR_MEMORY:

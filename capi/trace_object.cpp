@@ -6,7 +6,9 @@
 
 #include "capi/capi_internal.h"
 
+using jov::capi::CopyOut;
 using jov::capi::FindTrace;
+using jov::capi::LengthShell;
 using jov::capi::Shell;
 
 extern "C" {
@@ -79,12 +81,10 @@ JOVC_RESULT JOVC_CALL jovc_trace_state(JOVC_TRACE trace, uint32_t* state) {
   });
 }
 
-JOVC_RESULT JOVC_CALL jovc_trace_path(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity,
-                                      uint32_t* needed) {
+int32_t JOVC_CALL jovc_trace_path(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity) {
   JOVDebug* object = FindTrace(trace);
-  if (object == nullptr) return JOVC_ERR_HANDLE;
-  return Shell(
-      [&] { return jov::capi::CopyOut(object->GetTracePath(), buffer, capacity, needed); });
+  if (object == nullptr) return -JOVC_ERR_HANDLE;
+  return LengthShell([&] { return CopyOut(object->GetTracePath(), buffer, capacity); });
 }
 
 JOVC_RESULT JOVC_CALL jovc_trace_line(JOVC_TRACE trace, const wchar_t* text) {

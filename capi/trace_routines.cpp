@@ -1,9 +1,11 @@
 // trace_routines.cpp - the C interface's routine stack: push and pop with their levels and
 // return codes, and the stack's names copied out.
 #include "capi/capi_internal.h"
-#include "trace/trace_internal.h"
+#include "trace/routine_stack.h"
 
+using jov::capi::CopyOut;
 using jov::capi::FindTrace;
+using jov::capi::LengthShell;
 using jov::capi::Shell;
 
 extern "C" {
@@ -14,10 +16,9 @@ JOVC_RESULT JOVC_CALL jovc_routine_push(JOVC_TRACE trace, const wchar_t* classNa
   JOVDebug* object = FindTrace(trace);
   if (object == nullptr) return JOVC_ERR_HANDLE;
   if (className == nullptr || routineName == nullptr || level == nullptr) return JOVC_ERR_NULL;
-  return Shell([&] {
-    *level = object->RoutinePush(className, routineName, detail, traceSelector);
-    return JOVC_OK;
-  });
+  // The member's own inline core, which throws nothing: the shell adds no call of its own.
+  *level = JOVTraceAccess::PushRoutine(*object, className, routineName, detail, traceSelector);
+  return JOVC_OK;
 }
 
 JOVC_RESULT JOVC_CALL jovc_routine_push_request(JOVC_TRACE trace, const wchar_t* className,
@@ -35,29 +36,23 @@ JOVC_RESULT JOVC_CALL jovc_routine_push_request(JOVC_TRACE trace, const wchar_t*
 JOVC_RESULT JOVC_CALL jovc_routine_pop(JOVC_TRACE trace, int32_t level, int32_t returnCode) {
   JOVDebug* object = FindTrace(trace);
   if (object == nullptr) return JOVC_ERR_HANDLE;
-  // The C++ member ignores such a pop silently; a C caller learns that its level is wrong.
-  const long depth = JOVTraceAccess::RoutineDepth(*object);
-  if (depth < 0 || level > depth) return JOVC_ERR_ARGUMENT;
+  // The member's inline core. A level that is not on the stack: the C++ member takes nothing
+  // off either; a C caller learns that its level is wrong.
   return Shell([&] {
-    object->RoutinePop(level, returnCode);
-    return JOVC_OK;
+    return JOVTraceAccess::PopRoutine(*object, level, returnCode) ? JOVC_OK : JOVC_ERR_ARGUMENT;
   });
 }
 
-JOVC_RESULT JOVC_CALL jovc_trace_call_stack(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity,
-                                            uint32_t* needed) {
+int32_t JOVC_CALL jovc_trace_call_stack(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity) {
   JOVDebug* object = FindTrace(trace);
-  if (object == nullptr) return JOVC_ERR_HANDLE;
-  return Shell(
-      [&] { return jov::capi::CopyOut(object->ShowCallStack(), buffer, capacity, needed); });
+  if (object == nullptr) return -JOVC_ERR_HANDLE;
+  return LengthShell([&] { return CopyOut(object->ShowCallStack(), buffer, capacity); });
 }
 
-JOVC_RESULT JOVC_CALL jovc_trace_active_routine(JOVC_TRACE trace, wchar_t* buffer,
-                                                uint32_t capacity, uint32_t* needed) {
+int32_t JOVC_CALL jovc_trace_active_routine(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity) {
   JOVDebug* object = FindTrace(trace);
-  if (object == nullptr) return JOVC_ERR_HANDLE;
-  return Shell(
-      [&] { return jov::capi::CopyOut(object->ActiveRoutine(), buffer, capacity, needed); });
+  if (object == nullptr) return -JOVC_ERR_HANDLE;
+  return LengthShell([&] { return CopyOut(object->ActiveRoutine(), buffer, capacity); });
 }
 
 }  // extern "C"

@@ -15,11 +15,13 @@
 //     is the caller's error.
 //   - Text is UTF-16 (wchar_t, 16 bits on Windows) and zero-terminated, unless a function
 //     says UTF-8. Sizes of text buffers are in characters.
-//   - Text out: the function takes `buffer` and its `capacity` in characters and stores in
-//     *needed (when needed is not null) the characters the text needs with its terminating
-//     zero. When capacity is at least that, the text and its zero are copied and the result
-//     is JOVC_OK; otherwise the result is JOVC_ERR_BUFFER_TOO_SMALL and buffer[0] becomes
-//     zero (when capacity > 0). Ask with (NULL, 0, &needed), then call again.
+//   - Text out, as the Windows API does it: the function takes `buffer` and its `capacity` in
+//     characters and returns an int32_t, the length the text needs in characters with its
+//     terminating zero (always positive). When capacity is at least that, the text and its
+//     zero are copied; otherwise nothing is copied and buffer[0] becomes zero (when
+//     capacity > 0). So a caller asks with n = f(..., NULL, 0) and calls again with a buffer
+//     of n characters. A failure returns the negated result code instead: -JOVC_ERR_HANDLE,
+//     -JOVC_ERR_NULL (also for a null buffer with a capacity), -JOVC_ERR_MEMORY, ...
 #ifndef JOVUTILC_H
 #define JOVUTILC_H
 
@@ -52,17 +54,16 @@ typedef int32_t JOVC_RESULT;
 
 // The result codes.
 enum {
-  JOVC_OK = 0,                    // done
-  JOVC_ERR_HANDLE = 1,            // not a live handle of this kind: null, destroyed or foreign
-  JOVC_ERR_NULL = 2,              // a pointer argument that must not be null is null
-  JOVC_ERR_BUFFER_TOO_SMALL = 3,  // the buffer is too small; *needed tells the size
-  JOVC_ERR_ARGUMENT = 4,          // a value out of range (a level never pushed, a radix...)
-  JOVC_ERR_MEMORY = 5,            // the library's allocator gave nothing
-  JOVC_ERR_GUARD = 6,             // a damaged or foreign guard frame; the block is kept
-  JOVC_ERR_LIST = 7,              // a list operation failed: the record's links disagree
-  JOVC_ERR_STATE = 8,             // not possible in the object's state (a record exported)
-  JOVC_ERR_SYSTEM = 9,            // the system refused; the Win32 code is in the contract
-  JOVC_ERR_INTERNAL = 10          // an unexpected failure inside the library
+  JOVC_OK = 0,            // done
+  JOVC_ERR_HANDLE = 1,    // not a live handle of this kind: null, destroyed or foreign
+  JOVC_ERR_NULL = 2,      // a pointer argument that must not be null is null
+  JOVC_ERR_ARGUMENT = 3,  // a value out of range (a level never pushed, a radix...)
+  JOVC_ERR_MEMORY = 4,    // the library's allocator gave nothing
+  JOVC_ERR_GUARD = 5,     // a damaged or foreign guard frame; the block is kept
+  JOVC_ERR_LIST = 6,      // a list operation failed: the record's links disagree
+  JOVC_ERR_STATE = 7,     // not possible in the object's state (a record exported)
+  JOVC_ERR_SYSTEM = 8,    // the system refused; the Win32 code is in the contract
+  JOVC_ERR_INTERNAL = 9   // an unexpected failure inside the library
 };
 
 // A short English text for a result code ("not a live handle"...); "unknown result code" for
@@ -104,9 +105,9 @@ JOVC_API JOVC_RESULT JOVC_CALL jovc_trace_stop(JOVC_TRACE trace, int32_t closedL
 JOVC_API JOVC_RESULT JOVC_CALL jovc_trace_max_size(JOVC_TRACE trace, uint32_t bytes);
 // Stores JOVC_TRACE_FILE and JOVC_TRACE_WRAP bits in *state (0: no trace active).
 JOVC_API JOVC_RESULT JOVC_CALL jovc_trace_state(JOVC_TRACE trace, uint32_t* state);
-// Copies out the name given to the last jovc_trace_start (text-out convention).
-JOVC_API JOVC_RESULT JOVC_CALL jovc_trace_path(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity,
-                                               uint32_t* needed);
+// Copies out the name given to the last jovc_trace_start (text out: the length needed, or
+// -JOVC_ERR_HANDLE).
+JOVC_API int32_t JOVC_CALL jovc_trace_path(JOVC_TRACE trace, wchar_t* buffer, uint32_t capacity);
 
 // Writes `text` as one time-stamped line, indented by the routine depth; nothing while no
 // trace is active. Line feeds start continuation lines. JOVC_ERR_NULL for a null text.
@@ -133,12 +134,14 @@ JOVC_API JOVC_RESULT JOVC_CALL jovc_routine_push_request(JOVC_TRACE trace, const
 // or popped already) and for a pop on an empty stack.
 JOVC_API JOVC_RESULT JOVC_CALL jovc_routine_pop(JOVC_TRACE trace, int32_t level,
                                                 int32_t returnCode);
-// Copies out the names of all levels, outermost first, joined by ";" (text-out convention).
-JOVC_API JOVC_RESULT JOVC_CALL jovc_trace_call_stack(JOVC_TRACE trace, wchar_t* buffer,
-                                                     uint32_t capacity, uint32_t* needed);
-// Copies out the innermost level's name, empty for an empty stack (text-out convention).
-JOVC_API JOVC_RESULT JOVC_CALL jovc_trace_active_routine(JOVC_TRACE trace, wchar_t* buffer,
-                                                         uint32_t capacity, uint32_t* needed);
+// Copies out the names of all levels, outermost first, joined by ";" (text out: the length
+// needed, or -JOVC_ERR_HANDLE).
+JOVC_API int32_t JOVC_CALL jovc_trace_call_stack(JOVC_TRACE trace, wchar_t* buffer,
+                                                 uint32_t capacity);
+// Copies out the innermost level's name, empty for an empty stack (text out: the length
+// needed, or -JOVC_ERR_HANDLE).
+JOVC_API int32_t JOVC_CALL jovc_trace_active_routine(JOVC_TRACE trace, wchar_t* buffer,
+                                                     uint32_t capacity);
 
 // Writes the ring into a new trace file between "---- Wrap trace of saved events." and
 // "---- End of wrap trace.", with `reason` (may be NULL) as a line after the first; the ring
@@ -235,11 +238,11 @@ JOVC_API JOVC_RESULT JOVC_CALL jovc_msg_add_text(JOVC_MSG msg, const wchar_t* te
 // radices 2..36 unsigned digits. JOVC_ERR_ARGUMENT for another radix.
 JOVC_API JOVC_RESULT JOVC_CALL jovc_msg_add_number(JOVC_MSG msg, int32_t value, uint32_t radix);
 // Flattens the record into one block (JOVC_MSG_RECORD, insertions, routine name) and copies
-// it into `buffer` of `capacity` bytes; *needed (when not NULL) receives the bytes of the
-// block. JOVC_ERR_BUFFER_TOO_SMALL when it does not fit. The first call freezes the record:
-// insertions can no longer be added, jovc_msg_log still reports it.
-JOVC_API JOVC_RESULT JOVC_CALL jovc_msg_export(JOVC_MSG msg, void* buffer, uint32_t capacity,
-                                               uint32_t* needed);
+// it into `buffer` of `capacity` bytes, by the text-out convention counted in bytes: returns
+// the block's bytes (copied when capacity allows), or -JOVC_ERR_HANDLE, -JOVC_ERR_NULL,
+// -JOVC_ERR_MEMORY. The first call freezes the record: insertions can no longer be added,
+// jovc_msg_log still reports it.
+JOVC_API int32_t JOVC_CALL jovc_msg_export(JOVC_MSG msg, void* buffer, uint32_t capacity);
 // Reports the record to the event log under `source` (NULL or empty: "JOVMsg"), formatting
 // `text` (%1, %2 ... for the insertions; NULL: the message id's system text). JOVC_OK also
 // when nothing could be reported (no text from the formatter, no event source). A flood of
@@ -259,20 +262,24 @@ JOVC_API int32_t JOVC_CALL jovc_match_caseless(const wchar_t* a, const wchar_t* 
 // Stores -1, 0 or +1 in *order: upper-cased a and b in the collation order.
 JOVC_API JOVC_RESULT JOVC_CALL jovc_compare_caseless(const wchar_t* a, const wchar_t* b,
                                                      int32_t* order);
-// Takes the first field off the delimited list in `source` (changed in place) into `field`
-// of `capacity` characters, which must be at least the source's length plus one.
-// delimiters NULL means ","; wholeDelimiter non-zero matches the delimiter text as a whole;
-// quoted delimiters do not count; trimBlanks non-zero trims source and field.
-JOVC_API JOVC_RESULT JOVC_CALL jovc_parse_field(wchar_t* source, const wchar_t* delimiters,
-                                                wchar_t* field, uint32_t capacity,
-                                                int32_t wholeDelimiter, int32_t trimBlanks);
-// Replaces every findText in the zero-terminated `buffer` of *capacity characters by
-// replaceText (at most maxReplacements times, 0: no limit); *count (when not NULL) gets the
-// number made. JOVC_ERR_BUFFER_TOO_SMALL with *capacity set to the characters needed when the
-// result does not fit (buffer unchanged); JOVC_ERR_ARGUMENT for an empty findText.
-JOVC_API JOVC_RESULT JOVC_CALL jovc_replace_all(wchar_t* buffer, uint32_t* capacity,
-                                                const wchar_t* findText, const wchar_t* replaceText,
-                                                uint32_t maxReplacements, uint32_t* count);
+// Takes the first field off the delimited list in `source` into `field` of `capacity`
+// characters (text out: the field's length needed; the source's length plus one always
+// suffices). Only when the field is copied does `source` lose it and the delimiter behind
+// it, so asking with (NULL, 0) leaves the source as it is. delimiters NULL means ",";
+// wholeDelimiter non-zero matches the delimiter text as a whole; quoted delimiters do not
+// count; trimBlanks non-zero trims source and field. -JOVC_ERR_NULL for a null source.
+JOVC_API int32_t JOVC_CALL jovc_parse_field(wchar_t* source, const wchar_t* delimiters,
+                                            wchar_t* field, uint32_t capacity,
+                                            int32_t wholeDelimiter, int32_t trimBlanks);
+// Replaces every findText in the zero-terminated `buffer` of `capacity` characters by
+// replaceText (NULL: empty), at most maxReplacements times (0: no limit). Returns the
+// result's length needed with its zero; the buffer holds the result when it fits and is
+// left unchanged otherwise (it holds the caller's text, so unlike other text-out functions
+// it is not emptied). *count (when not NULL) gets the number of replacements made in the
+// buffer. -JOVC_ERR_NULL for a null buffer, -JOVC_ERR_ARGUMENT for an empty findText.
+JOVC_API int32_t JOVC_CALL jovc_replace_all(wchar_t* buffer, uint32_t capacity,
+                                            const wchar_t* findText, const wchar_t* replaceText,
+                                            uint32_t maxReplacements, uint32_t* count);
 
 // ---- Names --------------------------------------------------------------------------------
 
@@ -281,18 +288,20 @@ JOVC_API JOVC_RESULT JOVC_CALL jovc_replace_all(wchar_t* buffer, uint32_t* capac
 JOVC_API uint32_t JOVC_CALL jovc_test_file(const wchar_t* path);
 // The same test for a directory: 0 yes, 183 a file, 2 empty or missing, ...
 JOVC_API uint32_t JOVC_CALL jovc_test_directory(const wchar_t* path);
-// Copies out the network form of a path on a mapped drive (else the path itself).
-JOVC_API JOVC_RESULT JOVC_CALL jovc_unc_path(const wchar_t* path, wchar_t* buffer,
-                                             uint32_t capacity, uint32_t* needed);
+// Copies out the network form of a path on a mapped drive, else the path itself (text out:
+// the length needed, or -JOVC_ERR_NULL for a null path).
+JOVC_API int32_t JOVC_CALL jovc_unc_path(const wchar_t* path, wchar_t* buffer, uint32_t capacity);
 // Copies out the long-path form: "\\?\" before a drive or relative path, "\\?\UNC\" for a
-// network path; resolveDfs non-zero resolves a DFS link with exactly one target.
-JOVC_API JOVC_RESULT JOVC_CALL jovc_long_path(const wchar_t* path, int32_t resolveDfs,
-                                              wchar_t* buffer, uint32_t capacity, uint32_t* needed);
-// Copies out the logon user's name ("Unknown" when no query answers).
-JOVC_API JOVC_RESULT JOVC_CALL jovc_logon_id(wchar_t* buffer, uint32_t capacity, uint32_t* needed);
-// Copies out the computer's name (empty when the system could not give it).
-JOVC_API JOVC_RESULT JOVC_CALL jovc_computer_name(wchar_t* buffer, uint32_t capacity,
-                                                  uint32_t* needed);
+// network path; resolveDfs non-zero resolves a DFS link with exactly one target (text out:
+// the length needed, or -JOVC_ERR_NULL for a null path).
+JOVC_API int32_t JOVC_CALL jovc_long_path(const wchar_t* path, int32_t resolveDfs, wchar_t* buffer,
+                                          uint32_t capacity);
+// Copies out the logon user's name, "Unknown" when no query answers (text out: the length
+// needed).
+JOVC_API int32_t JOVC_CALL jovc_logon_id(wchar_t* buffer, uint32_t capacity);
+// Copies out the computer's name, empty when the system could not give it (text out: the
+// length needed).
+JOVC_API int32_t JOVC_CALL jovc_computer_name(wchar_t* buffer, uint32_t capacity);
 
 // ---- Platform -----------------------------------------------------------------------------
 

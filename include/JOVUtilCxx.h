@@ -29,6 +29,27 @@
 
 namespace jovc {
 
+#if JOVC_WITH_STD_WSTRING
+// The text of a text-out function of the C interface, called as query(buffer, capacity):
+// asks for the length, then for the text (again if it grew in between); empty on failure.
+template <typename Query>
+std::wstring TextOut(Query query) {
+  std::wstring text;
+  int32_t needed = query(nullptr, 0);
+  while (needed > 0) {
+    text.resize(static_cast<size_t>(needed));
+    const int32_t length = query(&text[0], static_cast<uint32_t>(needed));
+    if (length <= 0) break;
+    if (length <= needed) {
+      text.resize(static_cast<size_t>(length - 1));
+      return text;
+    }
+    needed = length;
+  }
+  return std::wstring();
+}
+#endif
+
 // A trace object owned by this C++ object: created by the constructor, destroyed (its file
 // closed with "Trace Closed.") by the destructor. Movable, not copyable.
 class Trace {
@@ -104,15 +125,11 @@ class Trace {
     handle_ = nullptr;
   }
 #if JOVC_WITH_STD_WSTRING
-  // Asks a text-out function for the size, then for the text.
-  template <typename Query>
-  std::wstring Text(Query query) const {
-    uint32_t needed = 0;
-    if (query(handle_, nullptr, 0, &needed) != JOVC_ERR_BUFFER_TOO_SMALL) return {};
-    std::wstring text(needed, L'\0');
-    if (query(handle_, &text[0], needed, &needed) != JOVC_OK) return {};
-    text.resize(needed - 1);
-    return text;
+  // The text of one of the trace's text-out functions.
+  std::wstring Text(int32_t(JOVC_CALL* query)(JOVC_TRACE, wchar_t*, uint32_t)) const {
+    const JOVC_TRACE handle = handle_;
+    return TextOut(
+        [=](wchar_t* buffer, uint32_t capacity) { return query(handle, buffer, capacity); });
   }
 #endif
 
@@ -154,12 +171,9 @@ class Routine {
 #if JOVC_WITH_STD_WSTRING
 // The long-path form of a path (jovc_long_path); empty on failure.
 inline std::wstring LongPath(const std::wstring& path) {
-  uint32_t needed = 0;
-  if (jovc_long_path(path.c_str(), 0, nullptr, 0, &needed) != JOVC_ERR_BUFFER_TOO_SMALL) return {};
-  std::wstring text(needed, L'\0');
-  if (jovc_long_path(path.c_str(), 0, &text[0], needed, &needed) != JOVC_OK) return {};
-  text.resize(needed - 1);
-  return text;
+  return TextOut([&](wchar_t* buffer, uint32_t capacity) {
+    return jovc_long_path(path.c_str(), 0, buffer, capacity);
+  });
 }
 #endif
 

@@ -38,12 +38,12 @@ class TraceLockGuard {
 // One overlapped write: the system reads `text` and completes `overlap` until the write has
 // finished, so a slot lives apart from the trace object and outlasts it when it must.
 struct JOVTraceWrite {
-  OVERLAPPED overlap;       // the system's record of this write; hEvent is the slot's event
-  char* text;               // the narrow bytes handed to WriteFile
-  unsigned long capacity;   // bytes `text` holds
-  unsigned long length;     // bytes of the write
-  bool refused;             // WriteFile failed at once: the system holds nothing
-  JOVTraceWrite* next;      // next abandoned write
+  OVERLAPPED overlap;      // the system's record of this write; hEvent is the slot's event
+  char* text;              // the narrow bytes handed to WriteFile
+  unsigned long capacity;  // bytes `text` holds
+  unsigned long length;    // bytes of the write
+  bool refused;            // WriteFile failed at once: the system holds nothing
+  JOVTraceWrite* next;     // next abandoned write
 };
 
 // The writer's own numbers; the file's texts and columns are in trace_format.h.
@@ -55,9 +55,27 @@ inline constexpr unsigned long kDefaultThreshold = 1024;
 struct JOVTraceAccess {
   // The state shared by both constructors: idle, empty stack of 20 levels.
   static void Construct(JOVDebug& d);
-  // The innermost level of the routine stack, -1 when it is empty (the C interface refuses a
-  // pop of a level that is not on the stack).
-  static long RoutineDepth(const JOVDebug& d) { return d.routineDepth; }
+
+  // ---- The routine stack (routine_stack.h, routine_stack.cpp) ----
+  // JOVDebug::RoutinePush's work, returning the level pushed; inline, for the C interface's
+  // shell too. Out of memory leaves the level on the stack, its name as far as it was set.
+  static inline long PushRoutine(JOVDebug& d, const wchar_t* className, const wchar_t* routineName,
+                                 const wchar_t* detail, long traceSelector) noexcept;
+  // JOVDebug::RoutinePop's work for a level on the stack (negative: the innermost); false,
+  // with nothing changed or written, for a level above the innermost or an empty stack.
+  static inline bool PopRoutine(JOVDebug& d, long level, long returnCode);
+  // Makes room for `level` and gives it a name string: a first push at that level.
+  static void PrepareLevel(JOVDebug& d, long level);
+  // Writes the Push line of `level` and stamps its start time.
+  static void WritePushLine(JOVDebug& d, long level, const wchar_t* className,
+                            const wchar_t* routineName, const wchar_t* detail);
+  // Sets the depth below `level` and writes its Pop line, with the return code (unless
+  // kNoValue) and the duration.
+  static void WritePopLine(JOVDebug& d, long level, long returnCode);
+  // Whether a file or ring trace is active: TraceAnyActive without a call.
+  static bool AnyActive(const JOVDebug& d) {
+    return d.traceFile != nullptr || d.wrapStart != nullptr;
+  }
 
   // ---- The file (trace_file_name.cpp, trace_start_stop.cpp) ----
   // The time-stamped stem (directory, "YYMMDD HHMMSS ", name part) for a TraceStart name.

@@ -32,7 +32,7 @@ static JOVC_TRACE dead_trace = NULL;
 static void file_trace(const wchar_t* folder) {
   JOVC_TRACE trace = NULL;
   wchar_t name[300], text[300];
-  uint32_t needed = 0, state = 0;
+  uint32_t state = 0;
   int32_t main_level = -1, inner_level = -1;
   static const unsigned char check_bytes[] = "123456789";
 
@@ -40,8 +40,8 @@ static void file_trace(const wchar_t* folder) {
   CHECK(jovc_trace_create(&trace) == JOVC_OK);
   CHECK(jovc_trace_start(trace, name, 0) == JOVC_OK);
   CHECK(jovc_trace_state(trace, &state) == JOVC_OK && state == JOVC_TRACE_FILE);
-  CHECK(jovc_trace_path(trace, text, 300, &needed) == JOVC_OK && wide_equal(text, name) &&
-        needed == wide_length(name) + 1);
+  CHECK(jovc_trace_path(trace, text, 300) == (int32_t)wide_length(name) + 1 &&
+        wide_equal(text, name));
   CHECK(jovc_routine_push_request(trace, L"Client", L"Main", 7, JOVC_TRACE_INHERIT, &main_level) ==
             JOVC_OK &&
         main_level == 0);
@@ -52,10 +52,9 @@ static void file_trace(const wchar_t* folder) {
   CHECK(jovc_routine_push(trace, L"Client", L"Inner", L"detail text", JOVC_TRACE_INHERIT,
                           &inner_level) == JOVC_OK &&
         inner_level == 1);
-  CHECK(jovc_trace_call_stack(trace, text, 300, &needed) == JOVC_OK &&
+  CHECK(jovc_trace_call_stack(trace, text, 300) == 25 &&
         wide_equal(text, L"Client.Main;Client.Inner"));
-  CHECK(jovc_trace_active_routine(trace, text, 300, &needed) == JOVC_OK &&
-        wide_equal(text, L"Client.Inner"));
+  CHECK(jovc_trace_active_routine(trace, text, 300) == 13 && wide_equal(text, L"Client.Inner"));
   CHECK(jovc_trace_hex_dump(trace, check_bytes, 9, L"check bytes") == JOVC_OK);
   CHECK(jovc_routine_pop(trace, inner_level, 5) == JOVC_OK);
   /* A level that was never pushed, and the one just popped: refused, nothing changed. */
@@ -68,8 +67,7 @@ static void file_trace(const wchar_t* folder) {
     if (thread != NULL) CloseHandle(thread);
   }
 #endif
-  CHECK(jovc_trace_active_routine(trace, text, 300, &needed) == JOVC_OK &&
-        wide_equal(text, L"Client.Main"));
+  CHECK(jovc_trace_active_routine(trace, text, 300) == 12 && wide_equal(text, L"Client.Main"));
   /* A message record keeps the active routine's name. */
   {
     JOVC_MSG msg = NULL;
@@ -78,14 +76,15 @@ static void file_trace(const wchar_t* folder) {
       unsigned char bytes[512];
     } block;
     const wchar_t* insertions;
+    int32_t bytes;
     CHECK(jovc_msg_create(&msg, 1000, JOVC_CAT_WARNING, trace) == JOVC_OK);
     CHECK(jovc_msg_add_text(msg, L"paper") == JOVC_OK);
     CHECK(jovc_msg_add_number(msg, 255, 16) == JOVC_OK);
     CHECK(jovc_msg_add_number(msg, 1, 99) == JOVC_ERR_ARGUMENT);
     CHECK(jovc_msg_add_text(msg, NULL) == JOVC_ERR_NULL);
-    CHECK(jovc_msg_export(msg, NULL, 0, &needed) == JOVC_ERR_BUFFER_TOO_SMALL &&
-          needed > sizeof(JOVC_MSG_RECORD) && needed <= sizeof block);
-    CHECK(jovc_msg_export(msg, &block, sizeof block, &needed) == JOVC_OK);
+    bytes = jovc_msg_export(msg, NULL, 0);
+    CHECK(bytes > (int32_t)sizeof(JOVC_MSG_RECORD) && bytes <= (int32_t)sizeof block);
+    CHECK(jovc_msg_export(msg, &block, sizeof block) == bytes);
     insertions = (const wchar_t*)(block.bytes + block.record.insertionsOffset);
     CHECK(block.record.msgId == 1000 && block.record.category == JOVC_CAT_WARNING &&
           wide_equal(insertions, L"paper") && wide_equal(insertions + 6, L"0xff") &&
@@ -95,6 +94,7 @@ static void file_trace(const wchar_t* folder) {
     CHECK(jovc_msg_log(msg, L"%1 is low (%2)", L"JOVCClient") == JOVC_OK);
     CHECK(jovc_msg_destroy(msg) == JOVC_OK);
     CHECK(jovc_msg_destroy(msg) == JOVC_ERR_HANDLE);
+    CHECK(jovc_msg_export(msg, &block, sizeof block) == -JOVC_ERR_HANDLE);
     CHECK(jovc_log_event(JOVC_CAT_ERROR, L"plain event from the C client", 0, NULL) == JOVC_OK);
   }
   CHECK(jovc_routine_pop(trace, main_level, 0) == JOVC_OK);
@@ -132,7 +132,7 @@ static void bad_input(void) {
   JOVC_TRACE trace = NULL;
   JOVC_MSG msg = NULL, other = NULL;
   wchar_t small[4];
-  uint32_t needed = 0, capacity = 0, count = 0;
+  uint32_t count = 0;
   wchar_t buffer[16] = L"aXbXc";
   CHECK(jovc_trace_create(NULL) == JOVC_ERR_NULL);
   CHECK(jovc_trace_create(&trace) == JOVC_OK);
@@ -141,9 +141,12 @@ static void bad_input(void) {
   CHECK(jovc_trace_line(trace, NULL) == JOVC_ERR_NULL);
   CHECK(jovc_trace_line_utf8(trace, NULL) == JOVC_ERR_NULL);
   CHECK(jovc_trace_start(trace, L"C:\\some\\trace", 2048) == JOVC_OK);
-  CHECK(jovc_trace_path(trace, small, 4, &needed) == JOVC_ERR_BUFFER_TOO_SMALL && needed == 14 &&
-        small[0] == 0);
-  CHECK(jovc_trace_path(trace, NULL, 0, &needed) == JOVC_ERR_BUFFER_TOO_SMALL && needed == 14);
+  /* Too small: the length needed and an emptied buffer; asking with no buffer. */
+  small[0] = L'x';
+  CHECK(jovc_trace_path(trace, small, 4) == 14 && small[0] == 0);
+  CHECK(jovc_trace_path(trace, NULL, 0) == 14);
+  CHECK(jovc_trace_path(trace, NULL, 4) == -JOVC_ERR_NULL);
+  CHECK(jovc_trace_call_stack(dead_trace, small, 4) == -JOVC_ERR_HANDLE);
   CHECK(jovc_trace_wrap_stop(trace) == JOVC_OK);
   /* A message handle is not a trace handle, nor the reverse. */
   CHECK(jovc_msg_create(&msg, 1, JOVC_CAT_INFO, NULL) == JOVC_OK);
@@ -154,14 +157,15 @@ static void bad_input(void) {
   CHECK(jovc_trace_destroy(trace) == JOVC_OK);
   CHECK(jovc_msg_create(&other, 1, JOVC_CAT_INFO, trace) == JOVC_ERR_HANDLE);
   CHECK(jovc_msg_destroy(msg) == JOVC_OK);
-  /* Replace-all into a buffer that is too small reports the size it needs. */
-  capacity = 8;
-  CHECK(jovc_replace_all(buffer, &capacity, L"X", L"---", 0, &count) == JOVC_ERR_BUFFER_TOO_SMALL &&
-        capacity == 10 && wide_equal(buffer, L"aXbXc"));
-  CHECK(jovc_replace_all(buffer, &capacity, L"X", L"---", 0, &count) == JOVC_OK && count == 2 &&
+  /* Replace-all and parse-field into buffers too small: the length needed, and the caller's
+     text kept. */
+  CHECK(jovc_replace_all(buffer, 8, L"X", L"---", 0, &count) == 10 && count == 0 &&
+        wide_equal(buffer, L"aXbXc"));
+  CHECK(jovc_replace_all(buffer, 16, L"X", L"---", 0, &count) == 10 && count == 2 &&
         wide_equal(buffer, L"a---b---c"));
-  CHECK(jovc_replace_all(buffer, &capacity, L"", L"-", 0, &count) == JOVC_ERR_ARGUMENT);
-  CHECK(jovc_parse_field(buffer, NULL, small, 4, 0, 0) == JOVC_ERR_BUFFER_TOO_SMALL);
+  CHECK(jovc_replace_all(buffer, 16, L"", L"-", 0, &count) == -JOVC_ERR_ARGUMENT);
+  CHECK(jovc_parse_field(buffer, NULL, small, 4, 0, 0) == 10 && small[0] == 0 &&
+        wide_equal(buffer, L"a---b---c"));
   CHECK(ascii_equal(jovc_result_text(JOVC_ERR_HANDLE), "not a live handle of this kind") &&
         ascii_equal(jovc_result_text(-3), "unknown result code"));
 }
@@ -170,7 +174,6 @@ static void services(void) {
   static const char digits[] = "123456789";
   wchar_t source[32] = L"one,\"two, three\",four";
   wchar_t field[32], text[300];
-  uint32_t needed = 0;
   int32_t order = 9;
   uint64_t first, second;
   unsigned char foreign[256];
@@ -185,18 +188,18 @@ static void services(void) {
   CHECK(second >= first && first != 0);
   CHECK(jovc_is_windows(JOVC_WIN_NT) == 1 && jovc_is_windows(99) == 0);
 
-  CHECK(jovc_long_path(L"C:\\dir\\file", 0, text, 300, &needed) == JOVC_OK &&
-        wide_equal(text, L"\\\\?\\C:\\dir\\file") && needed == 16);
-  CHECK(jovc_unc_path(L"C:\\x", text, 300, &needed) == JOVC_OK && wide_equal(text, L"C:\\x"));
-  CHECK(jovc_computer_name(NULL, 0, &needed) == JOVC_ERR_BUFFER_TOO_SMALL && needed > 1);
-  CHECK(jovc_logon_id(text, 300, &needed) == JOVC_OK && needed > 1 && text[0] != 0);
+  CHECK(jovc_long_path(L"C:\\dir\\file", 0, text, 300) == 16 &&
+        wide_equal(text, L"\\\\?\\C:\\dir\\file"));
+  CHECK(jovc_unc_path(L"C:\\x", text, 300) == 5 && wide_equal(text, L"C:\\x"));
+  CHECK(jovc_computer_name(NULL, 0) > 1);
+  CHECK(jovc_logon_id(text, 300) > 1 && text[0] != 0);
   CHECK(jovc_test_directory(L"C:\\windows") == 0 && jovc_test_file(L"C:\\windows") == 183);
   CHECK(jovc_test_file(NULL) == 2);
 
   CHECK(jovc_match_caseless(L"Client", L"cLIENT") == 1 && jovc_match_caseless(L"a", L"b") == 0);
   CHECK(jovc_compare_caseless(L"apple", L"BANANA", &order) == JOVC_OK && order == -1);
   CHECK(jovc_compare_caseless(NULL, L"x", &order) == JOVC_ERR_NULL);
-  CHECK(jovc_parse_field(source, NULL, field, 32, 0, 0) == JOVC_OK && wide_equal(field, L"one") &&
+  CHECK(jovc_parse_field(source, NULL, field, 32, 0, 0) == 4 && wide_equal(field, L"one") &&
         wide_equal(source, L"\"two, three\",four"));
 
   /* Guard frames are on (client_main.c): a sound block comes and goes, a foreign one is
