@@ -20,21 +20,21 @@ void RequirePlainPath() {
                 static_cast<int>(JOVMemAllocType), JOVMemOptions);
 }
 
-jovbench::Row PairRow(unsigned long size) {
+jov::bench::Row PairRow(unsigned long size) {
   RequirePlainPath();
   constexpr long kIterations = 500000;
   constexpr int kRounds = 12;
   auto ours = [size] {
     void* block = JOV_MemoryGet(size, 0, nullptr, 0);
-    jovbench::KeepAlive(block);
+    jov::bench::KeepAlive(block);
     JOV_MemoryFree(block);
   };
   auto peer = [size] {
     void* block = std::malloc(size);
-    jovbench::KeepAlive(block);
+    jov::bench::KeepAlive(block);
     std::free(block);
   };
-  return jovbench::CompareNanoseconds(ours, peer, kIterations, kRounds, "malloc + free");
+  return jov::bench::CompareNanoseconds(ours, peer, kIterations, kRounds, "malloc + free");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace jovbench {
+namespace jov::bench {
 
 struct Row {
   std::string name;
@@ -63,9 +63,9 @@ inline void KeepAlive(const T& value) {
   asm volatile("" : : "g"(&value) : "memory");
 }
 
-}  // namespace jovbench
+}  // namespace jov::bench
 
 #define JOV_BENCH_ROW(id)                                                             \
-  static ::jovbench::Row BenchRow_##id();                                             \
-  static const bool benchRegistered_##id = ::jovbench::RegisterRow(#id, &BenchRow_##id); \
-  static ::jovbench::Row BenchRow_##id()
+  static ::jov::bench::Row BenchRow_##id();                                             \
+  static const bool benchRegistered_##id = ::jov::bench::RegisterRow(#id, &BenchRow_##id); \
+  static ::jov::bench::Row BenchRow_##id()

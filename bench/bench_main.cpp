@@ -10,7 +10,7 @@
 
 #include "bench_harness.h"
 
-namespace jovbench {
+namespace jov::bench {
 namespace {
 
 std::map<std::string, RowFunction>& Rows() {
@@ -41,7 +41,7 @@ double Seconds() {
   return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-}  // namespace jovbench
+}  // namespace jov::bench
 
 int main(int argc, char** argv) {
   bool csv = false;
@@ -55,13 +55,13 @@ int main(int argc, char** argv) {
   if (!csv)
     std::printf("%-22s %14s %14s %-8s %8s  %s\n", "row", "ours", "peer", "unit", "speedup",
                 "peer is");
-  for (const auto& [name, function] : jovbench::Rows()) {
+  for (const auto& [name, function] : jov::bench::Rows()) {
     bool selected = filters.empty();
     for (const char* f : filters) selected = selected || std::strstr(name.c_str(), f);
     if (!selected) continue;
-    jovbench::Row row = function();
+    jov::bench::Row row = function();
     row.name = name;
-    double speedup = jovbench::Speedup(row);
+    double speedup = jov::bench::Speedup(row);
     if (csv)
       std::printf("%s,%.4g,%.4g,%s,%.3f\n", name.c_str(), row.ours, row.peer, row.unit.c_str(),
                   speedup);

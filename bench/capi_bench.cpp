@@ -15,9 +15,9 @@ const wchar_t kWideText[] =
 // Lines per second of `lines` calls of write().
 template <typename Write>
 double LinesPerSecond(long lines, Write write) {
-  const double start = jovbench::Seconds();
+  const double start = jov::bench::Seconds();
   for (long i = 0; i < lines; ++i) write();
-  return lines / (jovbench::Seconds() - start);
+  return lines / (jov::bench::Seconds() - start);
 }
 
 }  // namespace
@@ -26,7 +26,7 @@ JOV_BENCH_ROW(c_trace_ring_1t) {
   // One ring of 1 MB per side, written in many short turns, the sides alternating and each
   // keeping its best turn, so that a drift of the shared machine's load favours neither.
   JOVC_TRACE handle = nullptr;
-  if (jovc_trace_create(&handle) != JOVC_OK) return jovbench::Row{};
+  if (jovc_trace_create(&handle) != JOVC_OK) return jov::bench::Row{};
   jovc_trace_start(handle, L"bench", 1 << 20);
   JOVDebug trace;
   wchar_t ringName[] = L"bench";
@@ -40,7 +40,7 @@ JOV_BENCH_ROW(c_trace_ring_1t) {
   }
   trace.TraceWrapStop();
   jovc_trace_destroy(handle);
-  return jovbench::Row{"c_trace_ring_1t", c,    cxx,
+  return jov::bench::Row{"c_trace_ring_1t", c,    cxx,
                        "lines/s",         true, "C++ JOVDebug::InsertMsg (trace_ring_1t)"};
 }
 
@@ -50,7 +50,7 @@ JOV_BENCH_ROW(c_routine_pushpop) {
   JOVC_TRACE handle = nullptr;
   jovc_trace_create(&handle);  // no trace active: the stack alone
   JOVDebug trace;
-  jovbench::Row row = jovbench::CompareNanoseconds(
+  jov::bench::Row row = jov::bench::CompareNanoseconds(
       [&] {
         int32_t level = 0;
         jovc_routine_push(handle, L"Parser", L"ReadBlock", nullptr, JOVC_TRACE_INHERIT, &level);

@@ -11,7 +11,7 @@
 
 namespace {
 
-jovbench::Row CrcRow(unsigned long size, long iterations) {
+jov::bench::Row CrcRow(unsigned long size, long iterations) {
   std::vector<unsigned char> data(size);
   unsigned seed = 12345;
   for (auto& b : data) b = static_cast<unsigned char>((seed = seed * 1103515245u + 12345u) >> 16);
@@ -23,20 +23,20 @@ jovbench::Row CrcRow(unsigned long size, long iterations) {
     std::printf("warning: CRC mismatch over %lu bytes: ours %08lx, zlib %08lx\n", size, ours,
                 peer);
 
-  double oursNs = jovbench::NanosecondsPerCall(
+  double oursNs = jov::bench::NanosecondsPerCall(
       [&] {
         unsigned long crc = JOV_CRCCompute(0xFFFFFFFFul, data.data(), size);
-        jovbench::KeepAlive(crc);
+        jov::bench::KeepAlive(crc);
       },
       iterations);
-  double peerNs = jovbench::NanosecondsPerCall(
+  double peerNs = jov::bench::NanosecondsPerCall(
       [&] {
         unsigned long crc = crc32(0, data.data(), size);
-        jovbench::KeepAlive(crc);
+        jov::bench::KeepAlive(crc);
       },
       iterations);
 
-  jovbench::Row row;
+  jov::bench::Row row;
   row.ours = size / oursNs;  // bytes per nanosecond is GB/s
   row.peer = size / peerNs;
   row.unit = "GB/s";

@@ -11,8 +11,8 @@
 namespace {
 
 template <typename Ours, typename Peer>
-jovbench::Row Compare(Ours&& ours, Peer&& peer, long iterations, const char* peerName) {
-  return jovbench::CompareNanoseconds(ours, peer, iterations, 7, peerName);
+jov::bench::Row Compare(Ours&& ours, Peer&& peer, long iterations, const char* peerName) {
+  return jov::bench::CompareNanoseconds(ours, peer, iterations, 7, peerName);
 }
 
 // Letters from a 26-letter alphabet, reproducible.
@@ -34,8 +34,8 @@ JOV_BENCH_ROW(str_assign64) {
   std::wstring peer;
   ours.reserve(128);
   peer.reserve(128);
-  return Compare([&] { ours.assign(source.c_str(), 64u); jovbench::KeepAlive(ours); },
-                 [&] { peer.assign(source.c_str(), 64); jovbench::KeepAlive(peer); }, 200000,
+  return Compare([&] { ours.assign(source.c_str(), 64u); jov::bench::KeepAlive(ours); },
+                 [&] { peer.assign(source.c_str(), 64); jov::bench::KeepAlive(peer); }, 200000,
                  "std::wstring::assign");
 }
 
@@ -45,27 +45,27 @@ JOV_BENCH_ROW(str_assign64_renewing) {
   const std::wstring source = Letters(64, 1);
   JOVString ours;
   std::wstring peer;
-  return Compare([&] { ours.assign(source.c_str(), 64u); jovbench::KeepAlive(ours); },
-                 [&] { peer.assign(source.c_str(), 64); jovbench::KeepAlive(peer); }, 100000,
+  return Compare([&] { ours.assign(source.c_str(), 64u); jov::bench::KeepAlive(ours); },
+                 [&] { peer.assign(source.c_str(), 64); jov::bench::KeepAlive(peer); }, 100000,
                  "std::wstring::assign");
 }
 
 namespace {
-jovbench::Row AppendRow(bool reserveFirst) {
+jov::bench::Row AppendRow(bool reserveFirst) {
   constexpr unsigned kCount = 10000;
   auto ours = [reserveFirst] {
     JOVString s;
     if (reserveFirst) s.reserve(kCount);
     for (unsigned i = 0; i < kCount; ++i) s += L'x';
-    jovbench::KeepAlive(s);
+    jov::bench::KeepAlive(s);
   };
   auto peer = [reserveFirst] {
     std::wstring s;
     if (reserveFirst) s.reserve(kCount);
     for (unsigned i = 0; i < kCount; ++i) s += L'x';
-    jovbench::KeepAlive(s);
+    jov::bench::KeepAlive(s);
   };
-  jovbench::Row row = Compare(ours, peer, reserveFirst ? 200 : 20, "std::wstring +=");
+  jov::bench::Row row = Compare(ours, peer, reserveFirst ? 200 : 20, "std::wstring +=");
   row.ours /= kCount;  // per character appended
   row.peer /= kCount;
   return row;
@@ -78,16 +78,16 @@ JOV_BENCH_ROW(str_append_unreserved) { return AppendRow(false); }
 JOV_BENCH_ROW(str_find64K) {
   std::wstring text = Letters(65536 - 5, 2) + L"QWXYZ";
   const JOVString ours(text.c_str(), static_cast<unsigned>(text.size()));
-  return Compare([&] { jovbench::KeepAlive(ours.find(L"QWXYZ", 0u, 5u)); },
-                 [&] { jovbench::KeepAlive(text.find(L"QWXYZ", 0, 5)); }, 200,
+  return Compare([&] { jov::bench::KeepAlive(ours.find(L"QWXYZ", 0u, 5u)); },
+                 [&] { jov::bench::KeepAlive(text.find(L"QWXYZ", 0, 5)); }, 200,
                  "std::wstring::find");
 }
 
 JOV_BENCH_ROW(str_compare4K) {
   const std::wstring a = Letters(4096, 3), b = a;
   const JOVString oa(a.c_str(), 4096u), ob(b.c_str(), 4096u);
-  return Compare([&] { jovbench::KeepAlive(oa.compare(ob)); },
-                 [&] { jovbench::KeepAlive(a.compare(b)); }, 20000, "std::wstring::compare");
+  return Compare([&] { jov::bench::KeepAlive(oa.compare(ob)); },
+                 [&] { jov::bench::KeepAlive(a.compare(b)); }, 20000, "std::wstring::compare");
 }
 
 JOV_BENCH_ROW(str_trim1K) {
@@ -102,13 +102,13 @@ JOV_BENCH_ROW(str_trim1K) {
       [&] {
         ours.assign(padded.c_str(), 1024u);
         ours.Trim();
-        jovbench::KeepAlive(ours);
+        jov::bench::KeepAlive(ours);
       },
       [&] {
         peer.assign(padded.c_str(), 1024);
         peer.erase(peer.find_last_not_of(L' ') + 1);
         peer.erase(0, peer.find_first_not_of(L' '));
-        jovbench::KeepAlive(peer);
+        jov::bench::KeepAlive(peer);
       },
       20000, "std::wstring find_*_not_of + erase");
 }
@@ -125,14 +125,14 @@ JOV_BENCH_ROW(str_replace64K) {
         ours.assign(text.c_str(), static_cast<unsigned>(text.size()));
         unsigned long count = 0;
         JOV_ReplaceString(ours, L"\r\n", L" | ", &count, 0, 0);
-        jovbench::KeepAlive(ours);
+        jov::bench::KeepAlive(ours);
       },
       [&] {
         peer = text;
         for (size_t at = peer.find(L"\r\n"); at != std::wstring::npos;
              at = peer.find(L"\r\n", at + 3))
           peer.replace(at, 2, L" | ");
-        jovbench::KeepAlive(peer);
+        jov::bench::KeepAlive(peer);
       },
       20, "std::wstring find + replace loop");
 }

@@ -61,9 +61,9 @@ class BenchFolder {
 template <typename Body>
 double LinesPerSecond(int threads, long linesPerThread, Body body) {
   if (threads == 1) {
-    const double start = jovbench::Seconds();
+    const double start = jov::bench::Seconds();
     body(linesPerThread);
-    return linesPerThread / (jovbench::Seconds() - start);
+    return linesPerThread / (jov::bench::Seconds() - start);
   }
   std::atomic<int> ready{0};
   std::atomic<bool> go{false};
@@ -76,10 +76,10 @@ double LinesPerSecond(int threads, long linesPerThread, Body body) {
     });
   }
   while (ready.load() < threads) std::this_thread::yield();
-  const double start = jovbench::Seconds();
+  const double start = jov::bench::Seconds();
   go = true;
   for (auto& w : workers) w.join();
-  return threads * linesPerThread / (jovbench::Seconds() - start);
+  return threads * linesPerThread / (jov::bench::Seconds() - start);
 }
 
 // The best of `rounds` runs of each side, the sides taking turns, so that a drift of the
@@ -109,7 +109,7 @@ double OursToFile(const BenchFolder& folder, int round, int threads, long lines)
   return rate;
 }
 
-jovbench::Row FileRow(const char* name, int threads) {
+jov::bench::Row FileRow(const char* name, int threads) {
   const long lines = 20000 / threads;
   BenchFolder folder;
   const auto best = BestOfTurns(
@@ -126,7 +126,7 @@ jovbench::Row FileRow(const char* name, int threads) {
         spdlog::drop(logger->name());
         return rate;
       });
-  return jovbench::Row{name, best.first, best.second, "lines/s", true,
+  return jov::bench::Row{name, best.first, best.second, "lines/s", true,
                        "spdlog basic_file_sink, flush every line"};
 }
 
@@ -149,7 +149,7 @@ double FloorToFile(const std::wstring& path, long lines) {
     DWORD transferred = 0;
     if (::GetOverlappedResult(file, &overlap, &transferred, FALSE)) position += transferred;
   };
-  const double start = jovbench::Seconds();
+  const double start = jov::bench::Seconds();
   for (long i = 0; i < lines; ++i) {
     if (pending) wait();
     overlap = OVERLAPPED{};
@@ -161,14 +161,14 @@ double FloorToFile(const std::wstring& path, long lines) {
     else
       pending = true;
   }
-  const double rate = lines / (jovbench::Seconds() - start);
+  const double rate = lines / (jov::bench::Seconds() - start);
   if (pending) wait();
   ::CloseHandle(event);
   ::CloseHandle(file);
   return rate;
 }
 
-jovbench::Row FloorRow() {
+jov::bench::Row FloorRow() {
   constexpr long kLines = 20000;
   BenchFolder folder;
   const auto best = BestOfTurns(
@@ -176,11 +176,11 @@ jovbench::Row FloorRow() {
       [&](int round) {
         return FloorToFile(folder.Join((L"floor" + std::to_wstring(round)).c_str()), kLines);
       });
-  return jovbench::Row{"trace_file_floor", best.first, best.second, "lines/s", true,
+  return jov::bench::Row{"trace_file_floor", best.first, best.second, "lines/s", true,
                        "platform calls of a file line only"};
 }
 
-jovbench::Row RingRow(const char* name, int threads) {
+jov::bench::Row RingRow(const char* name, int threads) {
   const long lines = 400000 / threads;
   const auto best = BestOfTurns(
       3,
@@ -203,7 +203,7 @@ jovbench::Row RingRow(const char* name, int threads) {
           for (long i = 0; i < n; ++i) logger->info(kNarrowText);
         });
       });
-  return jovbench::Row{name, best.first, best.second, "lines/s", true, "spdlog null_sink_mt"};
+  return jov::bench::Row{name, best.first, best.second, "lines/s", true, "spdlog null_sink_mt"};
 }
 
 }  // namespace
@@ -216,7 +216,7 @@ JOV_BENCH_ROW(trace_ring_4t) { return RingRow("trace_ring_4t", 4); }
 
 JOV_BENCH_ROW(routine_pushpop) {
   JOVDebug trace;  // no trace active: the stack alone
-  const double ours = jovbench::NanosecondsPerCall(
+  const double ours = jov::bench::NanosecondsPerCall(
       [&] {
         const long level = trace.RoutinePush(L"Parser", L"ReadBlock", nullptr, -2);
         trace.RoutinePop(level, 0);
@@ -224,13 +224,13 @@ JOV_BENCH_ROW(routine_pushpop) {
       1000000);
   std::vector<std::wstring> names;
   names.reserve(32);
-  const double peer = jovbench::NanosecondsPerCall(
+  const double peer = jov::bench::NanosecondsPerCall(
       [&] {
         names.push_back(L"Parser.ReadBlock");
-        jovbench::KeepAlive(names.back());
+        jov::bench::KeepAlive(names.back());
         names.pop_back();
       },
       1000000);
-  return jovbench::Row{"routine_pushpop", ours, peer, "ns", false,
+  return jov::bench::Row{"routine_pushpop", ours, peer, "ns", false,
                        "std::vector<std::wstring> push_back + pop_back"};
 }
