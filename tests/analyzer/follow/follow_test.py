@@ -75,8 +75,8 @@ def section(screen, title):
 
 def livegen(directory, *args):
     """Starts the writer; returns it and the path of its first file once it is there."""
-    writer = subprocess.Popen([LIVEGEN, directory, "live"] + list(args), stdout=subprocess.PIPE,
-                              text=True)
+    writer = subprocess.Popen([LIVEGEN, directory, "nightly"] + list(args),
+                              stdout=subprocess.PIPE, text=True)
     first = writer.stdout.readline().strip()
     return writer, first
 
@@ -102,14 +102,16 @@ class FollowTest(unittest.TestCase):
         screen = wait_for(lambda: (lambda s: s if any("Parser." in l for l in s) else None)(
             tmux.screen()))
         self.assertIsNotNone(screen, "no routines on the screen")
-        self.assertIn("live (pid 4242)", screen[0])
+        self.assertIn("nightly (pid 4242)", screen[0])
         # The held routine leads the open calls, on its thread, open for about as long as
         # the writer has run.
         open_rows = section(screen, "OPEN CALLS")
         self.assertRegex(open_rows[1], r"^\s+7\s+[\d.]+ (ms|s)\s+Service\.WaitForJob$")
         self.assertTrue(section(screen, "LAST TEXTS"))
+        # A few seconds in, the screen the README shows.
+        time.sleep(3)
         with open(os.path.join(WORK, "follow_screen.txt"), "w") as out:
-            out.write("\n".join(screen) + "\n")
+            out.write("\n".join(tmux.screen()) + "\n")
 
         # Paused, the screen stands still while reading goes on; resumed, the count moved.
         tmux.keys("p")
@@ -150,7 +152,7 @@ class FollowTest(unittest.TestCase):
         self.assertEqual(follow.returncode, 0, follow.stderr)
         out = follow.stdout
         self.assertNotIn("\x1b", out)
-        self.assertGreaterEqual(out.count("jovtrace follow  live (pid 4242)"), 3)
+        self.assertGreaterEqual(out.count("jovtrace follow  nightly (pid 4242)"), 3)
         self.assertIn("reading on in", out)
         # Across the rollovers the held routine stayed open at the top.
         self.assertRegex(out, r"files [3-9] .*\n.*\n.*\nOPEN CALLS.*\n.*\n\s+7\s+.*Service\.WaitForJob")
