@@ -214,7 +214,9 @@ int FollowLoop::Run() {
       std::fprintf(stderr, "jovtrace: %s\n", session_.Error().c_str());
       return 2;
     }
-    if (options_.once && session_.AtEnd()) {
+    if (options_.once) {
+      // One snapshot of all that is there.
+      if (!session_.AtEnd() && !session_.Closed()) continue;
       Refresh(Clock::now());
       return 0;
     }

@@ -6,6 +6,7 @@
 // Usage: jovtrace_livegen DIR NAME [--rate LINES_PER_S] [--seconds S] [--size-limit BYTES]
 //                         [--hold ROUTINE] [--pid N] [--no-close] [--seed N]
 // Prints the files it wrote, one a line, then "lines N" and the rate it reached.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -94,8 +95,13 @@ class Writer {
     Clock::time_point next = start_;
     while (lines_ < total) {
       // The lines due by now, written together: a program's trace grows in bursts too.
+      // At most a step's worth at once: a writer slower than the rate asked for still
+      // writes steadily instead of in ever larger bursts.
       const double due = o_.rate * std::chrono::duration<double>(Clock::now() - start_).count();
-      while (lines_ + script_->Lines().size() < std::min<double>(due, total)) Step();
+      const double batch = std::max(1.0, o_.rate / 100);
+      std::size_t made = 0;
+      while (lines_ + script_->Lines().size() < std::min<double>(due, total) && made++ < batch)
+        Step();
       if (!Flush()) return false;
       next += step;
       std::this_thread::sleep_until(next);
