@@ -2,6 +2,7 @@
 // console's modes (VT processing on, line input and echo off) and its input records.
 #include "analyzer/follow/terminal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <string>
@@ -64,6 +65,16 @@ void Terminal::Size(int& width, int& height) const {
 }
 
 void Terminal::Draw(const std::vector<ScreenLine>& lines) {
+#ifdef _WIN32
+  if (!vt_) {
+    int width = 0, height = 0;
+    Size(width, height);
+    for (int row = 0; row < height; ++row)
+      DrawRow(row, row < static_cast<int>(lines.size()) ? lines[static_cast<std::size_t>(row)]
+                                                        : ScreenLine());
+    return;
+  }
+#endif
   std::string frame = "\x1b[H";
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i != 0) frame += "\r\n";
@@ -75,6 +86,12 @@ void Terminal::Draw(const std::vector<ScreenLine>& lines) {
 }
 
 void Terminal::DrawLast(const ScreenLine& line, int height) {
+#ifdef _WIN32
+  if (!vt_) {
+    DrawRow(height - 1, line);
+    return;
+  }
+#endif
   std::string text = "\x1b[" + std::to_string(height) + ";1H";
   AppendLine(text, line);
   std::fwrite(text.data(), 1, text.size(), out_);
@@ -91,35 +108,106 @@ bool Terminal::Interactive() {
 
 void Terminal::CatchInterrupts() { ::SetConsoleCtrlHandler(OnControl, TRUE); }
 
+namespace {
+
+// Whether the console interprets VT sequences: a cursor sent to column 1 by one lands there.
+bool VtWorks(HANDLE out) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleScreenBufferInfo(out, &info)) return false;
+  ::SetConsoleCursorPosition(out, COORD{4, info.dwCursorPosition.Y});
+  DWORD written = 0;
+  ::WriteConsoleA(out, "\x1b[1G", 4, &written, nullptr);
+  return ::GetConsoleScreenBufferInfo(out, &info) && info.dwCursorPosition.X == 0;
+}
+
+}  // namespace
+
 bool Terminal::Enter() {
   HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
   HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD inputMode = 0, outputMode = 0;
-  if (!::GetConsoleMode(in, &inputMode) || !::GetConsoleMode(out, &outputMode)) return false;
-  // The screen is drawn with VT sequences: Windows 10 and later interpret them once asked.
-  if (!::SetConsoleMode(
-          out, outputMode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleMode(in, &inputMode) || !::GetConsoleMode(out, &outputMode) ||
+      !::GetConsoleScreenBufferInfo(out, &info)) {
     return false;
   }
+  std::fflush(out_);
+  // Windows 10 and later interpret VT sequences once asked to.
+  ::SetConsoleMode(out, outputMode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+  vt_ = VtWorks(out);
   ::SetConsoleMode(in,
                    (inputMode & ~(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)) | ENABLE_PROCESSED_INPUT);
   inputMode_ = inputMode;
   outputMode_ = outputMode;
+  attributes_ = info.wAttributes;
   outputCodePage_ = ::GetConsoleOutputCP();
   ::SetConsoleOutputCP(CP_UTF8);  // the screen's text is UTF-8
   entered_ = true;
-  std::fputs(kEnterScreen, out_);
-  std::fflush(out_);
+  if (vt_) {
+    std::fputs(kEnterScreen, out_);
+    std::fflush(out_);
+  } else {
+    CONSOLE_CURSOR_INFO cursor;
+    if (::GetConsoleCursorInfo(out, &cursor)) {
+      cursorVisible_ = cursor.bVisible != 0;
+      cursor.bVisible = FALSE;
+      ::SetConsoleCursorInfo(out, &cursor);
+    }
+    ClearWindow();
+  }
   return true;
+}
+
+void Terminal::ClearWindow() {
+  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleScreenBufferInfo(out, &info)) return;
+  int width = 0, height = 0;
+  Size(width, height);
+  for (int row = 0; row < height; ++row) DrawRow(row, ScreenLine());
+  ::SetConsoleCursorPosition(out, COORD{0, info.srWindow.Top});
+}
+
+void Terminal::DrawRow(int row, const ScreenLine& line) {
+  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleScreenBufferInfo(out, &info)) return;
+  const int width = info.srWindow.Right - info.srWindow.Left + 1;
+  std::wstring text(static_cast<std::size_t>(width), L' ');
+  if (!line.text.empty()) {
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, line.text.data(),
+                                             static_cast<int>(line.text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L' ');
+    ::MultiByteToWideChar(CP_UTF8, 0, line.text.data(), static_cast<int>(line.text.size()),
+                          &wide[0], length);
+    text.replace(0, std::min(wide.size(), text.size()), wide.substr(0, text.size()));
+  }
+  const COORD at{info.srWindow.Left, static_cast<SHORT>(info.srWindow.Top + row)};
+  DWORD done = 0;
+  ::WriteConsoleOutputCharacterW(out, text.data(), static_cast<DWORD>(width), at, &done);
+  // A title: the window's colours swapped.
+  const WORD swapped = static_cast<WORD>(((attributes_ & 0x0F) << 4) | ((attributes_ & 0xF0) >> 4));
+  ::FillConsoleOutputAttribute(out, line.title ? swapped : attributes_, static_cast<DWORD>(width),
+                               at, &done);
 }
 
 void Terminal::Leave() {
   if (!entered_) return;
   entered_ = false;
-  std::fputs(kLeaveScreen, out_);
-  std::fflush(out_);
+  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (vt_) {
+    std::fputs(kLeaveScreen, out_);
+    std::fflush(out_);
+  } else {
+    ClearWindow();
+    CONSOLE_CURSOR_INFO cursor;
+    if (::GetConsoleCursorInfo(out, &cursor)) {
+      cursor.bVisible = cursorVisible_;
+      ::SetConsoleCursorInfo(out, &cursor);
+    }
+  }
   ::SetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), inputMode_);
-  ::SetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), outputMode_);
+  ::SetConsoleMode(out, outputMode_);
   ::SetConsoleOutputCP(outputCodePage_);
 }
 

@@ -45,9 +45,16 @@ class Terminal {
   std::FILE* out_;
   bool entered_ = false;
 #ifdef _WIN32
+  // Consoles that leave VT sequences uninterpreted (before Windows 10, Wine's) are drawn
+  // through the console's own character and attribute calls.
+  void DrawRow(int row, const ScreenLine& line);
+  void ClearWindow();
+  bool vt_ = false;
   unsigned long inputMode_ = 0;
   unsigned long outputMode_ = 0;
   unsigned outputCodePage_ = 0;
+  unsigned short attributes_ = 0;
+  bool cursorVisible_ = true;
 #else
   struct Saved;
   Saved* saved_ = nullptr;
