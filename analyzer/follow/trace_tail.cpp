@@ -56,6 +56,17 @@ void TraceTail::Fail(std::string why) {
   file_.Close();
 }
 
+const FileFacts& TraceTail::Examine(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  auto known = examined_.find(path);
+  if (known == examined_.end() || error || known->second.size != size) {
+    FileOpener opener;
+    known = examined_.insert_or_assign(path, ExamineFile(path, opener)).first;
+  }
+  return known->second;
+}
+
 bool TraceTail::Start(TailListener& listener) {
   FileOpener opener;
   if (!targetIsDir_) {
@@ -81,7 +92,7 @@ bool TraceTail::Start(TailListener& listener) {
   // The newest trace of the directory: the one whose latest file was opened last. Its chain
   // is read from its first file on, as the size limit's successors are found in turn.
   std::vector<FileFacts> facts;
-  for (const std::string& path : TraceFilesIn(dir_)) facts.push_back(ExamineFile(path, opener));
+  for (const std::string& path : TraceFilesIn(dir_)) facts.push_back(Examine(path));
   const std::vector<TraceInfo> traces = GroupTraces(facts);
   const FileFacts* first = nullptr;
   const FileFacts* newest = nullptr;
@@ -148,12 +159,11 @@ bool TraceTail::CheckName(TailListener& listener) {
 }
 
 bool TraceTail::FindNext(TailListener& listener) {
-  FileOpener opener;
   const FileFacts* best = nullptr;
   std::vector<FileFacts> candidates;
   for (const std::string& path : TraceFilesIn(dir_)) {
     if (used_.count(path) != 0) continue;
-    candidates.push_back(ExamineFile(path, opener));
+    candidates.push_back(Examine(path));
   }
   for (const FileFacts& f : candidates) {
     if (!f.hasHeader || f.wrapDump || f.program != facts_.program ||

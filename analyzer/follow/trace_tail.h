@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,6 +60,9 @@ class TraceTail {
   bool CheckName(TailListener& listener);
   bool FindNext(TailListener& listener);
   void Split(TailListener& listener, const char* data, std::size_t size);
+  // ExamineFile, kept while the file's size stays the same: a directory of old traces is
+  // looked at again and again while the tail waits for a trace or the next file.
+  const FileFacts& Examine(const std::string& path);
   void Fail(std::string why);
 
   std::string target_;
@@ -78,6 +82,7 @@ class TraceTail {
   bool sizeNotice_ = false;     // the size limit's notice was read: a next file will come
   std::set<std::string> used_;  // files of this trace read already
   std::vector<char> buffer_;
+  std::map<std::string, FileFacts> examined_;
 };
 
 }  // namespace jov::analyzer
