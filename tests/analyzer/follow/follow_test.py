@@ -213,6 +213,13 @@ class FollowTest(unittest.TestCase):
         self.assertEqual(bad.returncode, 2)
         self.assertIn("not a trace file", bad.stderr)
 
+    def test_help_lists_keys_and_options(self):
+        text = subprocess.run([JOVTRACE, "follow", "--help"], capture_output=True,
+                              text=True).stdout
+        for item in ["  q  quit", "  p  pause", "  s  sort", "  /  filter", "  r  reset",
+                     "--interval", "--window", "--once"]:
+            self.assertIn(item, text)
+
     def fresh(self, text):
         other = os.path.join(self.dir, "replacement.tmp")
         with open(other, "w", newline="") as f:
