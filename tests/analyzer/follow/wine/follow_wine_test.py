@@ -76,7 +76,9 @@ class FollowWineTest(unittest.TestCase):
             if not files or int(files.group(1)) < 3 or not any(
                     l.startswith("OPEN CALLS") for l in screen):
                 return None
-            top = section(screen, "OPEN CALLS")[1]
+            # The console is drawn row by row: a capture may come before the rows below.
+            rows = section(screen, "OPEN CALLS")
+            top = rows[1] if len(rows) > 1 else ""
             match = re.match(r"^\s+\d+\s+([\d.]+) s\s+Service\.WaitForJob$", top)
             return screen if match and float(match.group(1)) >= 1 else None
 
