@@ -99,8 +99,9 @@ class FollowTest(unittest.TestCase):
         self.processes.append(writer)
         tmux = Tmux("%s follow --interval 0.2 '%s'" % (JOVTRACE, self.dir))
         self.addCleanup(tmux.close)
-        screen = wait_for(lambda: (lambda s: s if any("Parser." in l for l in s) else None)(
-            tmux.screen()))
+        # A whole frame (its key line drawn) with routines in it.
+        screen = wait_for(lambda: (lambda s: s if any("Parser." in l for l in s) and
+                                   s[-1].startswith("q quit") else None)(tmux.screen()))
         self.assertIsNotNone(screen, "no routines on the screen")
         self.assertIn("nightly (pid 4242)", screen[0])
         # The held routine leads the open calls, on its thread, open for about as long as
