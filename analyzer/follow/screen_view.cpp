@@ -275,6 +275,8 @@ std::vector<ScreenLine> BuildScreen(const LiveModel& model, const NameTable& nam
   }
   std::vector<ScreenLine> lines = out.Take();
   if (view.keys) {
+    // The key line stays on the bottom row, where a paused screen redraws it alone.
+    lines.resize(static_cast<std::size_t>(std::max(height - 1, 0)));
     std::string keys = view.editingFilter
                            ? "filter routines: " + view.filter + "_   (Enter keeps it, Esc clears)"
                            : "q quit  p " + std::string(view.paused ? "resume" : "pause") +
