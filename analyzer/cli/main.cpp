@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "analyzer/cli/commands.h"
+#include "analyzer/follow/follow_command.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ constexpr char kDescription[] =
     "  jovtrace tree --min-percent 1 \"logs/261203 221530 batch.JOV_Log\"\n"
     "  jovtrace chrome logs/ -o batch.json     (open in ui.perfetto.dev or chrome://tracing)\n"
     "  jovtrace folded logs/ > batch.folded    (input of flame-graph tools)\n"
-    "  jovtrace report logs/ -o batch.html     (one page: table, flame graph, timeline)\n\n"
+    "  jovtrace report logs/ -o batch.html     (one page: table, flame graph, timeline)\n"
+    "  jovtrace follow logs/                   (live: open calls per thread, routines)\n\n"
     "Exit codes: 0 done; 2 an input is missing, or --strict and a line could not be read;\n"
     "3 the output could not be written (the reason is printed; a file named by -o is then\n"
     "left as it was).";
@@ -37,7 +39,7 @@ int main(int argc, char** argv) {
   const analyzer::Command commands[] = {
       analyzer::AddSummaryCommand(app), analyzer::AddTreeCommand(app),
       analyzer::AddChromeCommand(app),  analyzer::AddFoldedCommand(app),
-      analyzer::AddReportCommand(app),
+      analyzer::AddReportCommand(app),  analyzer::AddFollowCommand(app),
   };
   try {
     app.parse(argc, argv);

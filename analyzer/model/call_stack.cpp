@@ -97,6 +97,12 @@ void CallStack::LostLine(std::size_t depth, Micros time, std::uint32_t thread) {
   lowWater_ = SIZE_MAX;
 }
 
+void CallStack::OpenLevels(std::vector<OpenLevel>& out) const {
+  out.clear();
+  for (const Frame& frame : frames_)
+    out.push_back({frame.name, frame.start, frame.thread, frame.pushSeen});
+}
+
 void CallStack::Finish(Micros time) {
   CloseFrom(0, CloseKind::kOpenAtEnd, time);
   FlushPending(0);

@@ -31,6 +31,14 @@
 
 namespace jov::analyzer {
 
+// A routine level still open, as a live view shows it.
+struct OpenLevel {
+  NameId name = kUnknownName;
+  Micros start = 0;
+  std::uint32_t thread = 0;
+  bool pushSeen = false;
+};
+
 class CallStack {
  public:
   CallStack(int trace, NameTable& names, TraceSink& sink, TraceStats& stats);
@@ -51,6 +59,8 @@ class CallStack {
   // The earliest time a call may start (the trace's first line).
   void SetFloor(Micros floor) { floor_ = floor; }
   std::size_t Depth() const { return frames_.size(); }
+  // The levels open now, outermost first (replaces `out`).
+  void OpenLevels(std::vector<OpenLevel>& out) const;
 
  private:
   struct Frame {

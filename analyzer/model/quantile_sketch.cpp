@@ -39,6 +39,30 @@ void QuantileSketch::Add(std::int64_t micros) {
   ++counts_[static_cast<std::size_t>(bucket - lowest_)];
 }
 
+void QuantileSketch::Merge(const QuantileSketch& other) {
+  if (other.count_ == 0) return;
+  min_ = count_ == 0 ? other.min_ : std::min(min_, other.min_);
+  max_ = count_ == 0 ? other.max_ : std::max(max_, other.max_);
+  count_ += other.count_;
+  zeros_ += other.zeros_;
+  if (other.counts_.empty()) return;
+  const int otherEnd = other.lowest_ + static_cast<int>(other.counts_.size());
+  if (counts_.empty()) {
+    lowest_ = other.lowest_;
+    counts_.assign(other.counts_.size(), 0);
+  }
+  if (other.lowest_ < lowest_) {
+    counts_.insert(counts_.begin(), static_cast<std::size_t>(lowest_ - other.lowest_), 0);
+    lowest_ = other.lowest_;
+  }
+  if (otherEnd > lowest_ + static_cast<int>(counts_.size())) {
+    counts_.resize(static_cast<std::size_t>(otherEnd - lowest_), 0);
+  }
+  for (std::size_t i = 0; i < other.counts_.size(); ++i) {
+    counts_[static_cast<std::size_t>(other.lowest_ - lowest_) + i] += other.counts_[i];
+  }
+}
+
 double QuantileSketch::Quantile(double q) const {
   if (count_ == 0) return 0;
   return std::clamp(BucketValue(q), static_cast<double>(std::max<std::int64_t>(min_, 0)),

@@ -18,6 +18,8 @@ class QuantileSketch {
   // value added; 0 for an empty sketch.
   double Quantile(double q) const;
   std::uint64_t Count() const { return count_; }
+  // Adds everything `other` holds, as if its values had been added here.
+  void Merge(const QuantileSketch& other);
 
  private:
   double BucketValue(double q) const;

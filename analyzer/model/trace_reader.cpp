@@ -2,6 +2,7 @@
 // use (clock, thread, counters, routine stack, texts), and what cannot be used reported.
 #include "analyzer/model/trace_reader.h"
 
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -36,12 +37,19 @@ class TraceRun {
   void Unreadable(const std::string& path, const std::string& why);
   TraceStats Finish();
 
- private:
+  // The pieces of ReadFile, for lines pushed in one at a time (TraceFeed).
+  void BeginFile(const std::string& path, bool continues);
   void Line(const PhysicalLine& line);
+  void EndFile(std::uint64_t bytes);
+  void FlushText();
+  const TraceStats& Stats() const { return stats_; }
+  const CallStack& Stack() const { return stack_; }
+  Micros Last() const { return timeline_.Last(); }
+
+ private:
   void Timed(const ParsedLine& parsed);
   void TimedText(std::string_view text, std::size_t depth, Micros time);
   void Notify(NoticeKind kind, std::uint64_t line, std::string message);
-  void FlushText();
   void FlushCounters(Micros time);
   void Counter(CounterKind kind, std::int64_t value, Micros time);
   void EmitText(TextKind kind, std::string_view narrow, std::size_t depth, Micros time);
@@ -141,10 +149,19 @@ void TraceRun::FlushCounters(Micros time) {
   }
 }
 
-void TraceRun::ReadFile(const std::string& path, ByteSource& source, bool continues,
-                        const ProgressFn& progress) {
+void TraceRun::BeginFile(const std::string& path, bool continues) {
   file_ = &path;
   if (!continues) timeline_.Break();
+}
+
+void TraceRun::EndFile(std::uint64_t bytes) {
+  FlushText();
+  stats_.bytes += bytes;
+}
+
+void TraceRun::ReadFile(const std::string& path, ByteSource& source, bool continues,
+                        const ProgressFn& progress) {
+  BeginFile(path, continues);
   LineReader reader(source);
   PhysicalLine line;
   std::uint64_t nextProgress = kProgressStep;
@@ -155,8 +172,7 @@ void TraceRun::ReadFile(const std::string& path, ByteSource& source, bool contin
       nextProgress = reader.BytesRead() + kProgressStep;
     }
   }
-  FlushText();
-  stats_.bytes += reader.BytesRead();
+  EndFile(reader.BytesRead());
   if (progress) progress(stats_.bytes);
   if (reader.Failed())
     Notify(NoticeKind::kUnreadable, lineNumber_ + 1, "read error; the rest of the file is lost");
@@ -348,6 +364,46 @@ TraceStats TraceReader::Read(const TraceInfo& info, SourceOpener& opener,
     continues = true;
   }
   TraceStats stats = run.Finish();
+  sink_.EndTrace(info, stats);
+  return stats;
+}
+
+struct TraceFeed::State {
+  State(const TraceInfo& traceInfo, NameTable& names, TraceSink& sink)
+      : info(traceInfo), run(info, names, sink) {}
+  TraceInfo info;  // the run keeps a reference to it
+  TraceRun run;
+  std::deque<std::string> paths;  // notices refer to the file's path
+};
+
+TraceFeed::TraceFeed(NameTable& names, TraceSink& sink, const TraceInfo& info) : sink_(sink) {
+  sink_.BeginTrace(info);
+  state_ = std::make_unique<State>(info, names, sink);
+}
+
+TraceFeed::~TraceFeed() = default;
+
+void TraceFeed::BeginFile(const std::string& path, bool continues) {
+  state_->paths.push_back(path);
+  state_->run.BeginFile(state_->paths.back(), continues);
+}
+
+void TraceFeed::Line(const PhysicalLine& line) { state_->run.Line(line); }
+
+void TraceFeed::EndFile(std::uint64_t bytes) { state_->run.EndFile(bytes); }
+
+void TraceFeed::FlushText() { state_->run.FlushText(); }
+
+const TraceStats& TraceFeed::Stats() const { return state_->run.Stats(); }
+
+Micros TraceFeed::LastTime() const { return state_->run.Last(); }
+
+void TraceFeed::OpenLevels(std::vector<OpenLevel>& out) const {
+  state_->run.Stack().OpenLevels(out);
+}
+
+TraceStats TraceFeed::Finish(const TraceInfo& info) {
+  const TraceStats stats = state_->run.Finish();
   sink_.EndTrace(info, stats);
   return stats;
 }

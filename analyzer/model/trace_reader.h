@@ -4,11 +4,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "analyzer/input/byte_source.h"
+#include "analyzer/model/call_stack.h"
 #include "analyzer/model/name_table.h"
 #include "analyzer/model/trace_model.h"
+#include "analyzer/parse/line_reader.h"
 
 namespace jov::analyzer {
 
@@ -26,6 +30,40 @@ class TraceReader {
  private:
   NameTable& names_;
   TraceSink& sink_;
+};
+
+// The same reading with the lines pushed in as they come (a trace that is still written):
+// BeginTrace on construction, then files and lines in order, EndTrace at Finish. Between
+// lines it says how far it got and which routine levels are open.
+class TraceFeed {
+ public:
+  TraceFeed(NameTable& names, TraceSink& sink, const TraceInfo& info);
+  ~TraceFeed();
+  TraceFeed(const TraceFeed&) = delete;
+  TraceFeed& operator=(const TraceFeed&) = delete;
+
+  // A file of the trace begins; `continues`: it carries on the file before (a size limit's
+  // chain), so the clock runs on.
+  void BeginFile(const std::string& path, bool continues);
+  void Line(const PhysicalLine& line);
+  // The file is done, after `bytes` bytes.
+  void EndFile(std::uint64_t bytes);
+  // Hands out a text still waiting for continuation lines: the writer has gone quiet after
+  // it. Continuation lines that come later are dropped.
+  void FlushText();
+  const TraceStats& Stats() const;
+  // The time of the latest line.
+  Micros LastTime() const;
+  // The routine levels open now, outermost first.
+  void OpenLevels(std::vector<OpenLevel>& out) const;
+  // Closes what is still open at the last line (marked open) and ends the trace with
+  // `info` (its final list of files).
+  TraceStats Finish(const TraceInfo& info);
+
+ private:
+  struct State;
+  TraceSink& sink_;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace jov::analyzer

@@ -42,3 +42,6 @@ add_test(NAME analyzer_fuzz
     -DSEEDS=${CMAKE_CURRENT_SOURCE_DIR}/fuzz/seeds -DWORK=${CMAKE_CURRENT_BINARY_DIR}/fuzz_corpus
     -DSECONDS=${JOVTRACE_FUZZ_SECONDS} -P ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/run_fuzz.cmake)
 set_tests_properties(analyzer_fuzz PROPERTIES TIMEOUT 600)
+
+# jovtrace follow, run live in tmux (follow/follow_test.py).
+include(${CMAKE_CURRENT_SOURCE_DIR}/follow/follow_tests.cmake)
