@@ -65,7 +65,7 @@ inline void KeepAlive(const T& value) {
 
 }  // namespace jovbench
 
-#define JOV_BENCH_ROW(id)                                                             \
-  static ::jovbench::Row BenchRow_##id();                                             \
+#define JOV_BENCH_ROW(id)                                                                \
+  static ::jovbench::Row BenchRow_##id();                                                \
   static const bool benchRegistered_##id = ::jovbench::RegisterRow(#id, &BenchRow_##id); \
   static ::jovbench::Row BenchRow_##id()

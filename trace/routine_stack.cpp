@@ -90,8 +90,8 @@ long JOVDebug::RoutinePush(const wchar_t* className, const wchar_t* routineName,
   return routineDepth;
 }
 
-long JOVDebug::RoutinePushReq(const wchar_t* className, const wchar_t* routineName,
-                              long request, long traceSelector) {
+long JOVDebug::RoutinePushReq(const wchar_t* className, const wchar_t* routineName, long request,
+                              long traceSelector) {
   if (request != jov::trace::format::kNoValue && TraceAnyActive()) {
     wchar_t detail[32];
     std::swprintf(detail, 32, L"%ls%ld", jov::trace::format::wide::kRequest, request);

@@ -38,12 +38,12 @@ class TraceLockGuard {
 // One overlapped write: the system reads `text` and completes `overlap` until the write has
 // finished, so a slot lives apart from the trace object and outlasts it when it must.
 struct JOVTraceWrite {
-  OVERLAPPED overlap;       // the system's record of this write; hEvent is the slot's event
-  char* text;               // the narrow bytes handed to WriteFile
-  unsigned long capacity;   // bytes `text` holds
-  unsigned long length;     // bytes of the write
-  bool refused;             // WriteFile failed at once: the system holds nothing
-  JOVTraceWrite* next;      // next abandoned write
+  OVERLAPPED overlap;      // the system's record of this write; hEvent is the slot's event
+  char* text;              // the narrow bytes handed to WriteFile
+  unsigned long capacity;  // bytes `text` holds
+  unsigned long length;    // bytes of the write
+  bool refused;            // WriteFile failed at once: the system holds nothing
+  JOVTraceWrite* next;     // next abandoned write
 };
 
 // The writer's own numbers; the file's texts and columns are in trace_format.h.
