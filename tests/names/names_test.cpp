@@ -28,12 +28,12 @@ DFS_INFO_3 record{};
 std::string Note(const std::string& what, DWORD size) {
   return asked += what + " " + std::to_string(size) + "|";
 }
-// A query's answer `result` with `text` in its buffer, noted with the buffer size it was
-// given. The text is written on failure too: only a success may be used.
-DWORD Answer(const std::string& query, LPWSTR buffer, const wchar_t* text, DWORD size,
-             DWORD result) {
+// A query's answer `result` with `text` in its (wide or narrow) buffer, noted with the buffer
+// size it was given. The text is written on failure too: only a success may be used.
+template <typename Char, typename Result>
+Result Answer(const std::string& query, Char* buffer, const Char* text, DWORD size, Result result) {
   Note(query, size);
-  lstrcpyW(buffer, text);
+  std::copy(text, text + std::char_traits<Char>::length(text) + 1, buffer);
   return result;
 }
 
@@ -84,25 +84,16 @@ DWORD WINAPI AttributesA(LPCSTR path) {
   asked += path + std::string("|");
   return FILE_ATTRIBUTE_DIRECTORY;
 }
-// A narrow answer of `query`, noted with the buffer size it was given.
-template <typename Result>
-Result AnswerA(const char* query, LPSTR buffer, const char* text, DWORD size, Result result) {
-  Note(query, size);
-  lstrcpyA(buffer, text);
-  return result;
-}
 DWORD WINAPI ConnectionA(LPCSTR drive, LPSTR remote, LPDWORD size) {
-  return AnswerA(drive, remote, "\\\\srv\\caf\xe9", *size, DWORD{NO_ERROR});
+  return Answer(drive, remote, "\\\\srv\\caf\xe9", *size, DWORD{NO_ERROR});
 }
 DWORD WINAPI ProviderA(LPCSTR, LPSTR name, LPDWORD size) {
-  return AnswerA("provider", name, "jos\xe9", *size, DWORD{0});
+  return Answer("provider", name, "jos\xe9", *size, DWORD{0});
 }
 DWORD WINAPI ProviderFailsA(LPCSTR, LPSTR, LPDWORD) { return ERROR_NO_NETWORK; }
-BOOL WINAPI SystemA(LPSTR name, LPDWORD size) {
-  return AnswerA("system", name, "sys", *size, TRUE);
-}
+BOOL WINAPI SystemA(LPSTR name, LPDWORD size) { return Answer("system", name, "sys", *size, TRUE); }
 BOOL WINAPI ComputerA(LPSTR name, LPDWORD size) {
-  return AnswerA("computer", name, "BOX\xc4", *size, TRUE);
+  return Answer("computer", name, "BOX\xc4", *size, TRUE);
 }
 
 // A jump to `target` in memory of no module, as a debugger's or a tool's hook would be.
