@@ -58,12 +58,8 @@ class SmallTraceTest(PageTest):
 
     def test_header_states_facts_and_repairs(self):
         facts = self.page.facts()
-        self.assertEqual(facts["program"], "demo")
-        self.assertEqual(facts["processId"], "42")
-        self.assertEqual(facts["threads"], "2: 7, 9")
-        self.assertEqual(facts["calls"], "7")
-        self.assertIn("22:15:30.000", facts["span"])
-        self.assertIn("20.000 ms", facts["span"])
+        self.assertRegex(facts["span"], "22:15:30.000.*20.000 ms")
+        self.assertEqual([facts[k] for k in ("program", "processId", "threads", "calls")], ["demo", "42", "2: 7, 9", "7"])
         repairs = self.js("[...document.querySelectorAll('#repairs li')].map(l => [l.dataset.repair, l.textContent])")
         self.assertEqual(repairs, [["pushesMissing", "1 call whose Push line was lost"],
                                    ["closedByOuterPop", "1 level closed by an outer Pop"]])
@@ -126,8 +122,7 @@ class SmallTraceTest(PageTest):
             self.page.click_center("#flame-orientation")
 
     def test_timeline_has_one_lane_per_thread_and_the_counters(self):
-        lanes = self.page.lanes()
-        self.assertEqual(lanes, [[7, 5], [9, 2]])
+        self.assertEqual(self.page.lanes(), [[7, 5], [9, 2]])
         counters = self.js("[...document.querySelectorAll('#timeline-counters .lane')].map(l => [l.dataset.counter, +l.dataset.samples])")
         self.assertEqual(counters, [[c["kind"], len(c["v"])] for c in self.trace["counters"]])
         self.assertIn(["handle-count", 3], counters)
