@@ -178,9 +178,9 @@ TEST(MsgRecord, CreateInsertExportAndDestroy) {
   JOVMsg* withList = JOV_MsgCreate(&anchor, 5, JOVMsgCatError, 1, 2, 3, 4, &trace);
   for (const wchar_t* text : {L"a", L"bc", L""}) EXPECT_EQ(JOV_MsgAddInsertion(msg, text), 0u);
   // Radix 10 reads the value signed, radix 16 adds "0x", others show the 32 bits unsigned.
-  for (const auto& [value, radix] :
-       {std::pair<long, unsigned long>{-1, 16}, {0, 16}, {-2147483647L - 1, 10}, {-1, 2}, {35, 36}})
-    EXPECT_EQ(JOV_MsgAddInsertion(msg, value, radix), 0u);
+  const std::pair<long, unsigned long> numbers[] = {
+      {-5, 10}, {-1, 16}, {0, 16}, {-2147483647L - 1, 10}, {-1, 2}, {35, 36}};
+  for (const auto& [value, radix] : numbers) EXPECT_EQ(JOV_MsgAddInsertion(msg, value, radix), 0u);
   JOV_MsgAddInsertion(withList, L"a");
   JOV_MsgAddInsertion(withList, L"bc");
   // A byte count without a list is no list: the first insertion starts a new one.
@@ -190,7 +190,7 @@ TEST(MsgRecord, CreateInsertExportAndDestroy) {
   EXPECT_EQ(countOnly.cbInsertions, 3 * sizeof(wchar_t));
   JOV_MemoryFree(countOnly.pInsertions);
   const std::string expected =
-      "c0000005 50 ffff 0 ffffffff 6 7 Parser.ReadBlock a|bc||0xffffffff|0x0|-2147483648|" +
+      "c0000005 50 ffff 0 ffffffff 6 7 Parser.ReadBlock a|bc||-5|0xffffffff|0x0|-2147483648|" +
       std::string(32, '1') + "|z||";
   jovtest::ScopedImportPatch mallocPatch("malloc", reinterpret_cast<const void*>(&WatchedMalloc)),
       freePatch("free", reinterpret_cast<const void*>(&WatchedFree));
