@@ -91,17 +91,17 @@ TEST(HeapReport, ScriptedWalksRowByRowThenARealOne) {
   const auto at = reinterpret_cast<std::uintptr_t>(hello);
   const std::string flags14 = " Flags=0x14";
   const struct {
+    struct {
+      unsigned long options, dump;
+      long region;
+    } asked;
     std::vector<PROCESS_HEAP_ENTRY> walk;
-    unsigned long options, dump;
-    long region;
     Lines rows;  // between the column header and the end line
   } cases[] = {
-      {{region, Entry(0x152A40, 24, 8, 0, 4), Entry(0x152A60, 160, 8, 0, 0),
+      {{0, 0, -1},
+       {region, Entry(0x152A40, 24, 8, 0, 4), Entry(0x152A60, 160, 8, 0, 0),
         Entry(0x153B08, 100, 12, 0, 4),
         Entry(0x154000, 0x3C000, 0, 0, PROCESS_HEAP_UNCOMMITTED_RANGE)},
-       0,
-       0,
-       -1,
        {Row("Region  ", 0x150000, 1024, 0, 0,
             " Committed=4096, Uncommitted=8192, FirstBlock=" + Hex(0x150400) +
                 ", InvalidBlock=" + Hex(0x153000)),
@@ -110,37 +110,27 @@ TEST(HeapReport, ScriptedWalksRowByRowThenARealOne) {
         Row("Busy    ", 0x153B08, 100, 12, 0), Gap(0x153B78, 1160),
         Row("Uncomit ", 0x154000, 245760, 0, 0, "")}},
       // Moveable and shared blocks are marked in the type word; busy-only leaves out free entries.
-      {{Entry(0x1000, 8, 8, 0, 0x14), Entry(0x1010, 8, 8, 0, 0), Entry(0x2000, 8, 8, 0, 0x24),
+      {{0x2, 0, -1},
+       {Entry(0x1000, 8, 8, 0, 0x14), Entry(0x1010, 8, 8, 0, 0), Entry(0x2000, 8, 8, 0, 0x24),
         Entry(0x3000, 8, 8, 1, 0x34)},
-       0x2,
-       0,
-       -1,
        {Row("BusyM   ", 0x1000, 8, 8, 0, flags14), Row("Busy D  ", 0x2000, 8, 8, 0, " Flags=0x24"),
         Row("BusyMD  ", 0x3000, 8, 8, 1, " Flags=0x34")}},
       // Runs merge only alike entries of one region, across entries the options leave out.
-      {{Entry(0x1000, 16, 16, 0, 4), Entry(0x1020, 32, 0, 0, 0), Entry(0x1020, 16, 16, 0, 4),
+      {{0x3, 0, -1},
+       {Entry(0x1000, 16, 16, 0, 4), Entry(0x1020, 32, 0, 0, 0), Entry(0x1020, 16, 16, 0, 4),
         Entry(0x1040, 16, 16, 0, 0x14), Entry(0x1060, 16, 16, 1, 0x14)},
-       0x3,
-       0,
-       -1,
        {Row("Busy    ", 0x1000, 32, 32, 0), Row("BusyM   ", 0x1040, 16, 16, 0, flags14),
         Row("BusyM   ", 0x1060, 16, 16, 1, flags14)}},
-      {{Entry(0x1000, 16, 16, 0, 4), Entry(0x1060, 16, 16, 1, 0x14), Entry(0x1080, 16, 16, 2, 4)},
-       0x1,
-       0,
-       1,
+      {{0x1, 0, 1},
+       {Entry(0x1000, 16, 16, 0, 4), Entry(0x1060, 16, 16, 1, 0x14), Entry(0x1080, 16, 16, 2, 4)},
        {Row("BusyM   ", 0x1060, 16, 16, 1, flags14)}},
-      {{Entry(gone, 40, 8, 0, 4)},
-       0x2,
-       32,
-       -1,
+      {{0x2, 32, -1},
+       {Entry(gone, 40, 8, 0, 4)},
        {Row("Busy    ", gone, 40, 8, 0, std::string(37, ' ') + "*" + std::string(16, ' ') + "*")}},
       // The first 20 of 24 bytes beside the row and, with their address, on a row of their own.
       // (ReadProcessMemory misreads the own process when emulated: the last case is left out.)
-      {{Entry(at, 24, 8, 0, 4)},
-       2,
-       20,
-       -1,
+      {{2, 20, -1},
+       {Entry(at, 24, 8, 0, 4)},
        {Row("Busy    ", at, 24, 8, 0, " 48656C6C 6F2C2077 6F726C64 00000000 *Hello, world....*"),
         std::string(8, ' ') + Hex(at + 16) + std::string(34, ' ') + "41424344" +
             std::string(28, ' ') + "*ABCD" + std::string(12, ' ') + "*"}},
@@ -157,11 +147,11 @@ TEST(HeapReport, ScriptedWalksRowByRowThenARealOne) {
                                                   reinterpret_cast<const void*>(&ScriptedHeapWalk));
   for (size_t i = 0; i < std::size(cases) - jovtest::kEmulatedLane; ++i) {
     script = cases[i].walk;
-    Lines expected = {cases[i].options & 1 ? kCompressed : kDetailed, kHeader};
+    const auto& [options, dump, regionIndex] = cases[i].asked;
+    Lines expected = {options & 1 ? kCompressed : kDetailed, kHeader};
     expected.insert(expected.end(), cases[i].rows.begin(), cases[i].rows.end());
     expected.push_back(kComplete);
-    EXPECT_EQ(Report(heap, cases[i].options, cases[i].dump, cases[i].region), expected)
-        << "case " << i;
+    EXPECT_EQ(Report(heap, options, dump, regionIndex), expected) << "case " << i;
   }
   // The work area holds 2340 records: a walk that fills it may be incomplete.
   script.assign(2340, Entry(0x100000, 16, 16, 0, 4));
