@@ -94,8 +94,8 @@ TEST(EventReport, NothingIsReportedOrCountedWithoutATextOrASource) {
   refuseSource = true;
   JOV_LogEvent(JOVMsgCatError, L"lost", 1, nullptr);
   EXPECT_EQ(calls + std::to_string(g_LogEntriesCount), "register JOVMsg|0");
-  EXPECT_EQ(std::make_pair(g_LogEntriesMax, g_LogMsgCancelTime),
-            std::make_pair(500L, 14400ULL));  // the defaults
+  // The defaults.
+  EXPECT_EQ(std::make_pair(g_LogEntriesMax, g_LogMsgCancelTime), std::make_pair(500L, 14400ULL));
 }
 
 // Two entries allowed per window. One of length 0 has always passed, so the third entry

@@ -96,8 +96,8 @@ TEST_F(PrivateHeap, GuardFramesAndTheDamagedFrameException) {
   std::memcpy(front + kWord, &rear, kWord);
   void* foreign = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, 64);
   void* pageStart = ::VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  EXPECT_EQ(FreeCatching(foreign) + FreeCatching(pageStart),
-            18L);  // the second's front is unmapped
+  // The second's front is unmapped.
+  EXPECT_EQ(FreeCatching(foreign) + FreeCatching(pageStart), 18L);
   ::HeapFree(::GetProcessHeap(), 0, foreign);
   ::VirtualFree(pageStart, 0, MEM_RELEASE);
   EXPECT_EQ(std::make_pair(JOV_PoolMemBusy, g_pJOVMemCtl->pNextRecord),
@@ -105,8 +105,8 @@ TEST_F(PrivateHeap, GuardFramesAndTheDamagedFrameException) {
   void* variable = block;
   EXPECT_EQ(JOV_MemoryFreePtr(&variable), 0u);
   EXPECT_EQ(JOV_PoolMemBusy + std::uintptr_t(variable), 0u);
-  EXPECT_EQ(JOV_MemoryGet(0xFFFFFFFFUL - 2 * kRecord + 1, 0, nullptr, 0),
-            nullptr);  // overflows with the frame
+  // Overflows with the frame.
+  EXPECT_EQ(JOV_MemoryGet(0xFFFFFFFFUL - 2 * kRecord + 1, 0, nullptr, 0), nullptr);
   // A second definition keeps the strategy, replaces the options; flags 0 take the options'
   // zero-fill bit, other flags replace it.
   ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocVirtual, 0, JOVMemOptGuard | JOVMemOptZeroFill), 0u);
@@ -137,8 +137,8 @@ TEST_F(PrivateHeap, ManyThreadsKeepThePoolCountAndTheRingWhole) {
              r.dwThreadId == ::GetCurrentThreadId();
   }
   EXPECT_EQ(wrong, 0);
-  EXPECT_LE(std::abs(balance),
-            5);  // each thread alternates, so neither kind dominates the last 2047
+  // Each thread alternates, so neither kind dominates the last 2047.
+  EXPECT_LE(std::abs(balance), 5);
   EXPECT_EQ(JOV_MemoryFree(keep), 0u);
 }
 

@@ -145,10 +145,9 @@ TEST(Paths, FileAndDirectoryTestsGiveTheSystemsCode) {
       JOV_TestFileExists(file) + JOV_TestFileExists(file.c_str()) + JOV_TestDirExists(directory),
       0);
   EXPECT_EQ(::GetLastError(), 0u);  // a stale value does not leak into the answer
-  EXPECT_EQ(JOV_TestDirExists(file) + JOV_TestFileExists(directory),
-            2 * 183);  // there, but of the other kind
-  EXPECT_EQ(JOV_TestDirExists(JOVString(dir.Join(L"absent\\x").c_str())),
-            3);  // the query's own code
+  // There, but of the other kind; then the query's own code.
+  EXPECT_EQ(JOV_TestDirExists(file) + JOV_TestFileExists(directory), 2 * 183);
+  EXPECT_EQ(JOV_TestDirExists(JOVString(dir.Join(L"absent\\x").c_str())), 3);
   ScopedImportPatch patch("GetFileAttributesW", Entry(&FailingAttributes));
   asked.clear();
   answer = ERROR_ACCESS_DENIED;  // a path the system refuses to show still exists

@@ -148,8 +148,8 @@ FRESH_TEST(Strings, NoMemoryThrowsBadAllocAndLeavesTheStringUnchanged) {
         JOV_ReplaceString(s, L"a", L"b", &count, 0, 0);
       },
   };
-  JOVString full(15u, L'a'), empty,
-      roomy(L"abc");  // one more character renews the storage of `full`
+  // One more character renews the storage of `full`.
+  JOVString full(15u, L'a'), empty, roomy(L"abc");
   const char* ansi = full.ANSIString();
   wchar_t* text = nullptr;
   ASSERT_EQ(JOV_ResizeString(&text, 4), 0u);

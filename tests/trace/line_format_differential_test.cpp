@@ -227,8 +227,8 @@ Outcome WriteScripted(unsigned long wrapSize) {
   if (files.size() != 1) return out;
   out.written = jovtest::ReadLines(files[0]);
   if (wrapSize != 0) {
-    out.written =
-        tracetest::WrapDumpBody(out.written);  // the ring's lines stand between the banners
+    // The ring's lines stand between the banners.
+    out.written = tracetest::WrapDumpBody(out.written);
   } else if (out.written.size() >= 2) {
     out.written[1].resize(
         std::min(out.written[1].size(), out.written[1].find("Trace Started.") + 14));

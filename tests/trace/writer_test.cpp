@@ -26,8 +26,8 @@ const std::string kEnd = jov::trace::format::kWrapEnd;
 TEST(TraceWriter, FileIsReplacedOnceItHoldsMoreThanTheLimit) {
   for (bool tiny : {false, true}) {
     const Lines shape = Traced([tiny](JOVDebug& trace, const ScratchDir& dir) {
-      const size_t opening =
-          jovtest::ReadBytes(tracetest::TraceFiles(dir)[0]).size();  // date and header
+      // The date and header lines.
+      const size_t opening = jovtest::ReadBytes(tracetest::TraceFiles(dir)[0]).size();
       trace.MaxLogSize(tiny ? 10 : static_cast<unsigned long>(opening + 28));
       for (const wchar_t* text : {L"txt1", L"txt2", L"txt3"}) trace.InsertMsg(text);
     });
@@ -46,8 +46,8 @@ TEST(TraceWriter, WrapRingKeepsTheNewestWholeLinesAndDumpsThem) {
   for (int i = 25; i <= 40; ++i) expected.push_back("L0" + std::to_string(i));
   expected.insert(expected.end(), {kEnd, "D", "H", kBanner, "exact fit"});
   for (int i = 2; i <= 5; ++i) expected.push_back("E00" + std::to_string(i) + std::string(71, 'x'));
-  const std::string cut((1020 - 6) / 2 - 22 - 2,
-                        'w');  // a line longer than the ring, cut to fill it
+  // A line longer than the ring, cut to fill it.
+  const std::string cut((1020 - 6) / 2 - 22 - 2, 'w');
   expected.insert(expected.end(),
                   {"next", kEnd, "D", "H", kBanner, cut, kEnd, "D", "H", "R001", "R002"});
   const Lines shape = Traced(
@@ -243,10 +243,9 @@ TEST(TraceWriter, LineThatCannotBeBuiltIsReportedWithItsStage) {
     }
     trace.InsertMsg(L"after");  // the lock was released and the writer goes on
   });
-  reported.erase(std::remove(reported.begin(), reported.end(), L'\r'),
-                 reported.end());  // the formatter's
-  EXPECT_EQ(reported,
-            L"4 JOVDebug.InsertMsg PgmChkLoc=500, Original Text=\"" + text + L"\"");  // information
+  // The CRs are the formatter's; type 4 is information.
+  reported.erase(std::remove(reported.begin(), reported.end(), L'\r'), reported.end());
+  EXPECT_EQ(reported, L"4 JOVDebug.InsertMsg PgmChkLoc=500, Original Text=\"" + text + L"\"");
   EXPECT_EQ(shape, (Lines{"D", "H", "after", "Trace Closed."}));
 }
 
