@@ -65,7 +65,7 @@ inline void KeepAlive(const T& value) {
 
 }  // namespace jov::bench
 
-#define JOV_BENCH_ROW(id)                                                             \
-  static ::jov::bench::Row BenchRow_##id();                                             \
+#define JOV_BENCH_ROW(id)                                                                  \
+  static ::jov::bench::Row BenchRow_##id();                                                \
   static const bool benchRegistered_##id = ::jov::bench::RegisterRow(#id, &BenchRow_##id); \
   static ::jov::bench::Row BenchRow_##id()

@@ -20,8 +20,7 @@ jov::bench::Row CrcRow(unsigned long size, long iterations) {
   unsigned long ours = JOV_CRCCompute(0xFFFFFFFFul, data.data(), size) ^ 0xFFFFFFFFul;
   unsigned long peer = crc32(0, data.data(), size);
   if (ours != peer)
-    std::printf("warning: CRC mismatch over %lu bytes: ours %08lx, zlib %08lx\n", size, ours,
-                peer);
+    std::printf("warning: CRC mismatch over %lu bytes: ours %08lx, zlib %08lx\n", size, ours, peer);
 
   double oursNs = jov::bench::NanosecondsPerCall(
       [&] {

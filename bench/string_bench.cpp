@@ -34,9 +34,16 @@ JOV_BENCH_ROW(str_assign64) {
   std::wstring peer;
   ours.reserve(128);
   peer.reserve(128);
-  return Compare([&] { ours.assign(source.c_str(), 64u); jov::bench::KeepAlive(ours); },
-                 [&] { peer.assign(source.c_str(), 64); jov::bench::KeepAlive(peer); }, 200000,
-                 "std::wstring::assign");
+  return Compare(
+      [&] {
+        ours.assign(source.c_str(), 64u);
+        jov::bench::KeepAlive(ours);
+      },
+      [&] {
+        peer.assign(source.c_str(), 64);
+        jov::bench::KeepAlive(peer);
+      },
+      200000, "std::wstring::assign");
 }
 
 // The same without a reserve: 64 characters fill a 64-character capacity exactly, and
@@ -45,9 +52,16 @@ JOV_BENCH_ROW(str_assign64_renewing) {
   const std::wstring source = Letters(64, 1);
   JOVString ours;
   std::wstring peer;
-  return Compare([&] { ours.assign(source.c_str(), 64u); jov::bench::KeepAlive(ours); },
-                 [&] { peer.assign(source.c_str(), 64); jov::bench::KeepAlive(peer); }, 100000,
-                 "std::wstring::assign");
+  return Compare(
+      [&] {
+        ours.assign(source.c_str(), 64u);
+        jov::bench::KeepAlive(ours);
+      },
+      [&] {
+        peer.assign(source.c_str(), 64);
+        jov::bench::KeepAlive(peer);
+      },
+      100000, "std::wstring::assign");
 }
 
 namespace {
@@ -116,7 +130,8 @@ JOV_BENCH_ROW(str_trim1K) {
 JOV_BENCH_ROW(str_replace64K) {
   // Lines of 78 letters and a line break, as the trace writer replaces them.
   std::wstring text;
-  while (text.size() + 80 <= 65536) text += Letters(78, static_cast<unsigned>(text.size())) + L"\r\n";
+  while (text.size() + 80 <= 65536)
+    text += Letters(78, static_cast<unsigned>(text.size())) + L"\r\n";
   text += Letters(65536 - text.size(), 5);
   JOVString ours;
   std::wstring peer;

@@ -20,8 +20,10 @@
 namespace {
 
 // The same text on both sides: 70 characters.
-const wchar_t kWideText[] = L"Processed record 000123 of batch 42 with status OK, checksum 0x1F2E3D4C";
-const char kNarrowText[] = "Processed record 000123 of batch 42 with status OK, checksum 0x1F2E3D4C";
+const wchar_t kWideText[] =
+    L"Processed record 000123 of batch 42 with status OK, checksum 0x1F2E3D4C";
+const char kNarrowText[] =
+    "Processed record 000123 of batch 42 with status OK, checksum 0x1F2E3D4C";
 
 // A folder for the rows' files, emptied and removed at the end.
 class BenchFolder {
@@ -99,8 +101,8 @@ std::pair<double, double> BestOfTurns(int rounds, Ours ours, Peer peer) {
 // Lines per second of a file trace written by `threads` threads.
 double OursToFile(const BenchFolder& folder, int round, int threads, long lines) {
   JOVDebug trace;
-  std::wstring path = folder.Join((L"ours" + std::to_wstring(threads) + L"_" +
-                                   std::to_wstring(round)).c_str());
+  std::wstring path =
+      folder.Join((L"ours" + std::to_wstring(threads) + L"_" + std::to_wstring(round)).c_str());
   trace.TraceStart(&path[0], 0);
   const double rate = LinesPerSecond(threads, lines, [&](long n) {
     for (long i = 0; i < n; ++i) trace.InsertMsg(kWideText);
@@ -126,8 +128,8 @@ jov::bench::Row FileRow(const char* name, int threads) {
         spdlog::drop(logger->name());
         return rate;
       });
-  return jov::bench::Row{name, best.first, best.second, "lines/s", true,
-                       "spdlog basic_file_sink, flush every line"};
+  return jov::bench::Row{name,      best.first, best.second,
+                         "lines/s", true,       "spdlog basic_file_sink, flush every line"};
 }
 
 // The platform's floor for a file line: on a file opened as the trace opens its own, the
@@ -176,8 +178,8 @@ jov::bench::Row FloorRow() {
       [&](int round) {
         return FloorToFile(folder.Join((L"floor" + std::to_wstring(round)).c_str()), kLines);
       });
-  return jov::bench::Row{"trace_file_floor", best.first, best.second, "lines/s", true,
-                       "platform calls of a file line only"};
+  return jov::bench::Row{"trace_file_floor", best.first, best.second,
+                         "lines/s",          true,       "platform calls of a file line only"};
 }
 
 jov::bench::Row RingRow(const char* name, int threads) {
@@ -231,6 +233,6 @@ JOV_BENCH_ROW(routine_pushpop) {
         names.pop_back();
       },
       1000000);
-  return jov::bench::Row{"routine_pushpop", ours, peer, "ns", false,
-                       "std::vector<std::wstring> push_back + pop_back"};
+  return jov::bench::Row{
+      "routine_pushpop", ours, peer, "ns", false, "std::vector<std::wstring> push_back + pop_back"};
 }

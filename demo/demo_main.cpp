@@ -32,8 +32,8 @@ long ParseBlock(int block) {
   const long returnCode = (block == 3) ? 5 : 0;
   if (returnCode != 0) {
     // A record created inside a routine carries that routine's name to the event log.
-    JOVMsg* msg = JOV_MsgCreate(&gptrJOVMsgAnchor, 1001, JOVMsgCatWarning, 0, block, 0, 0,
-                                gptrCDebug);
+    JOVMsg* msg =
+        JOV_MsgCreate(&gptrJOVMsgAnchor, 1001, JOVMsgCatWarning, 0, block, 0, 0, gptrCDebug);
     if (msg != nullptr) {
       JOV_MsgAddInsertion(msg, L"a.dat");
       JOV_MsgAddInsertion(msg, block, 10);

@@ -27,9 +27,13 @@ struct LibraryAllocator {
   }
   void deallocate(T* block, std::size_t) { JOV_MemoryFree(block); }
   template <typename U>
-  bool operator==(const LibraryAllocator<U>&) const { return true; }
+  bool operator==(const LibraryAllocator<U>&) const {
+    return true;
+  }
   template <typename U>
-  bool operator!=(const LibraryAllocator<U>&) const { return false; }
+  bool operator!=(const LibraryAllocator<U>&) const {
+    return false;
+  }
 };
 
 // Pointers to a record's insertion strings followed by a null pointer; empty when the

@@ -93,9 +93,8 @@ void FormatNarrow(const JOVMsg& msg, const wchar_t* text, const InsertionArgs& a
   const DWORD count = ::FormatMessageA(
       text != nullptr ? kFromTextFlags : kFromIdFlags, source, msg.dwMsgId, 0,
       reinterpret_cast<LPSTR>(&narrow), kMinimumCharacters,
-      ArgumentArray(narrowArgs.empty()
-                        ? nullptr
-                        : reinterpret_cast<const void* const*>(narrowArgs.data())));
+      ArgumentArray(narrowArgs.empty() ? nullptr
+                                       : reinterpret_cast<const void* const*>(narrowArgs.data())));
   if (count == 0) {
     if (narrow != nullptr) ::LocalFree(narrow);
     return;

@@ -170,32 +170,32 @@ class JOVUTIL_API JOVDebug {
   friend struct JOVTraceAccess;
 
   // ---- Fields, in their documented order ----
-  long routineDepth;                                // innermost level, -1 when empty
-  HANDLE traceFile;                                 // open trace file, or null
-  OVERLAPPED writeOverlap;                          // next write position; hEvent = writeEvent
-  std::vector<JOVString*>* routineNames;            // owned name per level
-  std::vector<bool>* routineTraced;                 // Push/Pop lines written per level
-  std::vector<unsigned long long>* routineStart;    // Push time per level, microseconds
-  JOVString lineBuffer;                             // the line being built
-  JOVString tracePath;                              // name given to the last TraceStart
-  unsigned char* wrapStart;                         // the ring, or null
-  unsigned char* wrapEnd;                           // end of the ring's usable part
-  unsigned char* wrapOldest;                        // oldest record
-  unsigned char* wrapNext;                          // where the next record goes
-  wchar_t lastDate[12];                             // date of the last "Date=" line
-  long writePending;                                // a write awaits InsertMsgWait
-  unsigned long memoryReportThreshold;              // pool change that makes a memory line
-  DWORD lastThreadId;                               // writer of the last line
-  unsigned long long lastLineTime;                  // JOV_TimerValue of the last line
-  unsigned long long bytesWritten;                  // bytes in the current trace file
-  unsigned long long logSizeLimit;                  // replace the file beyond this size
-  unsigned long long lastPoolBytes;                 // JOV_PoolMemBusy at the last memory line
-  PROCESS_MEMORY_COUNTERS lastMemoryCounters;       // process counters at that line
-  CRITICAL_SECTION traceLock;                       // one whole line at a time
+  long routineDepth;                              // innermost level, -1 when empty
+  HANDLE traceFile;                               // open trace file, or null
+  OVERLAPPED writeOverlap;                        // next write position; hEvent = writeEvent
+  std::vector<JOVString*>* routineNames;          // owned name per level
+  std::vector<bool>* routineTraced;               // Push/Pop lines written per level
+  std::vector<unsigned long long>* routineStart;  // Push time per level, microseconds
+  JOVString lineBuffer;                           // the line being built
+  JOVString tracePath;                            // name given to the last TraceStart
+  unsigned char* wrapStart;                       // the ring, or null
+  unsigned char* wrapEnd;                         // end of the ring's usable part
+  unsigned char* wrapOldest;                      // oldest record
+  unsigned char* wrapNext;                        // where the next record goes
+  wchar_t lastDate[12];                           // date of the last "Date=" line
+  long writePending;                              // a write awaits InsertMsgWait
+  unsigned long memoryReportThreshold;            // pool change that makes a memory line
+  DWORD lastThreadId;                             // writer of the last line
+  unsigned long long lastLineTime;                // JOV_TimerValue of the last line
+  unsigned long long bytesWritten;                // bytes in the current trace file
+  unsigned long long logSizeLimit;                // replace the file beyond this size
+  unsigned long long lastPoolBytes;               // JOV_PoolMemBusy at the last memory line
+  PROCESS_MEMORY_COUNTERS lastMemoryCounters;     // process counters at that line
+  CRITICAL_SECTION traceLock;                     // one whole line at a time
   BOOL(WINAPI* getProcessMemoryInfo)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
-  HMODULE psapiModule;                              // psapi.dll once loaded
-  HANDLE processHandle;                             // own process, for the queries
-  unsigned long lastHandleCount;                    // handle count at the last such line
+  HMODULE psapiModule;            // psapi.dll once loaded
+  HANDLE processHandle;           // own process, for the queries
+  unsigned long lastHandleCount;  // handle count at the last such line
 
   // ---- Writer state beyond the documented fields ----
   // Bytes of the current file's opening lines; a file is replaced only once it holds more.

@@ -22,25 +22,25 @@ struct JOVLink {
 // before JOV_LinkInitAnchor and deletes after the list is no longer used; every operation
 // holds it for its own pointer writes, re-entrantly.
 struct JOVLinkAnchor {
-  JOVLink* pHead;              // first element, null when empty
-  JOVLink* pTail;              // last element, null when empty
-  CRITICAL_SECTION* pLock;     // the owner's lock, or null for a list without locking
-  unsigned long nCount;        // number of elements, changed only under the lock
+  JOVLink* pHead;           // first element, null when empty
+  JOVLink* pTail;           // last element, null when empty
+  CRITICAL_SECTION* pLock;  // the owner's lock, or null for a list without locking
+  unsigned long nCount;     // number of elements, changed only under the lock
 };
 
 // Result codes of the list operations (returned, or thrown as unsigned long).
 enum : unsigned long {
-  JOVLinkErrToHeadArgs = 20000,    // JOV_LinkToHead: anchor or element null
-  JOVLinkErrToTailArgs = 20002,    // JOV_LinkToTail: anchor or element null
-  JOVLinkErrRemoveArgs = 20004,    // JOV_LinkRemove: anchor or element null
-  JOVLinkErrEmpty = 20005,         // JOV_LinkRemove: the list is empty
-  JOVLinkErrNotHead = 20006,       // no prior element, but not the head
-  JOVLinkErrPriorBroken = 20007,   // the prior element does not point back
-  JOVLinkErrNotTail = 20008,       // no next element, but not the tail
-  JOVLinkErrNextBroken = 20009,    // the next element does not point back
-  JOVLinkErrPopAnchor = 20011,     // JOV_LinkPopFirst: anchor null (thrown)
-  JOVLinkErrNextAnchor = 20012,    // JOV_LinkNext: anchor null (thrown)
-  JOVLinkErrPriorAnchor = 20013,   // JOV_LinkPrior: anchor null (thrown)
+  JOVLinkErrToHeadArgs = 20000,   // JOV_LinkToHead: anchor or element null
+  JOVLinkErrToTailArgs = 20002,   // JOV_LinkToTail: anchor or element null
+  JOVLinkErrRemoveArgs = 20004,   // JOV_LinkRemove: anchor or element null
+  JOVLinkErrEmpty = 20005,        // JOV_LinkRemove: the list is empty
+  JOVLinkErrNotHead = 20006,      // no prior element, but not the head
+  JOVLinkErrPriorBroken = 20007,  // the prior element does not point back
+  JOVLinkErrNotTail = 20008,      // no next element, but not the tail
+  JOVLinkErrNextBroken = 20009,   // the next element does not point back
+  JOVLinkErrPopAnchor = 20011,    // JOV_LinkPopFirst: anchor null (thrown)
+  JOVLinkErrNextAnchor = 20012,   // JOV_LinkNext: anchor null (thrown)
+  JOVLinkErrPriorAnchor = 20013,  // JOV_LinkPrior: anchor null (thrown)
 };
 
 // Elements are passed as void*: any record that begins with a JOVLink can be queued.
@@ -81,7 +81,7 @@ JOVUTIL_API void* JOV_LinkPrior(JOVLinkAnchor* anchor, void* element);
 // Category of a message record; the event logger reports 6 to 30 as information, 50 as a
 // warning and everything else (any 32-bit value may be stored) as an error.
 enum JOVMsgCategory : int {
-  JOVMsgCatTrace = 6,    // the trace writer's own failures
+  JOVMsgCatTrace = 6,  // the trace writer's own failures
   JOVMsgCatDebug = 10,
   JOVMsgCatDetail = 20,
   JOVMsgCatInfo = 30,
@@ -94,17 +94,17 @@ enum JOVMsgCategory : int {
 // (JOV_MsgExport) they hold byte offsets from the start of the block: pInsertions
 // sizeof(JOVMsg), pszRoutine sizeof(JOVMsg) + cbInsertions, or 0 when absent.
 struct JOVMsg {
-  JOVLink link;                 // list links; zero in the exported form
-  unsigned long dwMsgId;        // message identifier, formatted by the event logger
-  unsigned long dwData3;        // caller value
-  wchar_t* pszRoutine;          // copy of the creator's active routine name, or null
-  wchar_t* pInsertions;         // insertion strings, each terminated, then one more 0
-  unsigned long cbInsertions;   // bytes of the insertion list with its final 0; 0 if none
-  JOVMsgCategory eCategory;     // severity; decides the event logger's event type
-  unsigned short wData;         // caller value
-  unsigned short wReserved;     // always 0
-  unsigned long dwData1;        // caller value
-  unsigned long dwData2;        // caller value
+  JOVLink link;                // list links; zero in the exported form
+  unsigned long dwMsgId;       // message identifier, formatted by the event logger
+  unsigned long dwData3;       // caller value
+  wchar_t* pszRoutine;         // copy of the creator's active routine name, or null
+  wchar_t* pInsertions;        // insertion strings, each terminated, then one more 0
+  unsigned long cbInsertions;  // bytes of the insertion list with its final 0; 0 if none
+  JOVMsgCategory eCategory;    // severity; decides the event logger's event type
+  unsigned short wData;        // caller value
+  unsigned short wReserved;    // always 0
+  unsigned long dwData1;       // caller value
+  unsigned long dwData2;       // caller value
 };
 
 // The process's message list for the client's own use: an empty list without a lock at

@@ -32,12 +32,12 @@ enum : unsigned long {
 
 // One event of the ring: 32 bytes on the 32-bit build (40 on the 64-bit one).
 struct JOV_MemCtlRecord {
-  SYSTEMTIME stTime;           // local time of the event
-  void* pBlock;                // the caller's block address
-  unsigned long nSize;         // bytes requested; 0 for a free
-  unsigned long dwThreadId;    // the calling thread
-  unsigned short wOperation;   // 'G' for a get, 'F' for a free
-  unsigned short wReserved;    // never written
+  SYSTEMTIME stTime;          // local time of the event
+  void* pBlock;               // the caller's block address
+  unsigned long nSize;        // bytes requested; 0 for a free
+  unsigned long dwThreadId;   // the calling thread
+  unsigned short wOperation;  // 'G' for a get, 'F' for a free
+  unsigned short wReserved;   // never written
 };
 
 // Number of records in the event ring.
@@ -72,8 +72,7 @@ extern JOVUTIL_API CRITICAL_SECTION m_LockMemory;
 // all the same, and every later get then returns null). heapInitial 0 means 131072.
 // Definitions are serialised by a private lock (so are the lazy one of JOV_MemoryGet and
 // JOV_MemoryPoolFree); the first one initialises m_LockMemory if nothing has yet.
-JOVUTIL_API unsigned long JOV_MemoryDefine(enumJOVMemoryAlloc strategy,
-                                           unsigned long heapInitial,
+JOVUTIL_API unsigned long JOV_MemoryDefine(enumJOVMemoryAlloc strategy, unsigned long heapInitial,
                                            unsigned long options);
 
 // A block of at least size bytes, or null (size 0, no allocator, exhaustion, or a framed

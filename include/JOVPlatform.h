@@ -43,8 +43,7 @@ JOVUTIL_API unsigned long long JOV_TimerValue();
 // standard check value. A count of 0, or a null bytes pointer, returns crc unchanged.
 // Long buffers are folded with carry-less multiplication where the processor offers it;
 // the result is the same as the byte-table definition.
-JOVUTIL_API unsigned long JOV_CRCCompute(unsigned long crc, const void* bytes,
-                                         unsigned long count);
+JOVUTIL_API unsigned long JOV_CRCCompute(unsigned long crc, const void* bytes, unsigned long count);
 
 // Always 42.
 JOVUTIL_API int fnJOVUtil2();

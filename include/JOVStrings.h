@@ -24,22 +24,22 @@ class JOVUTIL_API JOVString {
   static const unsigned npos;
 
   // Construction: each constructor starts without storage and performs the assign named.
-  JOVString();                                                          // empty, no storage
+  JOVString();                                                           // empty, no storage
   JOVString(const JOVString& str, unsigned pos = 0, unsigned n = npos);  // assign(str, pos, n)
-  JOVString(const wchar_t* s, unsigned n);                              // assign(s, n)
-  JOVString(const char* s, unsigned n);                                 // narrow assign(s, n)
-  JOVString(const wchar_t* s);                                          // assign(s)
-  JOVString(const char* s);                                             // narrow assign(s)
-  JOVString(unsigned n, wchar_t c);                                     // assign(n, c)
-  JOVString(const wchar_t* first, const wchar_t* last);                 // assign(first, last)
+  JOVString(const wchar_t* s, unsigned n);                               // assign(s, n)
+  JOVString(const char* s, unsigned n);                                  // narrow assign(s, n)
+  JOVString(const wchar_t* s);                                           // assign(s)
+  JOVString(const char* s);                                              // narrow assign(s)
+  JOVString(unsigned n, wchar_t c);                                      // assign(n, c)
+  JOVString(const wchar_t* first, const wchar_t* last);                  // assign(first, last)
   virtual ~JOVString();  // gives back the text and the ANSI copy
 
   // ---- Size and access -------------------------------------------------------------------
-  unsigned size() const;       // length in characters, terminator not counted
-  unsigned length() const;     // the same as size()
-  bool empty() const;          // true when the length is 0
-  unsigned capacity() const;   // characters the storage holds, terminator not counted
-  unsigned max_size() const;   // 0x7FFFFFFD; lengths from it on are refused
+  unsigned size() const;      // length in characters, terminator not counted
+  unsigned length() const;    // the same as size()
+  bool empty() const;         // true when the length is 0
+  unsigned capacity() const;  // characters the storage holds, terminator not counted
+  unsigned max_size() const;  // 0x7FFFFFFD; lengths from it on are refused
   // Character pos; pos == length() is the terminator. Throws std::out_of_range
   // "JOVString::at invalid position argument" for pos > length().
   const wchar_t& at(unsigned pos) const;
@@ -50,9 +50,9 @@ class JOVUTIL_API JOVString {
   wchar_t& operator[](unsigned pos);  // the same, writable
   // The first character of the storage; null while the string holds no storage.
   const wchar_t* begin() const;
-  wchar_t* begin();             // the same, writable
-  const wchar_t* end() const;   // begin() + length() (the terminator); null without storage
-  wchar_t* end();               // the same, writable
+  wchar_t* begin();            // the same, writable
+  const wchar_t* end() const;  // begin() + length() (the terminator); null without storage
+  wchar_t* end();              // the same, writable
   // The text, never null, always zero-terminated.
   const wchar_t* data() const;
   const wchar_t* c_str() const;    // the same as data()
@@ -78,7 +78,8 @@ class JOVUTIL_API JOVString {
   JOVString& assign(const JOVString& str, unsigned pos = 0, unsigned n = npos);
   JOVString& assign(const wchar_t* s, unsigned n);
   JOVString& assign(const char* s, unsigned n);
-  JOVString& assign(unsigned n, wchar_t c);  // n == npos: "JOVString::assign invalid length parameter"
+  JOVString& assign(unsigned n,
+                    wchar_t c);  // n == npos: "JOVString::assign invalid length parameter"
   JOVString& assign(const wchar_t* s);
   JOVString& assign(const char* s);
   JOVString& assign(const wchar_t* first, const wchar_t* last);
@@ -268,18 +269,14 @@ JOVUTIL_API long JOV_SubStrCompare(wchar_t* s1, long offset1, long length1, wcha
 // at most maxReplacements times (0: no limit). *replaceCount receives the number made.
 // Returns 0, or 87 for an empty or null findText (text unchanged). reserved is not used.
 JOVUTIL_API unsigned long JOV_ReplaceString(JOVString& text, const wchar_t* findText,
-                                            const wchar_t* replaceText,
-                                            unsigned long* replaceCount,
-                                            unsigned long reserved,
-                                            unsigned long maxReplacements);
+                                            const wchar_t* replaceText, unsigned long* replaceCount,
+                                            unsigned long reserved, unsigned long maxReplacements);
 // The same on a zero-terminated buffer of *bufferSize characters. Returns 8 and sets
 // *bufferSize to the size needed (terminator included) when the result does not fit; the
 // buffer is then unchanged.
 JOVUTIL_API unsigned long JOV_ReplaceString(wchar_t* buffer, unsigned long* bufferSize,
-                                            const wchar_t* findText,
-                                            const wchar_t* replaceText,
-                                            unsigned long* replaceCount,
-                                            unsigned long reserved,
+                                            const wchar_t* findText, const wchar_t* replaceText,
+                                            unsigned long* replaceCount, unsigned long reserved,
                                             unsigned long maxReplacements);
 
 // Takes the first field off a delimited list: field receives it and source loses it and
@@ -288,8 +285,7 @@ JOVUTIL_API unsigned long JOV_ReplaceString(wchar_t* buffer, unsigned long* buff
 // inside double quotes do not count; a field quoted as a whole loses its outer quotes and
 // has "" turned into ". trimBlanks non-zero trims source first and the field after.
 JOVUTIL_API void JOV_ParseDelimitedString(JOVString& source, const wchar_t* delimiters,
-                                          JOVString& field, int wholeDelimiter,
-                                          int trimBlanks);
+                                          JOVString& field, int wholeDelimiter, int trimBlanks);
 // The same on buffers; field must hold the source's length plus one characters.
 JOVUTIL_API void JOV_ParseDelimitedString(wchar_t* source, const wchar_t* delimiters,
                                           wchar_t* field, int wholeDelimiter, int trimBlanks);

@@ -95,8 +95,7 @@ void* JOV_LinkPopFirst(JOVLinkAnchor* anchor) {
 namespace {
 
 // One step of a walk; `forward` picks the link to read.
-void* LinkStep(JOVLinkAnchor* anchor, void* element, unsigned long nullAnchorCode,
-               bool forward) {
+void* LinkStep(JOVLinkAnchor* anchor, void* element, unsigned long nullAnchorCode, bool forward) {
   if (anchor == nullptr) throw nullAnchorCode;
   ::SetLastError(0);
   if (element == nullptr) return nullptr;

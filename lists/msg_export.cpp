@@ -34,8 +34,8 @@ JOVMsg* JOV_MsgExport(JOVLinkAnchor* anchor) {
     JOV_MemoryFree(msg->pInsertions);
   }
   if (msg->pszRoutine != nullptr) {
-    flat->pszRoutine = reinterpret_cast<wchar_t*>(
-        static_cast<std::uintptr_t>(recordBytes + listBytes));
+    flat->pszRoutine =
+        reinterpret_cast<wchar_t*>(static_cast<std::uintptr_t>(recordBytes + listBytes));
     ::CopyMemory(block + recordBytes + listBytes, msg->pszRoutine, routineBytes);
     JOV_MemoryFree(msg->pszRoutine);
   }

@@ -104,8 +104,7 @@ __attribute__((noinline)) unsigned long FreeBlock(void* block, bool guarded) {
 // Requests whose size with frame would not fit in 32 bits are refused. The plain path
 // (runtime heap, no frame, no zero-fill, no monitoring) is decided by one combined test and
 // goes straight to malloc, so that it costs next to nothing beside malloc itself.
-void* JOV_MemoryGet(unsigned long size, unsigned long flags, const char* /*file*/,
-                    int /*line*/) {
+void* JOV_MemoryGet(unsigned long size, unsigned long flags, const char* /*file*/, int /*line*/) {
   using namespace jov::memory;
   enumJOVMemoryAlloc strategy = LoadStrategy();
   if (__builtin_expect(strategy == JOVMemAllocNone, 0)) {

@@ -8,8 +8,8 @@ namespace {
 
 using HeapCompactFn = SIZE_T(WINAPI*)(HANDLE, DWORD);
 
-HeapCompactFn g_pfnHeapCompact = nullptr;    // looked up once, under m_LockMemory
-unsigned long long g_LastCompactTime = 0;    // JOV_TimerValue of the last compaction
+HeapCompactFn g_pfnHeapCompact = nullptr;  // looked up once, under m_LockMemory
+unsigned long long g_LastCompactTime = 0;  // JOV_TimerValue of the last compaction
 
 }  // namespace
 }  // namespace jov::memory

@@ -18,8 +18,8 @@ void* ReserveGuardedPages(std::size_t systemSize) {
   if (reserved > SIZE_MAX) return nullptr;
   const auto committed = static_cast<std::size_t>(reserved - page);
 
-  auto* base = static_cast<unsigned char*>(::VirtualAlloc(
-      nullptr, static_cast<std::size_t>(reserved), MEM_RESERVE, PAGE_NOACCESS));
+  auto* base = static_cast<unsigned char*>(
+      ::VirtualAlloc(nullptr, static_cast<std::size_t>(reserved), MEM_RESERVE, PAGE_NOACCESS));
   if (!base) return nullptr;
   if (!::VirtualAlloc(base, committed, MEM_COMMIT, PAGE_READWRITE)) {
     ::VirtualFree(base, 0, MEM_RELEASE);

@@ -46,6 +46,4 @@ long JOV_TestFileExists(const wchar_t* path) {
   return JOV_TestFileExists(path ? JOVString(path) : JOVString());
 }
 
-long JOV_TestDirExists(const JOVString& path) {
-  return TestPathKind(path, PathKind::kDirectory);
-}
+long JOV_TestDirExists(const JOVString& path) { return TestPathKind(path, PathKind::kDirectory); }

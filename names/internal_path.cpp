@@ -31,7 +31,9 @@ class NetBuffer {
   LPBYTE* address() { return &record_; }
   void Forget() { record_ = nullptr; }
   template <typename Record>
-  const Record* as() const { return reinterpret_cast<const Record*>(record_); }
+  const Record* as() const {
+    return reinterpret_cast<const Record*>(record_);
+  }
 
  private:
   LPBYTE record_ = nullptr;

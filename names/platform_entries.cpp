@@ -78,9 +78,9 @@ bool RaisesStubException(const CodeRange& code, const BYTE* routine) {
 
 bool IsWinePlaceholder(const BYTE* entry) {
   HMODULE module = nullptr;
-  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(entry), &module))
+  if (!::GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(entry), &module))
     return false;
   const CodeRange code = CodeSectionOf(module, entry);
   if (!code.begin) return false;
@@ -108,8 +108,8 @@ const void* FollowImportThunk(const void* thunk) {
   // The slot is addressed relative to the end of the 6-byte instruction.
   const auto* slot = reinterpret_cast<const void* const*>(code + 6 + operand);
 #else
-  const auto* slot = reinterpret_cast<const void* const*>(static_cast<std::uintptr_t>(
-      static_cast<std::uint32_t>(operand)));
+  const auto* slot = reinterpret_cast<const void* const*>(
+      static_cast<std::uintptr_t>(static_cast<std::uint32_t>(operand)));
 #endif
   return *slot;
 }

@@ -30,9 +30,8 @@ const std::uint32_t* TableOrPrivateCopy(Table& privateCopy) {
   unsigned char state = sharedTableState.load(std::memory_order_acquire);
   if (state == kTableBuilt) return sharedTable;
   unsigned char expected = kTableEmpty;
-  if (state == kTableEmpty &&
-      sharedTableState.compare_exchange_strong(expected, kTableBuilding,
-                                               std::memory_order_acquire)) {
+  if (state == kTableEmpty && sharedTableState.compare_exchange_strong(expected, kTableBuilding,
+                                                                       std::memory_order_acquire)) {
     BuildTable(sharedTable);
     sharedTableState.store(kTableBuilt, std::memory_order_release);
     return sharedTable;

@@ -17,13 +17,13 @@ namespace {
 
 // Folding constants for the reflected polynomial: each is x^n mod P(x), bit-reflected and
 // shifted left by one, for the distance n that a block is carried forward.
-constexpr unsigned long long kFold4Low = 0x154442BD4ull;   // n = 4*128 + 32
-constexpr unsigned long long kFold4High = 0x1C6E41596ull;  // n = 4*128 - 32
-constexpr unsigned long long kFold1Low = 0x1751997D0ull;   // n = 128 + 32
-constexpr unsigned long long kFold1High = 0x0CCAA009Eull;  // n = 128 - 32
-constexpr unsigned long long kFold64 = 0x163CD6124ull;     // n = 64
-constexpr unsigned long long kFold16Low = 0x11542778Aull;  // n = 16*128 + 32
-constexpr unsigned long long kFold16High = 0x1322D1430ull; // n = 16*128 - 32
+constexpr unsigned long long kFold4Low = 0x154442BD4ull;    // n = 4*128 + 32
+constexpr unsigned long long kFold4High = 0x1C6E41596ull;   // n = 4*128 - 32
+constexpr unsigned long long kFold1Low = 0x1751997D0ull;    // n = 128 + 32
+constexpr unsigned long long kFold1High = 0x0CCAA009Eull;   // n = 128 - 32
+constexpr unsigned long long kFold64 = 0x163CD6124ull;      // n = 64
+constexpr unsigned long long kFold16Low = 0x11542778Aull;   // n = 16*128 + 32
+constexpr unsigned long long kFold16High = 0x1322D1430ull;  // n = 16*128 - 32
 // Barrett reduction: P(x) itself and mu = floor(x^64 / P(x)), both reflected (33 bits).
 constexpr unsigned long long kPolyReflected = 0x1DB710641ull;
 constexpr unsigned long long kMuReflected = 0x1F7011641ull;
@@ -90,19 +90,18 @@ JOV_WIDE_TARGET inline __m512i Load512(const unsigned char* p) {
 // Folds runs of 256 bytes with four 64-byte accumulators, then runs of 64 bytes with one,
 // and leaves the four 16-byte lanes of the last 64 bytes in `lanes` for the narrow finish.
 // Returns the bytes consumed.
-JOV_WIDE_TARGET std::size_t FoldWide(std::uint32_t crc, const unsigned char* p,
-                                     std::size_t count, unsigned char* lanes) {
+JOV_WIDE_TARGET std::size_t FoldWide(std::uint32_t crc, const unsigned char* p, std::size_t count,
+                                     unsigned char* lanes) {
   const unsigned char* start = p;
-  __m512i x0 = _mm512_xor_si512(Load512(p), _mm512_zextsi128_si512(
-                                                 _mm_cvtsi32_si128(static_cast<int>(crc))));
+  __m512i x0 = _mm512_xor_si512(Load512(p),
+                                _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
   __m512i x1 = Load512(p + 64);
   __m512i x2 = Load512(p + 128);
   __m512i x3 = Load512(p + 192);
   p += 256;
   count -= 256;
   // The masked broadcast (all lanes kept) starts from zero rather than an undefined value.
-  const __m512i fold16 =
-      _mm512_maskz_broadcast_i32x4(0xFFFF, Pair(kFold16Low, kFold16High));
+  const __m512i fold16 = _mm512_maskz_broadcast_i32x4(0xFFFF, Pair(kFold16Low, kFold16High));
   while (count >= 256) {
     x0 = Fold512(x0, fold16, Load512(p));
     x1 = Fold512(x1, fold16, Load512(p + 64));
@@ -159,8 +158,8 @@ bool FoldingAvailable() {
   int known = support.load(std::memory_order_relaxed);
   if (known == kUnknown) {
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    bool present = __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_PCLMUL) &&
-                   (ecx & bit_SSE4_1);
+    bool present =
+        __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_PCLMUL) && (ecx & bit_SSE4_1);
     known = present ? kPresent : kAbsent;
     support.store(known, std::memory_order_relaxed);
   }

@@ -65,9 +65,8 @@ unsigned long long TickMicroseconds() {
     DWORD wraps = static_cast<DWORD>(seen >> 32);
     if (tick < last) ++wraps;
     unsigned long long next = (static_cast<unsigned long long>(wraps) << 32) | tick;
-    if (next == seen ||
-        tickState.compare_exchange_weak(seen, next, std::memory_order_acq_rel,
-                                        std::memory_order_acquire))
+    if (next == seen || tickState.compare_exchange_weak(seen, next, std::memory_order_acq_rel,
+                                                        std::memory_order_acquire))
       return next * 1000;
   }
 }

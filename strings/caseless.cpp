@@ -61,8 +61,7 @@ long JOV_CompareCaseless(const JOVString& a, const JOVString& b) {
   const std::collate<wchar_t>& collate = std::use_facet<std::collate<wchar_t>>(std::locale());
   const wchar_t* textA = upperA.c_str();
   const wchar_t* textB = upperB.c_str();
-  const int order = collate.compare(textA, textA + upperA.length(), textB,
-                                    textB + upperB.length());
+  const int order = collate.compare(textA, textA + upperA.length(), textB, textB + upperB.length());
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 

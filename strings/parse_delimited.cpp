@@ -11,8 +11,7 @@ namespace {
 
 // The locale-aware test the whole-delimiter mode uses: the user's default locale, no flags.
 bool DelimiterAt(const wchar_t* at, const wchar_t* delimiter, int length) {
-  return ::CompareStringW(LOCALE_USER_DEFAULT, 0, at, length, delimiter, length) ==
-         CSTR_EQUAL;
+  return ::CompareStringW(LOCALE_USER_DEFAULT, 0, at, length, delimiter, length) == CSTR_EQUAL;
 }
 
 }  // namespace

@@ -59,8 +59,7 @@ unsigned long JOV_ResizeString(wchar_t** text, unsigned long newLength) {
   return 0;
 }
 
-unsigned long JOV_ResizeBuffer(unsigned char** buffer, unsigned long* size,
-                               unsigned long newSize) {
+unsigned long JOV_ResizeBuffer(unsigned char** buffer, unsigned long* size, unsigned long newSize) {
   unsigned char* fresh = static_cast<unsigned char*>(JOV_MemoryGet(newSize, 0, nullptr, 0));
   if (!fresh) return ERROR_OUTOFMEMORY;
   if (*buffer) {

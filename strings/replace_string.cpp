@@ -36,10 +36,9 @@ unsigned long JOV_ReplaceString(JOVString& text, const wchar_t* findText,
   return 0;
 }
 
-unsigned long JOV_ReplaceString(wchar_t* buffer, unsigned long* bufferSize,
-                                const wchar_t* findText, const wchar_t* replaceText,
-                                unsigned long* replaceCount, unsigned long reserved,
-                                unsigned long maxReplacements) {
+unsigned long JOV_ReplaceString(wchar_t* buffer, unsigned long* bufferSize, const wchar_t* findText,
+                                const wchar_t* replaceText, unsigned long* replaceCount,
+                                unsigned long reserved, unsigned long maxReplacements) {
   JOVString text(buffer);
   const unsigned long status =
       JOV_ReplaceString(text, findText, replaceText, replaceCount, reserved, maxReplacements);

@@ -50,8 +50,7 @@ JOVString JOVString::Right(unsigned n) const {
   return substr(charCount - n, npos);
 }
 
-unsigned JOVString::Copy_s(wchar_t* dest, unsigned destSize, unsigned count,
-                           unsigned pos) const {
+unsigned JOVString::Copy_s(wchar_t* dest, unsigned destSize, unsigned count, unsigned pos) const {
   unsigned k = PieceLength(charCount, pos, count);
   // The copy never writes past destSize characters: a longer piece is cut to fit, which
   // gives CopyTString its "as much as fits, then the terminator" behaviour.

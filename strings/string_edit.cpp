@@ -11,7 +11,6 @@ using namespace jov::strings;
 
 namespace {
 
-
 unsigned Smaller(unsigned a, unsigned b) { return a < b ? a : b; }
 
 // Growing from `length` by `count` would pass 32 bits.

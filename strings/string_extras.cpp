@@ -11,13 +11,9 @@ namespace jov::strings {
 
 // The C runtime's single-byte functions are defined for 0..255 only; other code values
 // have no single-byte case and are kept.
-wchar_t FoldUpper(wchar_t c) {
-  return c < 256 ? static_cast<wchar_t>(std::toupper(c)) : c;
-}
+wchar_t FoldUpper(wchar_t c) { return c < 256 ? static_cast<wchar_t>(std::toupper(c)) : c; }
 
-wchar_t FoldLower(wchar_t c) {
-  return c < 256 ? static_cast<wchar_t>(std::tolower(c)) : c;
-}
+wchar_t FoldLower(wchar_t c) { return c < 256 ? static_cast<wchar_t>(std::tolower(c)) : c; }
 
 }  // namespace jov::strings
 

@@ -49,7 +49,9 @@ class ScopedBlock {
     block_ = fresh;
   }
   template <typename T>
-  T* as() const { return static_cast<T*>(block_); }
+  T* as() const {
+    return static_cast<T*>(block_);
+  }
 
  private:
   void* block_ = nullptr;

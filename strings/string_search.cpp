@@ -36,9 +36,8 @@ unsigned WithSetTest(const wchar_t* set, unsigned n, bool wanted, Scan scan) {
     const wchar_t only = set[0];
     return scan([only, wanted](wchar_t c) { return (c == only) == wanted; });
   }
-  return scan([set, n, wanted](wchar_t c) {
-    return (std::wmemchr(set, c, n) != nullptr) == wanted;
-  });
+  return scan(
+      [set, n, wanted](wchar_t c) { return (std::wmemchr(set, c, n) != nullptr) == wanted; });
 }
 
 }  // namespace

@@ -72,8 +72,8 @@ void JOVString::_Copy(unsigned n) {
     return;
   }
   // The new block is taken before anything changes, so a failure leaves the object intact.
-  wchar_t* fresh = static_cast<wchar_t*>(
-      GetOrThrow(static_cast<unsigned long>(newCapacity) * 2u + 2u));
+  wchar_t* fresh =
+      static_cast<wchar_t*>(GetOrThrow(static_cast<unsigned long>(newCapacity) * 2u + 2u));
   const unsigned keep = n < charCount ? n : charCount;
   if (charBuffer && keep) std::wmemcpy(fresh, charBuffer, keep);
   _Tidy(true);
@@ -82,8 +82,7 @@ void JOVString::_Copy(unsigned n) {
   _NullTermString(keep);
 }
 
-JOVString& JOVString::_Splice(unsigned p, unsigned k, const wchar_t* s, unsigned count,
-                              wchar_t c) {
+JOVString& JOVString::_Splice(unsigned p, unsigned k, const wchar_t* s, unsigned count, wchar_t c) {
   const unsigned tail = charCount - p - k;
   const unsigned newLength = charCount - k + count;
   // The growth step's limit is checked before the source is set aside, so an oversized

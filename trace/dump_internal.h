@@ -36,16 +36,14 @@ struct HeapRecord {
   unsigned long length;        // data bytes; summed over a merged run
   unsigned long overhead;      // bookkeeping bytes; summed over a merged run
   unsigned char regionIndex;
-  unsigned short flags;        // PROCESS_HEAP_* bits
-  unsigned long committed;     // region entries only
-  unsigned long uncommitted;   // region entries only
-  const void* firstBlock;      // region entries only
-  const void* lastBlock;       // region entries only: the region's first invalid block
+  unsigned short flags;       // PROCESS_HEAP_* bits
+  unsigned long committed;    // region entries only
+  unsigned long uncommitted;  // region entries only
+  const void* firstBlock;     // region entries only
+  const void* lastBlock;      // region entries only: the region's first invalid block
 
   // Where the next adjacent entry would start.
-  std::uintptr_t End() const {
-    return reinterpret_cast<std::uintptr_t>(start) + length + overhead;
-  }
+  std::uintptr_t End() const { return reinterpret_cast<std::uintptr_t>(start) + length + overhead; }
 };
 
 namespace jov::trace {

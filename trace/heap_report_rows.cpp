@@ -83,8 +83,8 @@ void PlaceDump(JOVDebug& d, wchar_t* row, unsigned char* bytes, unsigned long co
 // Whether every page of [from, from + count) is committed and readable. A block was found
 // while the heap was locked and may have been freed, its pages given back, since.
 bool Readable(const unsigned char* from, unsigned long count) {
-  constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY |
-                              PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                              PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
   const unsigned char* end = from + count;
   for (const unsigned char* p = from; p < end;) {
     MEMORY_BASIC_INFORMATION m;

@@ -16,7 +16,8 @@ constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
 // The characters a dump shows as themselves: printable ASCII without "-" and "=", which
 // would read like the trace's own separator lines.
 constexpr wchar_t kDisplaySet[] =
-    L" !\"#$%&'()*+,./0123456789:;<>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~";
+    L" !\"#$%&'()*+,./"
+    L"0123456789:;<>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~";
 static_assert(sizeof(kDisplaySet) / sizeof(wchar_t) - 1 == 93, "the display set has 93 characters");
 
 // The display set as a byte-indexed table, built once from the text above.

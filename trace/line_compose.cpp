@@ -43,13 +43,15 @@ JOV_SSE2_TARGET JOVTraceAccess::LineText MeasureByBlock(const wchar_t* text) {
   unsigned long long lineFeeds = 0;
   for (;; ++block, inText = 0xFFFFu) {
     const __m128i chars = _mm_load_si128(block);
-    const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(chars, zero))) & inText;
-    unsigned feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(chars, feed))) & inText;
+    const unsigned ends =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(chars, zero))) & inText;
+    unsigned feeds =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(chars, feed))) & inText;
     if (ends != 0) {
       const unsigned endByte = static_cast<unsigned>(__builtin_ctz(ends));
       lineFeeds += CountLanes(feeds & ((1u << endByte) - 1));
-      const auto* end = reinterpret_cast<const wchar_t*>(
-          reinterpret_cast<const unsigned char*>(block) + endByte);
+      const auto* end =
+          reinterpret_cast<const wchar_t*>(reinterpret_cast<const unsigned char*>(block) + endByte);
       return {text, static_cast<unsigned long long>(end - text), lineFeeds};
     }
     if (feeds != 0) lineFeeds += CountLanes(feeds);

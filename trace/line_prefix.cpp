@@ -58,9 +58,8 @@ constexpr unsigned long long kExactIntervalLimitUs = 1ULL << 52;
 // The interval column, "%#8.3f" of intervalUs / 1000.0.
 wchar_t* PutInterval(wchar_t* out, long long intervalUs) {
   const bool negative = intervalUs < 0;
-  const unsigned long long magnitude =
-      negative ? 0ULL - static_cast<unsigned long long>(intervalUs)
-               : static_cast<unsigned long long>(intervalUs);
+  const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(intervalUs)
+                                                : static_cast<unsigned long long>(intervalUs);
   if (magnitude >= kExactIntervalLimitUs) {
     wchar_t text[48];
     const int written =
@@ -130,8 +129,7 @@ void JOVTraceAccess::LocalTime(JOVDebug& d, SYSTEMTIME& local) {
   if (!::FileTimeToSystemTime(&zoned, &local)) ::GetLocalTime(&local);
 }
 
-unsigned JOVTraceAccess::FormatPrefix(const SYSTEMTIME& now, long long intervalUs,
-                                      wchar_t* out) {
+unsigned JOVTraceAccess::FormatPrefix(const SYSTEMTIME& now, long long intervalUs, wchar_t* out) {
   wchar_t* p = PutField(out, now.wHour, 2);
   *p++ = L':';
   p = PutField(p, now.wMinute, 2);

@@ -33,8 +33,7 @@ void JOVTraceAccess::MemoryLines(JOVDebug& d, unsigned long long poolBytes, int&
   ::ZeroMemory(&counters, sizeof counters);
 
   if (JOV_IsWinNT() && d.getProcessMemoryInfo == nullptr) {
-    LocateMemoryQueries(d.processHandle, d.psapiModule, d.getProcessMemoryInfo,
-                        d.lastHandleCount);
+    LocateMemoryQueries(d.processHandle, d.psapiModule, d.getProcessMemoryInfo, d.lastHandleCount);
   }
   if (d.getProcessMemoryInfo != nullptr) {
     counters.cb = sizeof counters;
@@ -60,16 +59,16 @@ void JOVTraceAccess::MemoryLines(JOVDebug& d, unsigned long long poolBytes, int&
     }
   }
 
-  const long privateChange = static_cast<long>(
-      static_cast<unsigned long>(counters.PagefileUsage) -
-      static_cast<unsigned long>(d.lastMemoryCounters.PagefileUsage));
+  const long privateChange =
+      static_cast<long>(static_cast<unsigned long>(counters.PagefileUsage) -
+                        static_cast<unsigned long>(d.lastMemoryCounters.PagefileUsage));
   stage = 300;
 
   // Small changes are not booked, so that they add up until they pass the threshold.
   const long poolChange32 = static_cast<long>(poolChange);
-  const unsigned long poolMagnitude =
-      poolChange32 < 0 ? 0UL - static_cast<unsigned long>(poolChange32)
-                       : static_cast<unsigned long>(poolChange32);
+  const unsigned long poolMagnitude = poolChange32 < 0
+                                          ? 0UL - static_cast<unsigned long>(poolChange32)
+                                          : static_cast<unsigned long>(poolChange32);
   if (poolMagnitude >= d.memoryReportThreshold || privateChange != 0) {
     d.InsertMsgWait();
     wchar_t text[160];

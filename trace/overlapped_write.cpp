@@ -32,8 +32,8 @@ void FreeSlot(JOVTraceWrite* slot) {
 }
 
 JOVTraceWrite* NewSlot() {
-  auto* slot = static_cast<JOVTraceWrite*>(
-      JOV_MemoryGet(sizeof(JOVTraceWrite), 0, __FILE__, __LINE__));
+  auto* slot =
+      static_cast<JOVTraceWrite*>(JOV_MemoryGet(sizeof(JOVTraceWrite), 0, __FILE__, __LINE__));
   if (slot != nullptr) std::memset(slot, 0, sizeof *slot);
   return slot;
 }
@@ -78,7 +78,7 @@ bool ConvertLine(const JOVString& line, JOVTraceWrite& slot) {
 
 // Adds the completed write's bytes to the file position.
 void BookWrite(OVERLAPPED& position, unsigned long long& bytesWritten, HANDLE file,
-                      JOVTraceWrite& slot) {
+               JOVTraceWrite& slot) {
   DWORD transferred = 0;
   if (::GetOverlappedResult(file, &slot.overlap, &transferred, FALSE)) {
     SetPosition(position, Position(position) + transferred);
@@ -135,7 +135,8 @@ void JOVDebug::InsertMsgWait() {
     if (::WaitForSingleObject(signal, jov::trace::kWriteWaitMs) != WAIT_OBJECT_0 ||
         !HasOverlappedIoCompleted(&slot->overlap)) {
       ::CancelIoEx(traceFile, &slot->overlap);
-      if (slot->overlap.hEvent != nullptr) ::WaitForSingleObject(slot->overlap.hEvent, kCancelGraceMs);
+      if (slot->overlap.hEvent != nullptr)
+        ::WaitForSingleObject(slot->overlap.hEvent, kCancelGraceMs);
       if (!HasOverlappedIoCompleted(&slot->overlap)) {
         slot->next = abandonedWrites;
         abandonedWrites = slot;

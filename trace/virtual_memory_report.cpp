@@ -36,9 +36,15 @@ void JOVDebug::TraceVirtualMemUsage(unsigned long id) {
     if (::VirtualQuery(reinterpret_cast<const void*>(address), &region, sizeof region) == 0)
       break;  // the totals so far are still worth a line
     switch (region.State) {
-      case MEM_COMMIT: committed += region.RegionSize; break;
-      case MEM_RESERVE: reserved += region.RegionSize; break;
-      case MEM_FREE: freeBytes += region.RegionSize; break;
+      case MEM_COMMIT:
+        committed += region.RegionSize;
+        break;
+      case MEM_RESERVE:
+        reserved += region.RegionSize;
+        break;
+      case MEM_FREE:
+        freeBytes += region.RegionSize;
+        break;
       default:
         std::swprintf(line, 256,
                       L"JOVDebug::TraceVirtualMemUsage found invalid memory state = %d (0x%x), "

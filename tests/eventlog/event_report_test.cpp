@@ -16,10 +16,13 @@ HANDLE WINAPI Register(LPCWSTR server, LPCWSTR source) {
   calls += "register " + std::string(server ? "remote " : "") + jovtest::Narrow(source) + "|";
   return refuseSource ? nullptr : reinterpret_cast<HANDLE>(0x5001);
 }
-BOOL WINAPI Report(HANDLE h, WORD type, WORD category, DWORD id, PSID sid, WORD count, DWORD bytes, LPCWSTR* strings, LPVOID data) {
+BOOL WINAPI Report(HANDLE h, WORD type, WORD category, DWORD id, PSID sid, WORD count, DWORD bytes,
+                   LPCWSTR* strings, LPVOID data) {
   // Event 1 of the registered source, one string and nothing else.
-  const bool plain = h == reinterpret_cast<HANDLE>(0x5001) && !category && id == 1 && !sid && count == 1 && !bytes && !data;
-  const std::string report = "report " + std::to_string(type) + (plain ? " " : " odd ") + jovtest::Narrow(strings[0]) + "|";
+  const bool plain = h == reinterpret_cast<HANDLE>(0x5001) && !category && id == 1 && !sid &&
+                     count == 1 && !bytes && !data;
+  const std::string report = "report " + std::to_string(type) + (plain ? " " : " odd ") +
+                             jovtest::Narrow(strings[0]) + "|";
   if (printReports) std::fputs(report.c_str(), stderr);  // unbuffered: kept when the process ends
   calls += report;
   return TRUE;
@@ -30,9 +33,11 @@ BOOL WINAPI Deregister(HANDLE) {
 }
 
 struct EventCapture {
-  jovtest::ScopedImportPatch registerPatch{"RegisterEventSourceW", reinterpret_cast<const void*>(&Register)};
+  jovtest::ScopedImportPatch registerPatch{"RegisterEventSourceW",
+                                           reinterpret_cast<const void*>(&Register)};
   jovtest::ScopedImportPatch reportPatch{"ReportEventW", reinterpret_cast<const void*>(&Report)};
-  jovtest::ScopedImportPatch deregisterPatch{"DeregisterEventSource", reinterpret_cast<const void*>(&Deregister)};
+  jovtest::ScopedImportPatch deregisterPatch{"DeregisterEventSource",
+                                             reinterpret_cast<const void*>(&Deregister)};
   EventCapture() {
     calls.clear();
     refuseSource = false;
@@ -51,14 +56,15 @@ TEST(EventReport, TextTypeAndSourceOfEachEntry) {
   const unsigned long long second = (JOV_TimerValue() + 999999) / 1000000;
   JOV_LogEvent(*msg, L"%2-%1, %2 again", L"Billing Agent");
   EXPECT_LE(g_FirstLogMsgTime - second, 1u);  // the window starts in timer seconds, rounded up
-  g_FirstLogMsgTime = 1;                     // ... and a later entry keeps it
+  g_FirstLogMsgTime = 1;                      // ... and a later entry keeps it
   JOV_LogEvent(JOVMsgCatInfo, L"disk is full", 1234, L"");
   JOVMsg* flat = JOV_MsgExport(&anchor);  // finds its insertions by their offset
   JOV_LogEvent(*flat, L"%1/%2");
   JOV_MsgDestroy(nullptr, flat);
   // A list whose final empty string went missing is read only as far as its byte count,
   // here the end of readable memory.
-  auto* pages = static_cast<unsigned char*>(::VirtualAlloc(nullptr, 8192, MEM_COMMIT, PAGE_READWRITE));
+  auto* pages =
+      static_cast<unsigned char*>(::VirtualAlloc(nullptr, 8192, MEM_COMMIT, PAGE_READWRITE));
   DWORD access = 0;
   ::VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &access);
   JOVMsg bounded{};
@@ -67,13 +73,18 @@ TEST(EventReport, TextTypeAndSourceOfEachEntry) {
   std::memcpy(bounded.pInsertions, L"ab\0cd", bounded.cbInsertions);
   JOV_LogEvent(bounded, L"%1-%2");
   ::VirtualFree(pages, 0, MEM_RELEASE);
-  EXPECT_EQ(calls, "register Billing Agent|report 1 0xff-x, 0xff again|deregister|register JOVMsg|report 4 disk is full|"
-                   "deregister|register JOVMsg|report 1 x/0xff|deregister|register JOVMsg|report 1 ab-cd|deregister|");
+  EXPECT_EQ(calls,
+            "register Billing Agent|report 1 0xff-x, 0xff again|deregister|register JOVMsg|report "
+            "4 disk is full|"
+            "deregister|register JOVMsg|report 1 x/0xff|deregister|register JOVMsg|report 1 "
+            "ab-cd|deregister|");
   EXPECT_EQ(std::make_pair(long{g_LogEntriesCount}, g_FirstLogMsgTime), std::make_pair(4L, 1ULL));
   // Information for 6, 10, 20 and 30, warning for 50, error for anything else.
   calls.clear();
-  for (int category : {6, 10, 20, 30, 50, 70, 90, 40, 0, -1}) JOV_LogEvent(static_cast<JOVMsgCategory>(category), L"t", 1, nullptr);
-  EXPECT_EQ(std::regex_replace(calls, std::regex("register JOVMsg.report (.) t.deregister."), "$1"), "4444211111");
+  for (int category : {6, 10, 20, 30, 50, 70, 90, 40, 0, -1})
+    JOV_LogEvent(static_cast<JOVMsgCategory>(category), L"t", 1, nullptr);
+  EXPECT_EQ(std::regex_replace(calls, std::regex("register JOVMsg.report (.) t.deregister."), "$1"),
+            "4444211111");
 }
 
 TEST(EventReport, NothingIsReportedOrCountedWithoutATextOrASource) {
@@ -83,7 +94,8 @@ TEST(EventReport, NothingIsReportedOrCountedWithoutATextOrASource) {
   refuseSource = true;
   JOV_LogEvent(JOVMsgCatError, L"lost", 1, nullptr);
   EXPECT_EQ(calls + std::to_string(g_LogEntriesCount), "register JOVMsg|0");
-  EXPECT_EQ(std::make_pair(g_LogEntriesMax, g_LogMsgCancelTime), std::make_pair(500L, 14400ULL));  // the defaults
+  // The defaults.
+  EXPECT_EQ(std::make_pair(g_LogEntriesMax, g_LogMsgCancelTime), std::make_pair(500L, 14400ULL));
 }
 
 // Two entries allowed per window. One of length 0 has always passed, so the third entry
@@ -94,7 +106,8 @@ TEST(DISABLED_ExitEventLog, FloodLimitEndsTheProcess) {
   printReports = true;
   g_LogEntriesMax = 2;
   g_LogMsgCancelTime = 0;
-  for (const wchar_t* text : {L"one", L"two", L"three"}) JOV_LogEvent(JOVMsgCatInfo, text, 1, nullptr);
+  for (const wchar_t* text : {L"one", L"two", L"three"})
+    JOV_LogEvent(JOVMsgCatInfo, text, 1, nullptr);
   g_LogMsgCancelTime = 14400;
   for (const wchar_t* text : {L"four", L"five"}) JOV_LogEvent(JOVMsgCatWarning, text, 1, nullptr);
   std::printf("STILL ALIVE");
@@ -102,12 +115,16 @@ TEST(DISABLED_ExitEventLog, FloodLimitEndsTheProcess) {
 
 TEST(EventReport, EntryPastTheFloodLimitIsTheNoticeThenExit112) {
   JOV_SKIP_ON_EMULATED_LANE("child processes");
-  const jovtest::ChildResult child = jovtest::RunAlone("DISABLED_ExitEventLog.FloodLimitEndsTheProcess");
+  const jovtest::ChildResult child =
+      jovtest::RunAlone("DISABLED_ExitEventLog.FloodLimitEndsTheProcess");
   EXPECT_EQ(child.exitCode, 112u) << child.output;
-  EXPECT_NE(child.output.find("report 4 one|report 4 two|report 4 three|report 2 four|"
-                              "report 2 **** Process terminated due to too many error messages. ****|"),
-            std::string::npos) << child.output;
-  EXPECT_EQ(child.output.find("five") + child.output.find("STILL ALIVE"), 2 * std::string::npos) << child.output;
+  EXPECT_NE(
+      child.output.find("report 4 one|report 4 two|report 4 three|report 2 four|"
+                        "report 2 **** Process terminated due to too many error messages. ****|"),
+      std::string::npos)
+      << child.output;
+  EXPECT_EQ(child.output.find("five") + child.output.find("STILL ALIVE"), 2 * std::string::npos)
+      << child.output;
 }
 
 BOOL WINAPI NonNtVersion(LPOSVERSIONINFOW info) {
@@ -135,8 +152,11 @@ FRESH_TEST(EventLog, OutsideNtLinesGoToEventLogTxtBesideTheProgram) {
   const std::string content = jovtest::ReadBytes(file);
   ::DeleteFileW(file.c_str());
   EXPECT_EQ(calls + std::to_string(g_LogEntriesCount), "2");
-  const std::string stamp = "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}";
-  EXPECT_TRUE(std::regex_match(content, std::regex(stamp + " first entry\r\n" + stamp + " yz-x\xE9\r\n"))) << content;
+  const std::string stamp =
+      "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}";
+  EXPECT_TRUE(
+      std::regex_match(content, std::regex(stamp + " first entry\r\n" + stamp + " yz-x\xE9\r\n")))
+      << content;
 }
 
 // Run by ctest with WINEDEBUG=+eventlog: Wine shows the reported strings on its debug

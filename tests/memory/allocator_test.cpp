@@ -96,21 +96,25 @@ TEST_F(PrivateHeap, GuardFramesAndTheDamagedFrameException) {
   std::memcpy(front + kWord, &rear, kWord);
   void* foreign = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, 64);
   void* pageStart = ::VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  EXPECT_EQ(FreeCatching(foreign) + FreeCatching(pageStart), 18L);  // the second's front is unmapped
+  // The second's front is unmapped.
+  EXPECT_EQ(FreeCatching(foreign) + FreeCatching(pageStart), 18L);
   ::HeapFree(::GetProcessHeap(), 0, foreign);
   ::VirtualFree(pageStart, 0, MEM_RELEASE);
-  EXPECT_EQ(std::make_pair(JOV_PoolMemBusy, g_pJOVMemCtl->pNextRecord), std::make_pair(held, &g_pJOVMemCtl->Records[1]));
+  EXPECT_EQ(std::make_pair(JOV_PoolMemBusy, g_pJOVMemCtl->pNextRecord),
+            std::make_pair(held, &g_pJOVMemCtl->Records[1]));
   void* variable = block;
   EXPECT_EQ(JOV_MemoryFreePtr(&variable), 0u);
   EXPECT_EQ(JOV_PoolMemBusy + std::uintptr_t(variable), 0u);
-  EXPECT_EQ(JOV_MemoryGet(0xFFFFFFFFUL - 2 * kRecord + 1, 0, nullptr, 0), nullptr);  // overflows with the frame
+  // Overflows with the frame.
+  EXPECT_EQ(JOV_MemoryGet(0xFFFFFFFFUL - 2 * kRecord + 1, 0, nullptr, 0), nullptr);
   // A second definition keeps the strategy, replaces the options; flags 0 take the options'
   // zero-fill bit, other flags replace it.
   ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocVirtual, 0, JOVMemOptGuard | JOVMemOptZeroFill), 0u);
   auto* zeroed = static_cast<char*>(JOV_MemoryGet(40, 0, nullptr, 0));
   auto* filled = static_cast<char*>(JOV_MemoryGet(40, 0x1, nullptr, 0));
   EXPECT_EQ(::HeapSize(hJOVHeap, 0, zeroed - kRecord), 40 + 2 * kRecord);
-  EXPECT_EQ(std::string(zeroed, 40) + std::string(filled, 40), std::string(40, '\0') + std::string(40, '\xEA'));
+  EXPECT_EQ(std::string(zeroed, 40) + std::string(filled, 40),
+            std::string(40, '\0') + std::string(40, '\xEA'));
   EXPECT_EQ(JOV_MemoryFree(zeroed) + JOV_MemoryFree(filled), 0u);
 }
 
@@ -121,16 +125,20 @@ TEST_F(PrivateHeap, ManyThreadsKeepThePoolCountAndTheRingWhole) {
   const unsigned long long start = JOV_PoolMemBusy;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
-    threads.emplace_back([] { for (int i = 0; i < 100000; ++i) JOV_MemoryFree(JOV_MemoryGet(24, 0, nullptr, 0)); });
+    threads.emplace_back([] {
+      for (int i = 0; i < 100000; ++i) JOV_MemoryFree(JOV_MemoryGet(24, 0, nullptr, 0));
+    });
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(JOV_PoolMemBusy, start);
   int balance = 0, wrong = 0;
   for (const JOV_MemCtlRecord& r : g_pJOVMemCtl->Records) {
     balance += r.wOperation == 'G' ? 1 : -1;
-    wrong += r.nSize != (r.wOperation == 'G' ? 24u : 0u) || !r.pBlock || r.dwThreadId == ::GetCurrentThreadId();
+    wrong += r.nSize != (r.wOperation == 'G' ? 24u : 0u) || !r.pBlock ||
+             r.dwThreadId == ::GetCurrentThreadId();
   }
   EXPECT_EQ(wrong, 0);
-  EXPECT_LE(std::abs(balance), 5);  // each thread alternates, so neither kind dominates the last 2047
+  // Each thread alternates, so neither kind dominates the last 2047.
+  EXPECT_LE(std::abs(balance), 5);
   EXPECT_EQ(JOV_MemoryFree(keep), 0u);
 }
 
@@ -142,9 +150,12 @@ FRESH_TEST(Memory, FirstGetsDefineMallocOnceWithNoOptions) {
   int local = 0;
   EXPECT_EQ(JOV_MemoryFree(&local), 87u);  // no strategy: nothing released, nothing defined
   JOVMemOptions = JOVMemOptZeroFill;
-  jovtest::ScopedImportPatch patch("GetSystemInfo", reinterpret_cast<const void*>(&SlowGetSystemInfo));
-  jovtest::ScopedImportPatch initialise("InitializeCriticalSection", reinterpret_cast<const void*>(&SlowInitialise));
-  jovtest::ScopedImportPatch enter("EnterCriticalSection", reinterpret_cast<const void*>(&CheckedEnter));
+  jovtest::ScopedImportPatch patch("GetSystemInfo",
+                                   reinterpret_cast<const void*>(&SlowGetSystemInfo));
+  jovtest::ScopedImportPatch initialise("InitializeCriticalSection",
+                                        reinterpret_cast<const void*>(&SlowInitialise));
+  jovtest::ScopedImportPatch enter("EnterCriticalSection",
+                                   reinterpret_cast<const void*>(&CheckedEnter));
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) threads.emplace_back([] { JOV_MemoryGet(0, 0, nullptr, 0); });
   for (auto& thread : threads) thread.join();
@@ -174,8 +185,9 @@ FRESH_TEST(Memory, PrivateHeapCountsRecordsAndReportsHeapFreeErrors) {
   const JOV_MemCtlRecord& get = ring->Records[0];  // the 2048th get overwrote the first
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  EXPECT_EQ(std::make_tuple(ring->pNextRecord, ring->Records[1].nSize, ring->Records[2046].pBlock, get.wOperation,
-                            get.pBlock, get.nSize, get.dwThreadId, get.stTime.wYear, get.wReserved),
+  EXPECT_EQ(std::make_tuple(ring->pNextRecord, ring->Records[1].nSize, ring->Records[2046].pBlock,
+                            get.wOperation, get.pBlock, get.nSize, get.dwThreadId, get.stTime.wYear,
+                            get.wReserved),
             std::make_tuple(ring->Records + 1, 2ul, blocks[2046], WORD{'G'}, blocks[2047], 2048ul,
                             ::GetCurrentThreadId(), now.wYear, WORD{0}));
   unsigned long long sizes = 0;
@@ -187,7 +199,8 @@ FRESH_TEST(Memory, PrivateHeapCountsRecordsAndReportsHeapFreeErrors) {
   JOV_MonitorMemory = 2;
   sizes = JOV_PoolMemBusy - ::HeapSize(hJOVHeap, 0, blocks[98]);
   JOV_MemoryFree(blocks[98]);
-  EXPECT_EQ(std::make_tuple(JOV_PoolMemBusy, ring->pNextRecord), std::make_tuple(sizes, ring->Records + 2));
+  EXPECT_EQ(std::make_tuple(JOV_PoolMemBusy, ring->pNextRecord),
+            std::make_tuple(sizes, ring->Records + 2));
 }
 
 TEST(DISABLED_ExitMemory, VirtualBlockOverrunFaults) {
@@ -198,5 +211,6 @@ TEST(DISABLED_ExitMemory, VirtualBlockOverrunFaults) {
 
 TEST(MemoryStrategies, VirtualBlockOverrunByOneByteFaultsAtOnce) {
   JOV_SKIP_ON_EMULATED_LANE("child processes");
-  EXPECT_EQ(jovtest::RunAlone("DISABLED_ExitMemory.VirtualBlockOverrunFaults").exitCode, 0xC0000005u);
+  EXPECT_EQ(jovtest::RunAlone("DISABLED_ExitMemory.VirtualBlockOverrunFaults").exitCode,
+            0xC0000005u);
 }

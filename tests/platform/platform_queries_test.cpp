@@ -20,11 +20,16 @@ struct Release {
   int bits;                             // NT, 2K, XP, 2003, Vista, 2008, 7/2008R2 from bit 0
 };
 const Release kReleases[] = {
-    {"5_0", 2, 5, 0, 2195, 0b11},           {"5_1", 2, 5, 1, 2600, 0b111},
-    {"5_2", 2, 5, 2, 3790, 0b1111},         {"6_0_6000", 2, 6, 0, 6000, 0b11111},
-    {"6_0_6001", 2, 6, 0, 6001, 0b111111},  {"6_1_7599", 2, 6, 1, 7599, 0b11111},
-    {"6_1_7600", 2, 6, 1, 7600, 0b1011111}, {"6_2_9200", 2, 6, 2, 9200, 0b11111},
-    {"NT_4_0", 2, 4, 0, 1381, 0b1},         {"nonNT_4_10", 1, 4, 10, 2222, 0},
+    {"5_0", 2, 5, 0, 2195, 0b11},
+    {"5_1", 2, 5, 1, 2600, 0b111},
+    {"5_2", 2, 5, 2, 3790, 0b1111},
+    {"6_0_6000", 2, 6, 0, 6000, 0b11111},
+    {"6_0_6001", 2, 6, 0, 6001, 0b111111},
+    {"6_1_7599", 2, 6, 1, 7599, 0b11111},
+    {"6_1_7600", 2, 6, 1, 7600, 0b1011111},
+    {"6_2_9200", 2, 6, 2, 9200, 0b11111},
+    {"NT_4_0", 2, 4, 0, 1381, 0b1},
+    {"nonNT_4_10", 1, 4, 10, 2222, 0},
     {"failing", 0, 10, 0, 0, 0},
 };
 const Release* release = nullptr;
@@ -53,8 +58,10 @@ BOOL WINAPI FakeCounter(LARGE_INTEGER* c) {
 }
 DWORD WINAPI FakeTickCount() { return static_cast<DWORD>(Next()); }
 struct ReplacedClock {
-  jovtest::ScopedImportPatch frequency{"QueryPerformanceFrequency", reinterpret_cast<void*>(&FakeFrequency)};
-  jovtest::ScopedImportPatch counter{"QueryPerformanceCounter", reinterpret_cast<void*>(&FakeCounter)};
+  jovtest::ScopedImportPatch frequency{"QueryPerformanceFrequency",
+                                       reinterpret_cast<void*>(&FakeFrequency)};
+  jovtest::ScopedImportPatch counter{"QueryPerformanceCounter",
+                                     reinterpret_cast<void*>(&FakeCounter)};
   jovtest::ScopedImportPatch tick{"GetTickCount", reinterpret_cast<void*>(&FakeTickCount)};
 };
 
@@ -70,7 +77,8 @@ std::uint32_t ReferenceCrc(std::uint32_t crc, const unsigned char* p, std::size_
 
 TEST(PlatformQueries, HandleTestFixedAnswersAndTheTimer) {
   EXPECT_EQ(JOV_ValidHandle(nullptr) + JOV_ValidHandle(INVALID_HANDLE_VALUE), 0);
-  for (UINT_PTR value : {UINT_PTR{1}, UINT_PTR{4}, ~UINT_PTR{1}}) EXPECT_EQ(JOV_ValidHandle((void*)value), 1);
+  for (UINT_PTR value : {UINT_PTR{1}, UINT_PTR{4}, ~UINT_PTR{1}})
+    EXPECT_EQ(JOV_ValidHandle((void*)value), 1);
   EXPECT_EQ(JOV_IsBigEndian() + fnJOVUtil2(), 42);
   EXPECT_EQ(AnswerBits(), 0b1011111);  // Wine answers 6.1 build 7601
   LARGE_INTEGER count, f;
@@ -96,7 +104,8 @@ FRESH_TEST(Platform, CounterIsScaledProductFirstAndTruncated) {
   frequency = 3000000000LL;
   counts = {3000000000LL - 1, 3000003000LL, 10, 30000000000000LL};
   ReplacedClock clock;
-  for (auto expected : {999999ull, 1000001ull, 0ull, 10000000000ull}) EXPECT_EQ(JOV_TimerValue(), expected);
+  for (auto expected : {999999ull, 1000001ull, 0ull, 10000000000ull})
+    EXPECT_EQ(JOV_TimerValue(), expected);
 }
 
 // Without a counter: the tick count in milliseconds, with its wraps at 2^32 counted.
@@ -104,7 +113,8 @@ FRESH_TEST(Platform, TickFallbackGrowsAcrossTheTickWrap) {
   counts = {1000, 2000, 2000, 0xFFFFFF00u, 5, 100};
   ReplacedClock clock;
   const unsigned long long wrap = (1ull << 32) * 1000;
-  for (auto expected : {1000000ull, 2000000ull, 2000000ull, 0xFFFFFF00ull * 1000, wrap + 5000, wrap + 100000})
+  for (auto expected :
+       {1000000ull, 2000000ull, 2000000ull, 0xFFFFFF00ull * 1000, wrap + 5000, wrap + 100000})
     EXPECT_EQ(JOV_TimerValue(), expected);
 }
 
@@ -119,7 +129,9 @@ TEST(PlatformQueries, CrcMatchesTheBitwiseReference) {
   // Every length is run from another running value, as a caller continuing a CRC would.
   for (std::size_t offset : {0, 1, 3, 8, 15})
     for (std::uint32_t length = 0, start = 0; length <= 1100; ++length, start += 0x9E3779B9u)
-      ASSERT_EQ(JOV_CRCCompute(start, &data[offset], length), ReferenceCrc(start, &data[offset], length)) << length << " at " << offset;
+      ASSERT_EQ(JOV_CRCCompute(start, &data[offset], length),
+                ReferenceCrc(start, &data[offset], length))
+          << length << " at " << offset;
   for (unsigned length : {4096u + 63u, 65536u + 13u, (1u << 20) + 47u})
     EXPECT_EQ(JOV_CRCCompute(~0u, &data[5], length), ReferenceCrc(~0u, &data[5], length)) << length;
 }

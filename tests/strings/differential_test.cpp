@@ -15,7 +15,9 @@ unsigned RoundUp16(unsigned n) { return ((n - 1) | 15u) + 1; }
 unsigned Piece(size_t length, unsigned pos, unsigned n) {
   return pos > length ? 0 : std::min<unsigned>(n, static_cast<unsigned>(length) - pos);
 }
-unsigned Ours(size_t position) { return position == std::wstring::npos ? kNpos : unsigned(position); }
+unsigned Ours(size_t position) {
+  return position == std::wstring::npos ? kNpos : unsigned(position);
+}
 int Sign(int v) { return (v > 0) - (v < 0); }
 using jovtest::Text;
 
@@ -83,7 +85,10 @@ class Runner {
     wchar_t* const b = s.begin();
     switch (Below(16)) {
       case 0:
-        if (r % 2) s.assign(from, pos2, cnt); else s.assign(piece.c_str(), piece.c_str() + k);
+        if (r % 2)
+          s.assign(from, pos2, cnt);
+        else
+          s.assign(piece.c_str(), piece.c_str() + k);
         if (self && r % 2) {  // the object's own piece is kept in place: two erases
           if (pos2 + k < length) m.Splice(pos2 + k, length - pos2 - k, L"");
           m.Splice(0, std::min(pos2, unsigned(m.text.size())), L"");
@@ -97,7 +102,12 @@ class Runner {
         return "assign(n, c)";
       case 2:
       case 3:
-        if (r % 3 == 0) s.append(from, pos2, cnt); else if (r % 3 == 1) s.append(piece.c_str(), piece.c_str() + k); else s += piece.c_str();
+        if (r % 3 == 0)
+          s.append(from, pos2, cnt);
+        else if (r % 3 == 1)
+          s.append(piece.c_str(), piece.c_str() + k);
+        else
+          s += piece.c_str();
         r % 3 == 1 ? m.Replace(length, 0, piece) : m.Splice(length, 0, piece);
         return "append";
       case 4:
@@ -105,31 +115,48 @@ class Runner {
         m.Splice(length, 0, std::wstring(r % 20, c));
         return "append_char";
       case 5:
-        if (r % 2) s.insert(pos, from, pos2, cnt); else s.insert(b + p, piece.c_str(), piece.c_str() + k);
+        if (r % 2)
+          s.insert(pos, from, pos2, cnt);
+        else
+          s.insert(b + p, piece.c_str(), piece.c_str() + k);
         r % 2 ? m.Splice(p, 0, piece) : m.Replace(p, 0, piece);
         return "insert";
       case 6:
-        if (r % 2) s.insert(pos, r % 20, c); else s.insert(static_cast<const wchar_t*>(b + p), r % 20, c);
+        if (r % 2)
+          s.insert(pos, r % 20, c);
+        else
+          s.insert(static_cast<const wchar_t*>(b + p), r % 20, c);
         m.Splice(p, 0, std::wstring(r % 20, c));
         return "insert(n, c)";
       case 7:
       case 8:
-        if (r % 2 && pos < length) s.erase(b + p, b + p + count); else s.erase(pos, n);
+        if (r % 2 && pos < length)
+          s.erase(b + p, b + p + count);
+        else
+          s.erase(pos, n);
         if (pos < length) m.Splice(p, count, L"");
         return "erase";
       case 9:
       case 10:
-        if (r % 2) s.replace(pos, n, from, pos2, cnt); else s.replace(b + p, b + p + count, piece.c_str(), k);
+        if (r % 2)
+          s.replace(pos, n, from, pos2, cnt);
+        else
+          s.replace(b + p, b + p + count, piece.c_str(), k);
         m.Replace(p, count, piece);
         return "replace";
       case 11:
-        if (r % 2) s.replace(pos, n, r % 20, c); else s.replace(b + p, b + p + count, r % 20, c);
+        if (r % 2)
+          s.replace(pos, n, r % 20, c);
+        else
+          s.replace(b + p, b + p + count, r % 20, c);
         m.Replace(p, count, std::wstring(r % 20, c));
         return "replace(n, c)";
       case 12:
         s.resize(r, c);
-        if (r > length) m.Splice(length, 0, std::wstring(r - length, c));
-        else m.Splice(r, length - r, L"");
+        if (r > length)
+          m.Splice(length, 0, std::wstring(r - length, c));
+        else
+          m.Splice(r, length - r, L"");
         return "resize";
       case 13: {
         s.reserve(r * 2);
@@ -139,11 +166,19 @@ class Runner {
         if (which != 0) m.Splice(last + 1, length - (last + 1), L"");
         const unsigned first = Ours(m.text.find_first_not_of(L' '));
         if (which != 1) m.Splice(0, std::min(first, unsigned(m.text.size())), L"");
-        if (which == 0) s.LTrim(); else if (which == 1) s.RTrim(); else s.Trim();
+        if (which == 0)
+          s.LTrim();
+        else if (which == 1)
+          s.RTrim();
+        else
+          s.Trim();
         return "reserve and trim";
       }
       case 14:
-        if (r % 2) s.UCase(); else s.LCase();
+        if (r % 2)
+          s.UCase();
+        else
+          s.LCase();
         for (auto& ch : m.text)
           if (ch < 128) ch = static_cast<wchar_t>(r % 2 ? std::toupper(ch) : std::tolower(ch));
         return "case";
@@ -155,28 +190,40 @@ class Runner {
 
   // The core searches and comparisons against the standard's. The forms by string, by
   // zero-terminated array and by character only pass their arguments on to these cores.
-  void Queries(const JOVString& s, const Model& m, const std::wstring& w, unsigned pos, unsigned n) {
+  void Queries(const JOVString& s, const Model& m, const std::wstring& w, unsigned pos,
+               unsigned n) {
     const std::wstring needle = w.substr(0, Below(4));
     const unsigned nn = static_cast<unsigned>(needle.size()), length = unsigned(m.text.size());
     const wchar_t* p = needle.c_str();
     const std::wstring piece = pos > length ? L"" : m.text.substr(pos, n);
     wchar_t copy[64] = {};
-    const struct { const char* what; unsigned got, want; } answers[] = {
+    const struct {
+      const char* what;
+      unsigned got, want;
+    } answers[] = {
         {"find", s.find(p, pos, nn), Ours(m.text.find(p, pos, nn))},
         {"rfind", s.rfind(p, pos, nn), Ours(m.text.rfind(p, pos, nn))},
         {"find_first_of", s.find_first_of(p, pos, nn), Ours(m.text.find_first_of(p, pos, nn))},
         {"find_last_of", s.find_last_of(p, pos, nn), Ours(m.text.find_last_of(p, pos, nn))},
         // An empty set finds nothing, unlike the standard's "not of" searches.
-        {"find_first_not_of", s.find_first_not_of(p, pos, nn), nn ? Ours(m.text.find_first_not_of(p, pos, nn)) : kNpos},
-        {"find_last_not_of", s.find_last_not_of(p, pos, nn), nn ? Ours(m.text.find_last_not_of(p, pos, nn)) : kNpos},
+        {"find_first_not_of", s.find_first_not_of(p, pos, nn),
+         nn ? Ours(m.text.find_first_not_of(p, pos, nn)) : kNpos},
+        {"find_last_not_of", s.find_last_not_of(p, pos, nn),
+         nn ? Ours(m.text.find_last_not_of(p, pos, nn)) : kNpos},
         {"compare", unsigned(s.compare(pos, n, p, nn)), unsigned(Sign(piece.compare(needle)))},
-        {"compare(str, pos2, m)", unsigned(s.compare(0u, kNpos, JOVString(s), pos, n)), unsigned(Sign(m.text.compare(piece)))},
+        {"compare(str, pos2, m)", unsigned(s.compare(0u, kNpos, JOVString(s), pos, n)),
+         unsigned(Sign(m.text.compare(piece)))},
         {"substr", Text(s.substr(pos, n)) == piece, 1},
         {"Right", Text(s.Right(n)) == (n > length ? L"" : m.text.substr(length - n)), 1},
         // Copy_s cuts the piece to the room given; CopyTString keeps one for the zero.
-        {"Copy_s", s.Copy_s(copy, n % 40, kNpos, pos), std::min<unsigned>(unsigned(piece.size()), n % 40)},
-        {"Copy_s text", std::wstring(copy, std::min<unsigned>(unsigned(piece.size()), n % 40)) == piece.substr(0, n % 40), 1},
-        {"CopyTString", s.CopyTString(copy, n % 40 + 1, kNpos, pos), std::min<unsigned>(unsigned(piece.size()), n % 40)},
+        {"Copy_s", s.Copy_s(copy, n % 40, kNpos, pos),
+         std::min<unsigned>(unsigned(piece.size()), n % 40)},
+        {"Copy_s text",
+         std::wstring(copy, std::min<unsigned>(unsigned(piece.size()), n % 40)) ==
+             piece.substr(0, n % 40),
+         1},
+        {"CopyTString", s.CopyTString(copy, n % 40 + 1, kNpos, pos),
+         std::min<unsigned>(unsigned(piece.size()), n % 40)},
         {"CopyTString zero", copy[std::min<unsigned>(unsigned(piece.size()), n % 40)], 0},
     };
     for (const auto& a : answers)

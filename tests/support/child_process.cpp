@@ -26,13 +26,14 @@ ChildResult RunAlone(const std::string& name, unsigned long limitMs) {
   ChildResult result{kChildNotRun, {}};
   wchar_t exe[MAX_PATH];
   ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" +
+  std::wstring command = L"\"" + std::wstring(exe) +
+                         L"\" --gtest_also_run_disabled_tests --gtest_filter=" +
                          std::wstring(name.begin(), name.end());
   // The child writes into a file of the scratch folder: nothing to read while it runs.
   ScratchDir dir;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE output = ::CreateFileW(dir.Join(L"output").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                CREATE_ALWAYS, 0, nullptr);
+  HANDLE output = ::CreateFileW(dir.Join(L"output").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                &inherit, CREATE_ALWAYS, 0, nullptr);
   // The job's last handle closes when this call returns or this process dies, and takes a
   // child that is still running with it.
   HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
@@ -45,8 +46,8 @@ ChildResult RunAlone(const std::string& name, unsigned long limitMs) {
   startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = startup.hStdError = output;
   PROCESS_INFORMATION child{};
-  if (::CreateProcessW(exe, command.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                       &startup, &child)) {
+  if (::CreateProcessW(exe, command.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                       nullptr, &startup, &child)) {
     ::AssignProcessToJobObject(job, child.hProcess);
     ::ResumeThread(child.hThread);
     if (::WaitForSingleObject(child.hProcess, limitMs) == WAIT_TIMEOUT) {

@@ -47,8 +47,8 @@ class ScratchDir {
 
 inline std::string ReadBytes(const std::wstring& path) {
   std::string content;
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
   char buffer[65536];
   for (DWORD got = 0; ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0;)
     content.append(buffer, got);
@@ -67,7 +67,9 @@ inline std::vector<std::string> SplitLines(const std::string& content) {
   return lines;
 }
 
-inline std::vector<std::string> ReadLines(const std::wstring& path) { return SplitLines(ReadBytes(path)); }
+inline std::vector<std::string> ReadLines(const std::wstring& path) {
+  return SplitLines(ReadBytes(path));
+}
 
 // Text narrowed code value by code value (the tests' texts are ASCII and Latin-1).
 inline std::string Narrow(const std::wstring& text) { return {text.begin(), text.end()}; }

@@ -7,17 +7,21 @@
 
 namespace jovtest {
 
-ScopedImportPatch::ScopedImportPatch(const char* function, const void* replacement, HMODULE module) {
+ScopedImportPatch::ScopedImportPatch(const char* function, const void* replacement,
+                                     HMODULE module) {
   auto* base = reinterpret_cast<BYTE*>(module);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const DWORD imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
   auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
   for (; imports && desc->Name && !slot_; ++desc) {
     auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
     for (; names->u1.AddressOfData && !slot_; ++names, ++slots) {
       auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) && !std::strcmp(reinterpret_cast<char*>(byName->Name), function))
+      if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
+          !std::strcmp(reinterpret_cast<char*>(byName->Name), function))
         slot_ = reinterpret_cast<void**>(&slots->u1.Function);
     }
   }

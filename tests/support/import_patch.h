@@ -16,14 +16,17 @@ class ScopedImportPatch {
  public:
   // Replaces JOVUtil32.dll's import of `function` (or `module`'s, when given) with
   // `replacement`. Fails the current test (ADD_FAILURE) when the module does not import it.
-  ScopedImportPatch(const char* function, const void* replacement, HMODULE module = LibraryModule());
+  ScopedImportPatch(const char* function, const void* replacement,
+                    HMODULE module = LibraryModule());
   ~ScopedImportPatch() { Write(original_); }
   ScopedImportPatch(const ScopedImportPatch&) = delete;
   ScopedImportPatch& operator=(const ScopedImportPatch&) = delete;
 
   // The function the DLL called before the patch, for replacements that pass calls on.
   template <typename F>
-  F original() const { return reinterpret_cast<F>(original_); }
+  F original() const {
+    return reinterpret_cast<F>(original_);
+  }
 
  private:
   void Write(void* value);

@@ -13,8 +13,10 @@ TEST(FreshProcess, EveryFreshTestPassesInAProcessOfItsOwn) {
     for (int j = 0; j < suite.total_test_count(); ++j) {
       const std::string name = std::string(suite.name()) + "." + suite.GetTestInfo(j)->name();
       const jovtest::ChildResult child = jovtest::RunAlone(name);
-      EXPECT_TRUE(child.exitCode == 0 && child.output.find("[  PASSED  ] 1 test.") != std::string::npos)
-          << name << " ended with " << child.exitCode << ":\n" << child.output;
+      EXPECT_TRUE(child.exitCode == 0 &&
+                  child.output.find("[  PASSED  ] 1 test.") != std::string::npos)
+          << name << " ended with " << child.exitCode << ":\n"
+          << child.output;
     }
   }
 }
@@ -23,7 +25,8 @@ int main(int argc, char** argv) {
   // GoogleTest echoes every failure and skip through OutputDebugStringA, whose exception
   // (raised to reach a debugger) brings the emulated 32-bit Wine down; the lines are on
   // standard output anyway.
-  jovtest::ScopedImportPatch quiet("OutputDebugStringA", reinterpret_cast<const void*>(&IgnoreDebugString),
+  jovtest::ScopedImportPatch quiet("OutputDebugStringA",
+                                   reinterpret_cast<const void*>(&IgnoreDebugString),
                                    ::GetModuleHandleW(nullptr));
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

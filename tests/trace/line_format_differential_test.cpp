@@ -28,8 +28,8 @@ FILETIME ToFileTime(unsigned long long ticks) {
 }
 void WINAPI ScriptedSystemTime(FILETIME* now) { *now = ToFileTime(scriptedSystem); }
 BOOL WINAPI ScriptedZone(const FILETIME* system, FILETIME* local) {
-  const unsigned long long ticks = (static_cast<unsigned long long>(system->dwHighDateTime) << 32) |
-                                   system->dwLowDateTime;
+  const unsigned long long ticks =
+      (static_cast<unsigned long long>(system->dwHighDateTime) << 32) | system->dwLowDateTime;
   if (ticks >= kRefused) return FALSE;
   *local = ToFileTime(ticks - static_cast<unsigned long long>(scriptedBias));
   return TRUE;
@@ -131,15 +131,18 @@ class Script {
       scriptedSystem = kRefused - Between(1, 3600 * kTicksPerSecond);
       scriptedBias = -14 * 3600 * kTicksPerSecond;
     }
-    auto word = [this](long long low, long long high) { return static_cast<WORD>(Between(low, high)); };
-    scriptedFallback = SYSTEMTIME{word(1601, 30827), word(1, 12), 0, word(1, 31),
-                                  word(0, 65535), word(0, 65535), word(0, 65535), word(0, 65535)};
+    auto word = [this](long long low, long long high) {
+      return static_cast<WORD>(Between(low, high));
+    };
+    scriptedFallback =
+        SYSTEMTIME{word(1601, 30827), word(1, 12),   0, word(1, 31), word(0, 65535), word(0, 65535),
+                   word(0, 65535),    word(0, 65535)};
   }
 
   // Counter steps from none to jumps of years in both directions, and beyond 2^52
   // microseconds, where the interval's double no longer has its third decimal exactly.
   void NextCount() {
-    static const long long kSteps[] = {0, 9, 5000, 12345678, 1LL << 40, 45035996273704960LL,
+    static const long long kSteps[] = {0,        9, 5000, 12345678, 1LL << 40, 45035996273704960LL,
                                        1LL << 58};
     const long long step = Between(0, kSteps[Pick(7)]);
     const bool back = Pick(4) == 0 && scriptedCount > step;
@@ -152,7 +155,8 @@ class Script {
   }
 
   std::wstring NextText() {
-    static const wchar_t kAlphabet[] = L"abcXYZ09 .,:=\t\r\n\n\x00E9\x00FC\x20AC\x03A9\x4E2D\xD83D\xDE00";
+    static const wchar_t kAlphabet[] =
+        L"abcXYZ09 .,:=\t\r\n\n\x00E9\x00FC\x20AC\x03A9\x4E2D\xD83D\xDE00";
     std::wstring text(static_cast<size_t>(Pick(4) == 0 ? Between(0, 300) : Between(0, 40)), L' ');
     for (wchar_t& c : text) c = kAlphabet[Pick(sizeof kAlphabet / sizeof(wchar_t) - 1)];
     return text;
@@ -175,7 +179,8 @@ struct Outcome {
 
 Outcome WriteScripted(unsigned long wrapSize) {
   jovtest::ScratchDir dir;
-  jovtest::ScopedImportPatch system("GetSystemTimeAsFileTime", reinterpret_cast<const void*>(&ScriptedSystemTime)),
+  jovtest::ScopedImportPatch system("GetSystemTimeAsFileTime",
+                                    reinterpret_cast<const void*>(&ScriptedSystemTime)),
       zone("FileTimeToLocalFileTime", reinterpret_cast<const void*>(&ScriptedZone)),
       fallback("GetLocalTime", reinterpret_cast<const void*>(&ScriptedLocalTime)),
       counter("QueryPerformanceCounter", reinterpret_cast<const void*>(&ScriptedCounter)),
@@ -222,9 +227,11 @@ Outcome WriteScripted(unsigned long wrapSize) {
   if (files.size() != 1) return out;
   out.written = jovtest::ReadLines(files[0]);
   if (wrapSize != 0) {
-    out.written = tracetest::WrapDumpBody(out.written);  // the ring's lines stand between the banners
+    // The ring's lines stand between the banners.
+    out.written = tracetest::WrapDumpBody(out.written);
   } else if (out.written.size() >= 2) {
-    out.written[1].resize(std::min(out.written[1].size(), out.written[1].find("Trace Started.") + 14));
+    out.written[1].resize(
+        std::min(out.written[1].size(), out.written[1].find("Trace Started.") + 14));
   }
   return out;
 }
@@ -234,7 +241,8 @@ TEST(LineFormatDifferential, EveryByteMatchesTheDocumentedFormats) {
     SCOPED_TRACE(wrapSize ? "ring" : "file");
     const Outcome out = WriteScripted(wrapSize);
     ASSERT_EQ(out.written.size(), out.expected.size());
-    for (size_t i = 0; i < out.written.size(); ++i) ASSERT_EQ(out.written[i], out.expected[i]) << "line " << i;
+    for (size_t i = 0; i < out.written.size(); ++i)
+      ASSERT_EQ(out.written[i], out.expected[i]) << "line " << i;
   }
 }
 

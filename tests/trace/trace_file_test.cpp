@@ -34,7 +34,8 @@ SIZE_T WINAPI ScriptedVirtualQuery(LPCVOID address, PMEMORY_BASIC_INFORMATION in
   for (const Region& r : regions)
     if (reinterpret_cast<std::uintptr_t>(address) - r.base < r.size) {
       *info = {};
-      info->BaseAddress = reinterpret_cast<void*>(r.base), info->RegionSize = r.size, info->State = r.state;
+      info->BaseAddress = reinterpret_cast<void*>(r.base), info->RegionSize = r.size,
+      info->State = r.state;
       return size;
     }
   return 0;
@@ -50,59 +51,67 @@ TEST(TraceLines, ARoutineTracedFromStartToClose) {
   const auto at = reinterpret_cast<std::uintptr_t>(bytes);
   ScopedImportPatch clock("QueryPerformanceCounter", reinterpret_cast<const void*>(&FakeCounter));
   now = 0;  // the object goes before the clock: its closing line too reads the fake
-  const Lines shape = tracetest::Traced([&](JOVDebug& trace, const ScratchDir& dir) {
-    const std::wstring file = tracetest::TraceFiles(dir).at(0);
-    const std::string header = jovtest::ReadLines(file).at(1);
-    EXPECT_EQ(header.substr(std::min(header.find("Trace"), header.size())),
-              "Trace Started. UserId=" + Narrow(JOV_GetLogonId().c_str()) + ", ProcessId=" +
-                  std::to_string(::GetCurrentProcessId()) + ", ThreadId=" + std::to_string(::GetCurrentThreadId()) +
-                  ", Log File=" + Narrow(file));
-    std::wstring missing = dir.Join(L"no\\such\\folder");
-    JOVDebug idle;
-    idle.TraceStop(1);
-    idle.TraceStart(&missing[0], 0);
-    tracetest::StartIn(trace, dir, L"second");
-    trace.TraceStart();
-    EXPECT_EQ(std::wstring(trace.GetTracePath().c_str()), dir.Join(L"routine"));
-    trace.InsertMsg(L"outside");
-    now += 500;
-    EXPECT_EQ(trace.RoutinePush(L"Parser", L"Open"), 0);
-    JOVDebug copy(trace);
-    EXPECT_EQ(idle.TraceAnyActive() + copy.TraceAnyActive() + copy.ShowCallStack().length(), 0u);
-    now += 12345679;
-    EXPECT_EQ(trace.RoutinePushReq(L"Parser", L"ReadBlock", 7), 1);
-    trace.InsertMsg(JOVString(L"a\nb"));
-    trace.RoutinePush(L"Quiet", L"Level", nullptr, 0);  // no lines for it ...
-    trace.RoutinePushReq(L"Inner", L"Inherits", -42);   // ... nor for what inherits its choice
-    trace.RoutinePush(L"Loud", L"Again", L"file=a.dat", 1);
-    now -= 1500;  // a clock that went back gives a negative duration
-    trace.RoutinePop(-1, -1);
-    trace.RoutinePop(1, 5);  // the innermost level is silent: no line, both levels go
-    EXPECT_EQ(std::wstring(trace.ShowCallStack().c_str()), L"Parser.Open");
-    trace.RoutinePop(3, 0);  // not on the stack: a bare line, nothing taken off
-    trace.RoutinePop();
-    trace.RoutinePop();  // an empty stack writes no line
-    trace.HexDump(bytes, 17, L"Seventeen bytes");
-    trace.HexDump(bytes, 0);  // an empty line only
-    regions = {{0, 0x10000, MEM_FREE}, {0x10000, 0x20000, MEM_COMMIT}, {0x30000, 0x10000, MEM_RESERVE},
-               {0x40000, 0x10000, MEM_COMMIT}};
-    ScopedImportPatch query("VirtualQuery", reinterpret_cast<const void*>(&ScriptedVirtualQuery));
-    trace.TraceVirtualMemUsage(77);
-    regions[1].state = 0x4000;
-    trace.TraceVirtualMemUsage(78);
-  }, L"routine");
+  const Lines shape = tracetest::Traced(
+      [&](JOVDebug& trace, const ScratchDir& dir) {
+        const std::wstring file = tracetest::TraceFiles(dir).at(0);
+        const std::string header = jovtest::ReadLines(file).at(1);
+        EXPECT_EQ(header.substr(std::min(header.find("Trace"), header.size())),
+                  "Trace Started. UserId=" + Narrow(JOV_GetLogonId().c_str()) +
+                      ", ProcessId=" + std::to_string(::GetCurrentProcessId()) + ", ThreadId=" +
+                      std::to_string(::GetCurrentThreadId()) + ", Log File=" + Narrow(file));
+        std::wstring missing = dir.Join(L"no\\such\\folder");
+        JOVDebug idle;
+        idle.TraceStop(1);
+        idle.TraceStart(&missing[0], 0);
+        tracetest::StartIn(trace, dir, L"second");
+        trace.TraceStart();
+        EXPECT_EQ(std::wstring(trace.GetTracePath().c_str()), dir.Join(L"routine"));
+        trace.InsertMsg(L"outside");
+        now += 500;
+        EXPECT_EQ(trace.RoutinePush(L"Parser", L"Open"), 0);
+        JOVDebug copy(trace);
+        EXPECT_EQ(idle.TraceAnyActive() + copy.TraceAnyActive() + copy.ShowCallStack().length(),
+                  0u);
+        now += 12345679;
+        EXPECT_EQ(trace.RoutinePushReq(L"Parser", L"ReadBlock", 7), 1);
+        trace.InsertMsg(JOVString(L"a\nb"));
+        trace.RoutinePush(L"Quiet", L"Level", nullptr, 0);  // no lines for it ...
+        trace.RoutinePushReq(L"Inner", L"Inherits", -42);   // ... nor for what inherits its choice
+        trace.RoutinePush(L"Loud", L"Again", L"file=a.dat", 1);
+        now -= 1500;  // a clock that went back gives a negative duration
+        trace.RoutinePop(-1, -1);
+        trace.RoutinePop(1, 5);  // the innermost level is silent: no line, both levels go
+        EXPECT_EQ(std::wstring(trace.ShowCallStack().c_str()), L"Parser.Open");
+        trace.RoutinePop(3, 0);  // not on the stack: a bare line, nothing taken off
+        trace.RoutinePop();
+        trace.RoutinePop();  // an empty stack writes no line
+        trace.HexDump(bytes, 17, L"Seventeen bytes");
+        trace.HexDump(bytes, 0);  // an empty line only
+        regions = {{0, 0x10000, MEM_FREE},
+                   {0x10000, 0x20000, MEM_COMMIT},
+                   {0x30000, 0x10000, MEM_RESERVE},
+                   {0x40000, 0x10000, MEM_COMMIT}};
+        ScopedImportPatch query("VirtualQuery",
+                                reinterpret_cast<const void*>(&ScriptedVirtualQuery));
+        trace.TraceVirtualMemUsage(77);
+        regions[1].state = 0x4000;
+        trace.TraceVirtualMemUsage(78);
+      },
+      L"routine");
   const std::string indent(4, ' ');
-  EXPECT_EQ(shape, (Lines{"D", "H", "outside", "Push Parser.Open", indent + "Push Parser.ReadBlock  Request=7",
-                          indent + indent + "a\n" + std::string(34, ' ') + "b",
-                          std::string(16, ' ') + "Push Loud.Again  file=a.dat",
-                          std::string(16, ' ') + "Pop  Loud.Again Return Code=-1  Dur=-1.500 msecs",
-                          indent + "Pop  ", "Pop  Parser.Open  Dur=12344.179 msecs", "", "Seventeen bytes",
-                          Hex(at) + "  412D3D00 7FFF207E 30397A5A 0D0A092E *A..... ~09zZ....*",
-                          Hex(at + 16) + "  51" + std::string(34, ' ') + "*Q" + std::string(15, ' ') + "*", "",
-                          "Virtual memory usage: Free = 65536, Committed = 196608, Reserved = 65536, ID = 77",
-                          "JOVDebug::TraceVirtualMemUsage found invalid memory state = 16384 (0x4000), "
-                          "address = 0x10000",
-                          "Trace Closed."}));
+  EXPECT_EQ(
+      shape,
+      (Lines{"D", "H", "outside", "Push Parser.Open", indent + "Push Parser.ReadBlock  Request=7",
+             indent + indent + "a\n" + std::string(34, ' ') + "b",
+             std::string(16, ' ') + "Push Loud.Again  file=a.dat",
+             std::string(16, ' ') + "Pop  Loud.Again Return Code=-1  Dur=-1.500 msecs",
+             indent + "Pop  ", "Pop  Parser.Open  Dur=12344.179 msecs", "", "Seventeen bytes",
+             Hex(at) + "  412D3D00 7FFF207E 30397A5A 0D0A092E *A..... ~09zZ....*",
+             Hex(at + 16) + "  51" + std::string(34, ' ') + "*Q" + std::string(15, ' ') + "*", "",
+             "Virtual memory usage: Free = 65536, Committed = 196608, Reserved = 65536, ID = 77",
+             "JOVDebug::TraceVirtualMemUsage found invalid memory state = 16384 (0x4000), "
+             "address = 0x10000",
+             "Trace Closed."}));
 }
 
 // The formatting members write no terminator; a long dump goes in slices; the stack works
@@ -121,8 +130,9 @@ TEST(TraceLines, FormattingMembersAndTheStackWithoutTrace) {
   d.HexStringForDWORD(0x00412A30, buffer + 7);
   d.HexStringLine(bytes, 2, buffer + 16, 0);
   EXPECT_EQ(std::wstring(buffer, 71), L"030A11#00412A30#030A" + std::wstring(32, L' ') + L"*.." +
-                                           std::wstring(14, L' ') + L"*#");
-  EXPECT_EQ(std::wstring(d.HexString(bytes, 300).c_str()) + d.HexStringForDWORD(~0u).c_str(), digits + L"FFFFFFFF");
+                                          std::wstring(14, L' ') + L"*#");
+  EXPECT_EQ(std::wstring(d.HexString(bytes, 300).c_str()) + d.HexStringForDWORD(~0u).c_str(),
+            digits + L"FFFFFFFF");
   for (int i = 0; i < 30; ++i) {
     EXPECT_EQ(d.RoutinePush(L"C", std::to_wstring(i).c_str()), i);
     names += (i ? L";C." : L"C.") + std::to_wstring(i);
@@ -139,8 +149,8 @@ std::wstring Stamp() {  // "YYMMDD HHMMSS" of the local time
   SYSTEMTIME t;
   ::GetLocalTime(&t);
   wchar_t text[16];
-  std::swprintf(text, 16, L"%02u%02u%02u %02u%02u%02u", t.wYear % 100, t.wMonth, t.wDay, t.wHour, t.wMinute,
-                t.wSecond);
+  std::swprintf(text, 16, L"%02u%02u%02u %02u%02u%02u", t.wYear % 100, t.wMonth, t.wDay, t.wHour,
+                t.wMinute, t.wSecond);
   return text;
 }
 
@@ -172,7 +182,8 @@ std::wstring FileMadeFor(std::wstring program, const wchar_t* name) {
 
 // Known extensions go from the end only and without regard to case; a bare name's own stays.
 TEST(TraceFile, NameFollowsTheGivenNameOrTheProgramAfterTheTimeStamp) {
-  const wchar_t* rows[][3] = {  // the program, the name given, the file
+  const wchar_t* rows[][3] = {
+      // the program, the name given, the file
       {L"<dir>\\batch.exe", nullptr, L"<stamp> batch.JOV_Log"},
       {L"<dir>\\batch.exe", L"nightly", L"<stamp> nightly.JOV_Log"},
       {L"<dir>\\batch.exe", L"nightly.log", L"<stamp> nightly.log.JOV_Log"},
@@ -193,8 +204,9 @@ TEST(TraceFile, NameTakenInTheSameSecondGetsACounter) {
     for (int i = 0; i < 3; ++i) JOVDebug().TraceStart(&path[0], 0);
     if (Stamp() != stamp) continue;
     const std::wstring stem = dir.Join(stamp + L" same");
-    EXPECT_EQ(dir.Entries(L"*"), (std::vector<std::wstring>{stem + L" 1.JOV_Log", stem + L" 2.JOV_Log",
-                                                             stem + L".JOV_Log"}));
+    EXPECT_EQ(dir.Entries(L"*"),
+              (std::vector<std::wstring>{stem + L" 1.JOV_Log", stem + L" 2.JOV_Log",
+                                         stem + L".JOV_Log"}));
     return;
   }
   ADD_FAILURE() << "no three starts within one second";

@@ -21,7 +21,8 @@ inline std::vector<std::wstring> TraceFiles(const ScratchDir& dir) {
     if (std::regex_match(file, m, counted)) return std::make_pair(m[1].str(), std::stol(m[2]));
     return std::make_pair(file.substr(0, file.size() - 8), 0L);
   };
-  std::sort(files.begin(), files.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
+  std::sort(files.begin(), files.end(),
+            [&](const auto& a, const auto& b) { return key(a) < key(b); });
   return files;
 }
 
@@ -44,7 +45,8 @@ inline Lines Shape(const ScratchDir& dir) {
 // An address as the trace shows it, with all its hex digits (8 or 16).
 inline std::string Hex(std::uintptr_t address) {
   char text[32];
-  std::snprintf(text, sizeof text, "%0*llX", int(2 * sizeof address), static_cast<unsigned long long>(address));
+  std::snprintf(text, sizeof text, "%0*llX", int(2 * sizeof address),
+                static_cast<unsigned long long>(address));
   return text;
 }
 
@@ -56,7 +58,8 @@ inline Lines WrapDumpBody(const Lines& lines) {
 }
 
 // Starts a file trace (or, with a wrap size, a wrap trace) named `name` in the folder.
-inline void StartIn(JOVDebug& trace, const ScratchDir& dir, const wchar_t* name, unsigned long wrap = 0) {
+inline void StartIn(JOVDebug& trace, const ScratchDir& dir, const wchar_t* name,
+                    unsigned long wrap = 0) {
   std::wstring path = dir.Join(name);
   trace.TraceStart(&path[0], wrap);
 }

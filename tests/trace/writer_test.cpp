@@ -26,12 +26,15 @@ const std::string kEnd = jov::trace::format::kWrapEnd;
 TEST(TraceWriter, FileIsReplacedOnceItHoldsMoreThanTheLimit) {
   for (bool tiny : {false, true}) {
     const Lines shape = Traced([tiny](JOVDebug& trace, const ScratchDir& dir) {
-      const size_t opening = jovtest::ReadBytes(tracetest::TraceFiles(dir)[0]).size();  // date and header
+      // The date and header lines.
+      const size_t opening = jovtest::ReadBytes(tracetest::TraceFiles(dir)[0]).size();
       trace.MaxLogSize(tiny ? 10 : static_cast<unsigned long>(opening + 28));
       for (const wchar_t* text : {L"txt1", L"txt2", L"txt3"}) trace.InsertMsg(text);
     });
-    const Lines exact = {"D", "H", "txt1", "txt2", kTerminated, kReopened, "D", "H", "Trace Closed."};
-    const Lines small = {"D", "H", "txt1", kTerminated, kReopened, "D", "H", "txt3", kTerminated, kReopened, "D", "H"};
+    const Lines exact = {"D",       "H", "txt1", "txt2",         kTerminated,
+                         kReopened, "D", "H",    "Trace Closed."};
+    const Lines small = {"D", "H",    "txt1",      kTerminated, kReopened, "D",
+                         "H", "txt3", kTerminated, kReopened,   "D",       "H"};
     EXPECT_EQ(shape, tiny ? small : exact);
   }
 }
@@ -43,38 +46,43 @@ TEST(TraceWriter, WrapRingKeepsTheNewestWholeLinesAndDumpsThem) {
   for (int i = 25; i <= 40; ++i) expected.push_back("L0" + std::to_string(i));
   expected.insert(expected.end(), {kEnd, "D", "H", kBanner, "exact fit"});
   for (int i = 2; i <= 5; ++i) expected.push_back("E00" + std::to_string(i) + std::string(71, 'x'));
-  const std::string cut((1020 - 6) / 2 - 22 - 2, 'w');  // a line longer than the ring, cut to fill it
-  expected.insert(expected.end(), {"next", kEnd, "D", "H", kBanner, cut, kEnd, "D", "H", "R001", "R002"});
-  const Lines shape = Traced([](JOVDebug& trace, const ScratchDir& dir) {
-    EXPECT_EQ(trace.TraceWrapActive() - trace.TraceActive(), 1);
-    auto write = [&trace](char head, int first, int last, size_t width) {
-      for (int i = first; i <= last; ++i) {
-        const std::string text = head + std::to_string(1000 + i).substr(1) + std::string(width - 4, 'x');
-        trace.InsertMsg(std::wstring(text.begin(), text.end()).c_str());
-      }
-    };
-    write('L', 1, 40, 4);
-    trace.TraceDumpWrap(nullptr);
-    tracetest::StartIn(trace, dir, L"bigger", 8192);  // ignored while the ring exists
-    write('E', 1, 5, 75);
-    trace.InsertMsg(L"next");
-    wchar_t reason[] = L"exact fit";
-    trace.TraceDumpWrap(reason);
-    trace.InsertMsg(std::wstring(2000, L'w').c_str());  // cut to the ring, CR LF kept
-    trace.TraceDumpWrap(nullptr);
-    write('R', 1, 2, 4);
-    tracetest::StartIn(trace, dir, L"taken");  // a file trace takes the ring after its header
-    EXPECT_EQ(trace.TraceWrapActive() - trace.TraceActive(), -1);
-    trace.TraceStop(0);
-    std::wstring missing = dir.Join(L"no\\such\\folder");
-    trace.TraceStart(&missing[0], 2048);
-    trace.TraceDumpWrap(nullptr);  // no file can be made: the ring goes, the wrap trace ends
-    EXPECT_EQ(trace.TraceAnyActive(), 0);
-    tracetest::StartIn(trace, dir, L"stopped", 2048);
-    write('S', 1, 2, 4);
-    trace.TraceWrapStop();  // the lines are dropped
-    trace.TraceDumpWrap(nullptr);
-  }, L"ring", 100);  // the smallest ring is 1024 bytes
+  // A line longer than the ring, cut to fill it.
+  const std::string cut((1020 - 6) / 2 - 22 - 2, 'w');
+  expected.insert(expected.end(),
+                  {"next", kEnd, "D", "H", kBanner, cut, kEnd, "D", "H", "R001", "R002"});
+  const Lines shape = Traced(
+      [](JOVDebug& trace, const ScratchDir& dir) {
+        EXPECT_EQ(trace.TraceWrapActive() - trace.TraceActive(), 1);
+        auto write = [&trace](char head, int first, int last, size_t width) {
+          for (int i = first; i <= last; ++i) {
+            const std::string text =
+                head + std::to_string(1000 + i).substr(1) + std::string(width - 4, 'x');
+            trace.InsertMsg(std::wstring(text.begin(), text.end()).c_str());
+          }
+        };
+        write('L', 1, 40, 4);
+        trace.TraceDumpWrap(nullptr);
+        tracetest::StartIn(trace, dir, L"bigger", 8192);  // ignored while the ring exists
+        write('E', 1, 5, 75);
+        trace.InsertMsg(L"next");
+        wchar_t reason[] = L"exact fit";
+        trace.TraceDumpWrap(reason);
+        trace.InsertMsg(std::wstring(2000, L'w').c_str());  // cut to the ring, CR LF kept
+        trace.TraceDumpWrap(nullptr);
+        write('R', 1, 2, 4);
+        tracetest::StartIn(trace, dir, L"taken");  // a file trace takes the ring after its header
+        EXPECT_EQ(trace.TraceWrapActive() - trace.TraceActive(), -1);
+        trace.TraceStop(0);
+        std::wstring missing = dir.Join(L"no\\such\\folder");
+        trace.TraceStart(&missing[0], 2048);
+        trace.TraceDumpWrap(nullptr);  // no file can be made: the ring goes, the wrap trace ends
+        EXPECT_EQ(trace.TraceAnyActive(), 0);
+        tracetest::StartIn(trace, dir, L"stopped", 2048);
+        write('S', 1, 2, 4);
+        trace.TraceWrapStop();  // the lines are dropped
+        trace.TraceDumpWrap(nullptr);
+      },
+      L"ring", 100);  // the smallest ring is 1024 bytes
   EXPECT_EQ(shape, expected);
 }
 
@@ -103,20 +111,25 @@ HANDLE WINAPI SlowCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURIT
 // whole after the dump, in the emptied ring, marked as another thread's.
 TEST(TraceWriter, RingLineWaitsForADumpThatHoldsTheLock) {
   JOV_SKIP_ON_EMULATED_LANE("threads");
-  const Lines shape = Traced([](JOVDebug& trace, auto&) {
-    trace.InsertMsg(L"before");
-    ringTrace = &trace;
-    {
-      ScopedImportPatch create("CreateFileW", reinterpret_cast<const void*>(&SlowCreateFileW));
-      realCreateFileW = create.original<decltype(realCreateFileW)>();
-      trace.TraceDumpWrap(nullptr);
-    }
-    waiter.join();
-    trace.TraceDumpWrap(nullptr);
-  }, L"waiting", 1u << 16);
-  auto marker = [](DWORD thread) { return "---- ThreadId=" + std::to_string(thread) + " " + std::string(30, '-'); };
-  EXPECT_EQ(shape, (Lines{"D", "H", kBanner, "D", "before", kEnd, "D", marker(::GetCurrentThreadId()), "H", kBanner,
-                          marker(waiterId), "waiter", kEnd}));
+  const Lines shape = Traced(
+      [](JOVDebug& trace, auto&) {
+        trace.InsertMsg(L"before");
+        ringTrace = &trace;
+        {
+          ScopedImportPatch create("CreateFileW", reinterpret_cast<const void*>(&SlowCreateFileW));
+          realCreateFileW = create.original<decltype(realCreateFileW)>();
+          trace.TraceDumpWrap(nullptr);
+        }
+        waiter.join();
+        trace.TraceDumpWrap(nullptr);
+      },
+      L"waiting", 1u << 16);
+  auto marker = [](DWORD thread) {
+    return "---- ThreadId=" + std::to_string(thread) + " " + std::string(30, '-');
+  };
+  EXPECT_EQ(shape,
+            (Lines{"D", "H", kBanner, "D", "before", kEnd, "D", marker(::GetCurrentThreadId()), "H",
+                   kBanner, marker(waiterId), "waiter", kEnd}));
 }
 
 namespace {
@@ -132,7 +145,8 @@ struct {
   OVERLAPPED* overlap;
 } stuck;  // the write left pending, as a dead device would
 
-BOOL WINAPI FakeWriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written, LPOVERLAPPED overlap) {
+BOOL WINAPI FakeWriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written,
+                          LPOVERLAPPED overlap) {
   if (!overlap) return realWriteFile(file, buffer, length, written, overlap);
   const Next what = std::exchange(nextWrite, Next::kWrite);
   if (what == Next::kWrite) return realWriteFile(file, buffer, length, written, overlap);
@@ -149,7 +163,8 @@ BOOL WINAPI FakeWriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD wri
 }
 DWORD WINAPI ImpatientWait(HANDLE handle, DWORD ms) {  // the stuck write's event never comes
   const OVERLAPPED* o = stuck.overlap;
-  return o && handle == o->hEvent && o->Internal == STATUS_PENDING ? WAIT_TIMEOUT : realWait(handle, ms);
+  return o && handle == o->hEvent && o->Internal == STATUS_PENDING ? WAIT_TIMEOUT
+                                                                   : realWait(handle, ms);
 }
 BOOL WINAPI FakeCancelIoEx(HANDLE, LPOVERLAPPED overlap) {
   if (cancelTakesEffect) {  // ended as cancelled, nothing written
@@ -168,33 +183,37 @@ BOOL WINAPI FakeCancelIoEx(HANDLE, LPOVERLAPPED overlap) {
 // and the next write goes behind its bytes.
 TEST(TraceWriter, RefusedAndStuckWritesLeaveNoGapAndNoBufferReused) {
   for (bool cancelled : {false, true}) {
-    const Lines shape = Traced([cancelled](JOVDebug& trace, auto&) {
-      ScopedImportPatch write("WriteFile", reinterpret_cast<const void*>(&FakeWriteFile)),
-          wait("WaitForSingleObject", reinterpret_cast<const void*>(&ImpatientWait)),
-          cancel("CancelIoEx", reinterpret_cast<const void*>(&FakeCancelIoEx));
-      realWriteFile = write.original<decltype(realWriteFile)>();
-      realWait = wait.original<decltype(realWait)>();
-      stuck = {};
-      cancelTakesEffect = cancelled;
-      nextWrite = Next::kRefuse;
-      trace.InsertMsg(L"refused");
-      nextWrite = Next::kStall;
-      for (const wchar_t* text : {L"stuck", L"after", L"more", L"more"}) trace.InsertMsg(text);
-      ASSERT_NE(stuck.overlap, nullptr);
-      if (!cancelled) {  // the abandoned buffer is intact; the late device writes it at last
-        EXPECT_EQ(std::string(stuck.buffer, stuck.bytes.size()), stuck.bytes);
-        OVERLAPPED own = *stuck.overlap;  // the same place; its own status
-        DWORD done = 0;
-        realWriteFile(stuck.file, stuck.buffer, static_cast<DWORD>(stuck.bytes.size()), nullptr, &own);
-        ::GetOverlappedResult(stuck.file, &own, &done, TRUE);
-        stuck.overlap->InternalHigh = done;
-        stuck.overlap->Internal = 0;
-      }
-      trace.TraceStop(1);
-    }, L"stuck");
+    const Lines shape = Traced(
+        [cancelled](JOVDebug& trace, auto&) {
+          ScopedImportPatch write("WriteFile", reinterpret_cast<const void*>(&FakeWriteFile)),
+              wait("WaitForSingleObject", reinterpret_cast<const void*>(&ImpatientWait)),
+              cancel("CancelIoEx", reinterpret_cast<const void*>(&FakeCancelIoEx));
+          realWriteFile = write.original<decltype(realWriteFile)>();
+          realWait = wait.original<decltype(realWait)>();
+          stuck = {};
+          cancelTakesEffect = cancelled;
+          nextWrite = Next::kRefuse;
+          trace.InsertMsg(L"refused");
+          nextWrite = Next::kStall;
+          for (const wchar_t* text : {L"stuck", L"after", L"more", L"more"}) trace.InsertMsg(text);
+          ASSERT_NE(stuck.overlap, nullptr);
+          if (!cancelled) {  // the abandoned buffer is intact; the late device writes it at last
+            EXPECT_EQ(std::string(stuck.buffer, stuck.bytes.size()), stuck.bytes);
+            OVERLAPPED own = *stuck.overlap;  // the same place; its own status
+            DWORD done = 0;
+            realWriteFile(stuck.file, stuck.buffer, static_cast<DWORD>(stuck.bytes.size()), nullptr,
+                          &own);
+            ::GetOverlappedResult(stuck.file, &own, &done, TRUE);
+            stuck.overlap->InternalHigh = done;
+            stuck.overlap->Internal = 0;
+          }
+          trace.TraceStop(1);
+        },
+        L"stuck");
     // A gap left in the file would put NULs before the next line's clock and spoil its shape.
-    EXPECT_EQ(shape, (cancelled ? Lines{"D", "H", "after", "more", "more", "Trace Closed."}
-                                : Lines{"D", "H", "stuck", "after", "more", "more", "Trace Closed."}));
+    EXPECT_EQ(shape,
+              (cancelled ? Lines{"D", "H", "after", "more", "more", "Trace Closed."}
+                         : Lines{"D", "H", "stuck", "after", "more", "more", "Trace Closed."}));
   }
 }
 
@@ -203,7 +222,8 @@ namespace {
 void* (*realMalloc)(size_t) = nullptr;
 void* SmallMalloc(size_t size) { return size > 2048 ? nullptr : realMalloc(size); }
 std::wstring reported;
-BOOL WINAPI CaptureReport(HANDLE, WORD type, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR* strings, LPVOID) {
+BOOL WINAPI CaptureReport(HANDLE, WORD type, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR* strings,
+                          LPVOID) {
   reported = std::to_wstring(type) + L" " + strings[0];
   return TRUE;
 }
@@ -223,8 +243,9 @@ TEST(TraceWriter, LineThatCannotBeBuiltIsReportedWithItsStage) {
     }
     trace.InsertMsg(L"after");  // the lock was released and the writer goes on
   });
-  reported.erase(std::remove(reported.begin(), reported.end(), L'\r'), reported.end());  // the formatter's
-  EXPECT_EQ(reported, L"4 JOVDebug.InsertMsg PgmChkLoc=500, Original Text=\"" + text + L"\"");  // information
+  // The CRs are the formatter's; type 4 is information.
+  reported.erase(std::remove(reported.begin(), reported.end(), L'\r'), reported.end());
+  EXPECT_EQ(reported, L"4 JOVDebug.InsertMsg PgmChkLoc=500, Original Text=\"" + text + L"\"");
   EXPECT_EQ(shape, (Lines{"D", "H", "after", "Trace Closed."}));
 }
 
@@ -237,24 +258,29 @@ TEST(TraceThreads, EveryLineOnceWholeInOrderWithEachChangeOfWriterMarked) {
   const std::string filler = " filler text that makes a line of some sixty characters";
   for (unsigned long limit : {0ul, 300000ul}) {
     DWORD ids[kThreads] = {};
-    const Lines shape = Traced([&](JOVDebug& trace, auto&) {
-      if (limit) trace.MaxLogSize(limit);
-      std::vector<std::thread> threads;
-      for (int k = 0; k < kThreads; ++k)
-        threads.emplace_back([&, k] {
-          ids[k] = ::GetCurrentThreadId();
-          const std::wstring tail(filler.begin(), filler.end());
-          for (int i = 0; i < kLines; ++i)
-            trace.InsertMsg((L"T" + std::to_wstring(k) + L" " + std::to_wstring(100000 + i) + tail).c_str());
-        });
-      for (auto& thread : threads) thread.join();
-    }, L"threads");
+    const Lines shape = Traced(
+        [&](JOVDebug& trace, auto&) {
+          if (limit) trace.MaxLogSize(limit);
+          std::vector<std::thread> threads;
+          for (int k = 0; k < kThreads; ++k)
+            threads.emplace_back([&, k] {
+              ids[k] = ::GetCurrentThreadId();
+              const std::wstring tail(filler.begin(), filler.end());
+              for (int i = 0; i < kLines; ++i)
+                trace.InsertMsg(
+                    (L"T" + std::to_wstring(k) + L" " + std::to_wstring(100000 + i) + tail)
+                        .c_str());
+            });
+          for (auto& thread : threads) thread.join();
+        },
+        L"threads");
     int next[kThreads] = {}, notices = 0, wrong = 0, missing = 0;
     DWORD writer = ::GetCurrentThreadId();
     for (const std::string& text : shape) {
       if (text.rfind("---- ThreadId=", 0) == 0) writer = std::stoul(text.substr(14));
       notices += text == kTerminated;
-      if (text.size() < 9 || text[0] != 'T' || text[2] != ' ' || unsigned(text[1] - '0') >= kThreads)
+      if (text.size() < 9 || text[0] != 'T' || text[2] != ' ' ||
+          unsigned(text[1] - '0') >= kThreads)
         continue;
       const int k = text[1] - '0', i = std::stoi(text.substr(3, 6)) - 100000;
       wrong += text.substr(9) != filler || ids[k] != writer || i < next[k];

@@ -1,7 +1,5 @@
-"""browser.py - headless chromium driven over the DevTools protocol on a pipe
-(--remote-debugging-pipe: NUL-terminated JSON messages, the browser reads fd 3 and writes
-fd 4), so a test can open a page, read its DOM, click, type, take a screenshot and see every
-request the page made. Python's standard library only."""
+# browser.py - headless chromium driven over the DevTools protocol on a pipe (NUL-terminated
+# JSON messages; the browser reads fd 3 and writes fd 4), with Python's standard library only.
 
 import base64
 import fcntl
@@ -22,11 +20,10 @@ FLAGS = [
 
 
 def find_chromium():
-    for name in ("chromium", "chromium-browser"):
-        path = shutil.which(name)
-        if path:
-            return path
-    raise RuntimeError("chromium is not installed: run scripts/setup")
+    path = shutil.which("chromium") or shutil.which("chromium-browser")
+    if not path:
+        raise RuntimeError("chromium is not installed: run scripts/setup")
+    return path
 
 
 class Browser:
@@ -56,14 +53,6 @@ class Browser:
         self.session = None
 
     # -- the protocol --
-    def _send(self, method, params=None, session=True):
-        self._next_id += 1
-        message = {"id": self._next_id, "method": method, "params": params or {}}
-        if session and self.session:
-            message["sessionId"] = self.session
-        os.write(self._to_browser, json.dumps(message).encode() + b"\0")
-        return self._next_id
-
     def _read_message(self, deadline):
         while b"\0" not in self._buffer:
             if time.monotonic() > deadline:
@@ -76,7 +65,12 @@ class Browser:
         return json.loads(raw)
 
     def call(self, method, params=None, session=True):
-        wanted = self._send(method, params, session)
+        self._next_id += 1
+        wanted = self._next_id
+        message = {"id": wanted, "method": method, "params": params or {}}
+        if session and self.session:
+            message["sessionId"] = self.session
+        os.write(self._to_browser, json.dumps(message).encode() + b"\0")
         deadline = time.monotonic() + self.timeout
         while True:
             message = self._read_message(deadline)
@@ -99,14 +93,17 @@ class Browser:
         self.session = self.call("Target.attachToTarget", {"targetId": target, "flatten": True},
                                  session=False)["sessionId"]
         self.events.clear()
-        self.call("Network.enable")
-        self.call("Page.enable")
-        self.call("Runtime.enable")
+        for domain in ("Network", "Page", "Runtime"):
+            self.call(f"{domain}.enable")
         self.call("Emulation.setDeviceMetricsOverride",
                   {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
         self.call("Page.navigate", {"url": url})
         root = "(document.documentElement || {dataset: {}}).dataset"
-        return self.wait_for(f"{root}.firstDraw || {root}.error")
+        deadline = time.monotonic() + self.timeout
+        while not self.evaluate(f"{root}.firstDraw || {root}.error"):
+            if time.monotonic() > deadline:
+                raise TimeoutError(f"{url} never drew")
+            time.sleep(0.05)
 
     def evaluate(self, expression):
         result = self.call("Runtime.evaluate", {"expression": expression, "returnByValue": True,
@@ -114,15 +111,6 @@ class Browser:
         if "exceptionDetails" in result:
             raise RuntimeError(f"page script failed: {result['exceptionDetails']}")
         return result["result"].get("value")
-
-    def wait_for(self, expression, timeout=None):
-        deadline = time.monotonic() + (timeout or self.timeout)
-        while time.monotonic() < deadline:
-            value = self.evaluate(expression)
-            if value:
-                return value
-            time.sleep(0.05)
-        raise TimeoutError(f"never true: {expression}")
 
     def next_frame(self):
         """Waits until the page has drawn what the last input asked for."""
@@ -149,10 +137,6 @@ class Browser:
             params["text"] = text
         self.call("Input.dispatchKeyEvent", {"type": "keyDown", **params})
         self.call("Input.dispatchKeyEvent", {"type": "keyUp", "key": key, "code": code or key})
-        self.next_frame()
-
-    def type_text(self, text):
-        self.call("Input.insertText", {"text": text})
         self.next_frame()
 
     def screenshot(self, path):

@@ -1,10 +1,6 @@
-"""page_test.py - the report page in headless chromium, made by the report's writer from traces
-that report_test_pages writes (test_pages_main.cpp): the header, the table, the flame graph and
-the timeline show what the writer's data holds, react to clicks, keys and the wheel as they
-should, and the page asks for nothing over the network.
-
-Run: python3 page_test.py REPORT_TEST_PAGES OUTPUT_DIR (the pages and the screenshot go to
-OUTPUT_DIR)."""
+# page_test.py - the report page in headless chromium, made by the writer from the traces of
+# report_test_pages: it shows what the writer's data holds, reacts to input and fetches nothing.
+# Run: python3 page_test.py REPORT_TEST_PAGES OUTPUT_DIR (the pages and a screenshot go there)
 
 import json
 import os
@@ -62,25 +58,19 @@ class SmallTraceTest(PageTest):
 
     def test_header_states_facts_and_repairs(self):
         facts = self.page.facts()
-        self.assertEqual(facts["program"], "demo")
-        self.assertEqual(facts["processId"], "42")
-        self.assertEqual(facts["threads"], "2: 7, 9")
-        self.assertEqual(facts["calls"], "7")
-        self.assertIn("22:15:30.000", facts["span"])
-        self.assertIn("20.000 ms", facts["span"])
+        self.assertRegex(facts["span"], "22:15:30.000.*20.000 ms")
+        self.assertEqual([facts[k] for k in ("program", "processId", "threads", "calls")], ["demo", "42", "2: 7, 9", "7"])
         repairs = self.js("[...document.querySelectorAll('#repairs li')].map(l => [l.dataset.repair, l.textContent])")
         self.assertEqual(repairs, [["pushesMissing", "1 call whose Push line was lost"],
                                    ["closedByOuterPop", "1 level closed by an outer Pop"]])
 
-    def test_table_holds_every_routine_with_its_figures(self):
-        cells = self.page.table()
-        names = self.trace["names"]
-        keys = ["calls", "total", "self", "mean", "median", "p95", "max", "errors"]
-        want = {names[r[0]]: dict(zip(keys, map(str, r[1:9]))) for r in self.trace["summary"]}
-        got = {c.pop("name"): {k: c[k] for k in keys} for c in cells}
-        self.assertEqual(got, want)
+    # The figures in the table and the flame graph are checked against the reader's in the
+    # end-to-end test; here what only this trace has: an error code and the widths.
+    def test_table_names_the_top_error_code_and_flame_widths_follow_the_totals(self):
         code = self.js("document.querySelector('#summary-table tbody tr.has-errors [data-key=topCode]').textContent")
         self.assertEqual(code, "5 ×1")
+        by_name = {f["name"]: f for f in self.page.frames()}
+        self.assertAlmostEqual(by_name["Parser.Open"]["width"] / by_name["all"]["width"], 11 / 15, delta=0.01)
 
     def test_table_sorts_by_a_column_and_filters_by_name(self):
         def column(key):
@@ -97,21 +87,6 @@ class SmallTraceTest(PageTest):
         self.assertEqual(self.js("document.getElementById('summary-count').textContent"), "1 of 4 routines, times in ms")
         self.page.clear("#summary-filter")
         self.page.click_center("#summary-table th[data-key=total] button")
-
-    def test_flame_graph_has_one_frame_per_merged_path(self):
-        tree = self.trace["tree"]
-        names = self.trace["names"]
-        frames = self.page.frames()
-        self.assertEqual(len(frames), len(tree["name"]))
-        for f in frames:
-            i = f["node"]
-            with self.subTest(node=i):
-                self.assertEqual(f["name"], "all" if i == 0 else names[tree["name"][i]])
-                self.assertEqual([f["parent"], f["calls"], f["total"], f["self"]],
-                                 [tree[k][i] for k in ("parent", "calls", "total", "self")])
-        # Widths follow the totals: Parser.Open holds 11 of the 15 ms.
-        by_name = {f["name"]: f for f in frames}
-        self.assertAlmostEqual(by_name["Parser.Open"]["width"] / by_name["all"]["width"], 11 / 15, delta=0.01)
 
     def test_flame_click_zooms_into_a_frame_and_the_root_zooms_out(self):
         node = self.js("[...document.querySelectorAll('#flame-graph .frame')].find(e => e.textContent === 'Parser.ReadBlock').dataset.node")
@@ -141,18 +116,13 @@ class SmallTraceTest(PageTest):
         self.assertEqual(self.js("document.querySelectorAll('#flame-graph .frame.match').length"), 0)
 
     def test_flame_orientation_toggle_puts_the_root_on_top(self):
-        def root_is_top():
+        for root_on_top in (False, True):
             tops = [f["top"] for f in self.page.frames()]
-            return tops[0] == min(tops)
-        self.assertFalse(root_is_top())
-        self.page.click_center("#flame-orientation")
-        self.assertTrue(root_is_top())
-        self.page.click_center("#flame-orientation")
-        self.assertFalse(root_is_top())
+            self.assertEqual(tops[0] == min(tops), root_on_top)
+            self.page.click_center("#flame-orientation")
 
     def test_timeline_has_one_lane_per_thread_and_the_counters(self):
-        lanes = self.page.lanes()
-        self.assertEqual(lanes, [[7, 5], [9, 2]])
+        self.assertEqual(self.page.lanes(), [[7, 5], [9, 2]])
         counters = self.js("[...document.querySelectorAll('#timeline-counters .lane')].map(l => [l.dataset.counter, +l.dataset.samples])")
         self.assertEqual(counters, [[c["kind"], len(c["v"])] for c in self.trace["counters"]])
         self.assertIn(["handle-count", 3], counters)
@@ -226,8 +196,6 @@ class SmallTraceTest(PageTest):
         self.assertEqual(re.findall(r"(?i)\b(?:https?|ftp|wss?):|//[a-z0-9.-]+\.[a-z]{2,}/|@import|url\(", text), [])
 
     def test_zz_screenshot(self):
-        self.browser.call("Emulation.setDeviceMetricsOverride",
-                          {"width": 1600, "height": 1000, "deviceScaleFactor": 1, "mobile": False})
         self.js("window.scrollTo(0, 0)")
         self.browser.next_frame()
         self.browser.screenshot(os.path.join(OUTPUT, "report-page.png"))

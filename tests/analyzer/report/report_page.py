@@ -1,6 +1,4 @@
-"""report_page.py - what a test reads from and does to an open report page (browser.py): the
-table's cells, the flame graph's frames with their paths, the timeline's lanes and view, and
-clicks and typing on the page's own controls."""
+"""report_page.py - what a test reads from and does to an open report page (browser.py)."""
 
 import json
 
@@ -25,7 +23,8 @@ class ReportPage:
     def type_into(self, selector, text):
         self.clear(selector)
         self.click_center(selector)
-        self.browser.type_text(text)
+        self.browser.call("Input.insertText", {"text": text})
+        self.browser.next_frame()
 
     def clear(self, selector):
         self.js(f"{{ const i = document.querySelector({json.dumps(selector)}); i.value = ''; "
@@ -61,9 +60,6 @@ class ReportPage:
                 at = by_node.get(at["parent"])
             f["path"] = ";".join(reversed(names))
         return frames
-
-    def flame(self, key):
-        return self.js(f"document.getElementById('flame-graph').dataset.{key}")
 
     def lanes(self):
         return self.js("[...document.querySelectorAll('#timeline-lanes .lane')]"

@@ -87,23 +87,16 @@ TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhatever
       jov::analyzer::ReportWriter writer(file, names);
       writer.BeginTrace({});
       Micros t = stats.first = readertest::At(22, 15, 30);
+      jov::analyzer::Call call;
+      call.path = path;
       for (std::uint64_t i = 0; i < counts[run]; ++i) {
-        const std::size_t depth = 1 + i % 2;
-        const Micros duration = 3 + static_cast<Micros>(i % 97);
-        writer.OnCall({/*trace*/ 0,
-                       path[depth - 1],
-                       path,
-                       depth,
-                       t,
-                       t + duration,
-                       duration,
-                       duration,
-                       true,
-                       false,
-                       0,
-                       jov::analyzer::CloseKind::kNormal,
-                       /*thread*/ 1 + static_cast<std::uint32_t>(i % 4 / 2),
-                       {}});
+        call.pathLength = 1 + i % 2;
+        call.name = path[call.pathLength - 1];
+        call.duration = call.self = 3 + static_cast<Micros>(i % 97);
+        call.start = t;
+        call.end = t + call.duration;
+        call.thread = 1 + static_cast<std::uint32_t>(i % 4 / 2);
+        writer.OnCall(call);
         t += 50000000 / static_cast<Micros>(counts[run]) + 1;
       }
       stats.last = t;

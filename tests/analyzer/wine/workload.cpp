@@ -58,8 +58,8 @@ Done RunWorkload(const std::wstring& folder, bool threads) {
       // Another thread writes lines while the main thread pushes and pops; then, as the
       // routine stack is used by one thread at a time, it runs routines of its own.
       other = std::thread([&trace, &done, &stepsDone] {
-        done.threads.insert(
-            ::GetCurrentThreadId());  // the main thread reads the set after the join
+        // The main thread reads the set after the join.
+        done.threads.insert(::GetCurrentThreadId());
         for (int i = 0; i < 20; ++i, ::Sleep(0)) trace.InsertMsg(L"monitor: still running");
         while (!stepsDone) ::Sleep(1);
         for (int i = 0; i < 3; ++i) {
