@@ -41,7 +41,7 @@ JOV_BENCH_ROW(c_trace_ring_1t) {
   trace.TraceWrapStop();
   jovc_trace_destroy(handle);
   return jov::bench::Row{"c_trace_ring_1t", c,    cxx,
-                       "lines/s",         true, "C++ JOVDebug::InsertMsg (trace_ring_1t)"};
+                         "lines/s",         true, "C++ JOVDebug::InsertMsg (trace_ring_1t)"};
 }
 
 JOV_BENCH_ROW(c_routine_pushpop) {
