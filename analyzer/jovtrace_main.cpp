@@ -9,6 +9,7 @@
 
 #include "analyzer/byte_source.h"
 #include "analyzer/chrome_writer.h"
+#include "analyzer/diff/diff_command.h"
 #include "analyzer/progress_bar.h"
 #include "analyzer/report/report_writer.h"
 #include "analyzer/run.h"
@@ -26,8 +27,10 @@ constexpr char kDescription[] =
     "  jovtrace tree --min-percent 1 \"logs/261203 221530 batch.JOV_Log\"\n"
     "  jovtrace chrome logs/ -o batch.json     (open in ui.perfetto.dev or chrome://tracing)\n"
     "  jovtrace folded logs/ > batch.folded    (input of flame-graph tools)\n"
-    "  jovtrace report logs/ -o batch.html     (one page: table, flame graph, timeline)\n\n"
-    "Exit codes: 0 done; 2 an input is missing, or --strict and a line could not be read.";
+    "  jovtrace report logs/ -o batch.html     (one page: table, flame graph, timeline)\n"
+    "  jovtrace diff baseline/ run/            (which routines got slower; exit 1 if any)\n\n"
+    "Exit codes: 0 done; 2 an input is missing, or --strict and a line could not be read\n"
+    "(diff also: 1 a routine got slower; 3 its output could not be written).";
 
 struct Common {
   std::vector<std::string> inputs;
@@ -120,12 +123,17 @@ int main(int argc, char** argv) {
                 "Example: jovtrace report logs/ -o batch.html");
   AddCommon(*report, reportOptions);
 
+  jov::analyzer::diff::DiffCommandLine diffLine;
+  CLI::App* diff = jov::analyzer::diff::AddDiffCommand(app, diffLine);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
   }
+
+  if (diff->parsed()) return jov::analyzer::diff::RunDiff(diffLine);
 
   jovtrace::NameTable names;
   jovtrace::RunResult result;

@@ -1,0 +1,35 @@
+// diff_side.h - one side of a comparison: the routines' figures pooled over every trace read
+// into it (as the summary counts them) and a bounded sample of each routine's call durations.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+
+#include "analyzer/diff/reader_types.h"
+#include "analyzer/diff/sample_reservoir.h"
+
+namespace jov::analyzer::diff {
+
+struct RoutineSide {
+  explicit RoutineSide(std::uint64_t seed) : samples(seed) {}
+  RoutineFigures figures;
+  SampleReservoir samples;
+};
+
+// A sink that keeps, per routine, memory bounded by SampleReservoir::kCapacity durations.
+class DiffSide : public TraceSink {
+ public:
+  explicit DiffSide(const NameTable& names) : names_(names) {}
+  void OnCall(const Call& call) override;
+  bool WantsTexts() const override { return false; }
+
+  const std::unordered_map<NameId, RoutineSide>& Routines() const { return routines_; }
+  std::uint64_t Calls() const { return calls_; }
+
+ private:
+  const NameTable& names_;
+  std::unordered_map<NameId, RoutineSide> routines_;
+  std::uint64_t calls_ = 0;
+};
+
+}  // namespace jov::analyzer::diff

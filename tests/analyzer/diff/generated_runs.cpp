@@ -1,0 +1,77 @@
+// generated_runs.cpp - runs written through the benchmark's line formats, the command's
+// arguments parsed by its own command line, its CSV read back.
+#include "generated_runs.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include <CLI/CLI.hpp>
+
+#include "analyzer/diff/diff_command.h"
+#include "bench/analyzer/trace_lines.h"
+
+namespace difftest {
+
+std::string GeneratedRun(const std::vector<Routine>& routines, std::uint32_t seed, double sigma) {
+  std::mt19937 random(seed);
+  std::normal_distribution<double> normal(0, 1);
+  std::vector<std::size_t> order;
+  for (std::size_t r = 0; r < routines.size(); ++r) order.insert(order.end(), routines[r].calls, r);
+  std::shuffle(order.begin(), order.end(), random);
+  tracelines::Script s(2026, 12, 3, (22LL * 3600 + 15 * 60) * 1000000);
+  s.Open(4242, 100, "C:\\runs\\261203 221500 batch.JOV_Log");
+  s.Push("Batch.Run");
+  for (const std::size_t r : order) {
+    s.Advance(7);
+    s.Push(routines[r].name);
+    s.Advance(
+        std::llround(routines[r].medianUs * routines[r].factor * std::exp(sigma * normal(random))));
+    s.Pop(-1, 0);
+  }
+  s.Pop(-1, 0);
+  s.Text("Trace Closed.");
+  return s.Content();
+}
+
+std::filesystem::path RunFolder(const std::string& name, const std::string& content) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("jovtrace_diff_" + std::to_string(::getpid())) / name;
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "261203 221500 batch.JOV_Log", std::ios::binary) << content;
+  return dir;
+}
+
+Compared Diff(const std::filesystem::path& base, const std::filesystem::path& next,
+              const std::vector<std::string>& options) {
+  const std::string csv = (base.parent_path() / "diff.csv").string();
+  std::vector<std::string> args = {"jovtrace", "diff", "-q",          "--csv",
+                                   "-o",       csv,    base.string(), next.string()};
+  args.insert(args.end(), options.begin(), options.end());
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  CLI::App app;
+  jov::analyzer::diff::DiffCommandLine line;
+  jov::analyzer::diff::AddDiffCommand(app, line);
+  app.parse(static_cast<int>(argv.size()), argv.data());
+  Compared result;
+  result.exitCode = jov::analyzer::diff::RunDiff(line);
+  std::ifstream in(csv);
+  std::string row;
+  std::getline(in, row);  // the heading
+  while (std::getline(in, row)) {
+    std::istringstream fields(row);
+    std::string name, from, verdict;
+    std::getline(fields, name, ',');
+    std::getline(fields, from, ',');
+    std::getline(fields, verdict, ',');
+    result.verdicts[name] = verdict;
+    if (!from.empty()) result.renamedFrom[name] = from;
+  }
+  return result;
+}
+
+}  // namespace difftest
