@@ -10,11 +10,26 @@
 #include <sstream>
 
 #include <CLI/CLI.hpp>
+#include <gtest/gtest.h>
 
 #include "analyzer/diff/diff_command.h"
 #include "bench/analyzer/trace_lines.h"
 
 namespace difftest {
+namespace {
+
+std::filesystem::path TestFolder() {
+  return std::filesystem::temp_directory_path() / ("jovtrace_diff_" + std::to_string(::getpid()));
+}
+
+// Removes the runs' folder when the tests end.
+class RemoveFolder : public ::testing::Environment {
+ public:
+  void TearDown() override { std::filesystem::remove_all(TestFolder()); }
+};
+::testing::Environment* const kRemoveFolder = ::testing::AddGlobalTestEnvironment(new RemoveFolder);
+
+}  // namespace
 
 std::string GeneratedRun(const std::vector<Routine>& routines, std::uint32_t seed, double sigma) {
   std::mt19937 random(seed);
@@ -38,8 +53,7 @@ std::string GeneratedRun(const std::vector<Routine>& routines, std::uint32_t see
 }
 
 std::filesystem::path RunFolder(const std::string& name, const std::string& content) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("jovtrace_diff_" + std::to_string(::getpid())) / name;
+  const auto dir = TestFolder() / name;
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "261203 221500 batch.JOV_Log", std::ios::binary) << content;
   return dir;
