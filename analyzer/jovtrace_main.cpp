@@ -122,6 +122,12 @@ int main(int argc, char** argv) {
                 "timeline per thread with the memory counters.\n"
                 "Example: jovtrace report logs/ -o batch.html");
   AddCommon(*report, reportOptions);
+  std::vector<std::string> reportBase;
+  report->add_option("--base", reportBase,
+                     "compare with this base run (repeatable): a page of the routines' changes "
+                     "and a differential flame graph; the traces named are the new run.\n"
+                     "Example: jovtrace report --base baseline/ run/ -o diff.html")
+      ->allow_extra_args(false);
 
   jov::analyzer::diff::DiffCommandLine diffLine;
   CLI::App* diff = jov::analyzer::diff::AddDiffCommand(app, diffLine);
@@ -172,6 +178,13 @@ int main(int argc, char** argv) {
       result = Read(chromeOptions, names, sink);
     }
     if (out != stdout) std::fclose(out);
+  } else if (report->parsed() && !reportBase.empty()) {
+    diffLine.base = reportBase;
+    diffLine.traces = reportOptions.inputs;
+    diffLine.output = reportOptions.output;
+    diffLine.strict = reportOptions.strict;
+    diffLine.quiet = reportOptions.quiet;
+    return jov::analyzer::diff::RunDiffPage(diffLine);
   } else if (report->parsed()) {
     std::FILE* out = OpenOutput(reportOptions.output);
     if (out == nullptr) return 2;

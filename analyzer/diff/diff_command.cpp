@@ -8,6 +8,8 @@
 #include <fmt/format.h>
 
 #include "analyzer/diff/diff_format.h"
+#include "analyzer/diff/diff_page.h"
+#include "analyzer/diff/diff_tree.h"
 #include "analyzer/diff/output_text.h"
 #include "analyzer/diff/sample_reservoir.h"
 
@@ -16,7 +18,7 @@ namespace {
 
 // Reads one side; false (with the reason on standard error) for an input error.
 bool ReadSide(const char* label, const std::vector<std::string>& inputs,
-              const DiffCommandLine& line, NameTable& names, DiffSide& side) {
+              const DiffCommandLine& line, NameTable& names, TraceSink& side) {
   FileOpener opener;
   RunOptions options;
   options.inputs = inputs;
@@ -59,43 +61,76 @@ bool SortSides(const DiffCommandLine& line, std::vector<std::string>& base,
   return true;
 }
 
-}  // namespace
-
-int RunDiff(const DiffCommandLine& line) {
+// What both the comparison and its page start from: the sides read, the renames parsed.
+struct Prepared {
   std::vector<std::string> baseInputs, nextInputs;
-  if (!SortSides(line, baseInputs, nextInputs)) return 2;
   Renames renames;
+  DiffSettings settings;
+};
+
+// Returns 0, or the exit code of an input error (its reason on standard error).
+int Prepare(const DiffCommandLine& line, Prepared& prepared) {
+  if (!SortSides(line, prepared.baseInputs, prepared.nextInputs)) return 2;
   for (const std::string& rename : line.renames) {
     const auto at = rename.find('=');
     if (at == 0 || at == std::string::npos || at + 1 == rename.size()) {
       fmt::print(stderr, "--rename {}: expected OLD=NEW (Class.Routine names)\n", rename);
       return 2;
     }
-    renames.emplace_back(rename.substr(0, at), rename.substr(at + 1));
+    prepared.renames.emplace_back(rename.substr(0, at), rename.substr(at + 1));
   }
-  DiffSettings settings = line.settings;
-  settings.threshold = line.thresholdPercent / 100;
-  ParseCorrection(line.correction, settings.correction);
-  settings.metric = line.metric == "total" ? Metric::kTotal : Metric::kSelf;
+  prepared.settings = line.settings;
+  prepared.settings.threshold = line.thresholdPercent / 100;
+  ParseCorrection(line.correction, prepared.settings.correction);
+  prepared.settings.metric = line.metric == "total" ? Metric::kTotal : Metric::kSelf;
+  return 0;
+}
 
+int Write(const DiffCommandLine& line, const std::string& text) {
+  std::string error;
+  if (WriteOutputText(line.output, text, error)) return 0;
+  fmt::print(stderr, "{}: cannot write the comparison: {}\n",
+             line.output.empty() ? "standard output" : line.output, error);
+  return 3;
+}
+
+}  // namespace
+
+int RunDiff(const DiffCommandLine& line) {
+  Prepared prepared;
+  if (const int code = Prepare(line, prepared); code != 0) return code;
   NameTable names;
   DiffSide base(names), next(names);
-  if (!ReadSide("base", baseInputs, line, names, base)) return 2;
-  if (!ReadSide("new", nextInputs, line, names, next)) return 2;
-  const DiffTable table = BuildDiff(base, next, names, renames, settings);
+  if (!ReadSide("base", prepared.baseInputs, line, names, base)) return 2;
+  if (!ReadSide("new", prepared.nextInputs, line, names, next)) return 2;
+  const DiffTable table = BuildDiff(base, next, names, prepared.renames, prepared.settings);
 
   const DiffFormat format = line.markdown ? DiffFormat::kMarkdown
                             : line.csv    ? DiffFormat::kCsv
                             : line.json   ? DiffFormat::kJson
                                           : DiffFormat::kTable;
-  std::string error;
-  if (!WriteOutputText(line.output, FormatDiff(table, format), error)) {
-    fmt::print(stderr, "{}: cannot write the comparison: {}\n",
-               line.output.empty() ? "standard output" : line.output, error);
-    return 3;
-  }
+  if (const int code = Write(line, FormatDiff(table, format)); code != 0) return code;
   if (line.failOn == "total") return table.RunSlower() ? 1 : 0;
   return table.Count(Verdict::kSlower) != 0 ? 1 : 0;
+}
+
+int RunDiffPage(const DiffCommandLine& line) {
+  Prepared prepared;
+  if (const int code = Prepare(line, prepared); code != 0) return code;
+  NameTable names;
+  DiffSide base(names), next(names);
+  TreeSide baseTree, nextTree;
+  SinkFanout baseSinks, nextSinks;
+  baseSinks.Add(base);
+  baseSinks.Add(baseTree);
+  nextSinks.Add(next);
+  nextSinks.Add(nextTree);
+  if (!ReadSide("base", prepared.baseInputs, line, names, baseSinks)) return 2;
+  if (!ReadSide("new", prepared.nextInputs, line, names, nextSinks)) return 2;
+  const DiffTable table = BuildDiff(base, next, names, prepared.renames, prepared.settings);
+  const std::vector<MergedNode> tree =
+      MergeTrees(baseTree.Finished(), nextTree.Finished(), names, prepared.renames);
+  return Write(line, DiffPageText(table, tree, prepared.baseInputs, prepared.nextInputs));
 }
 
 CLI::App* AddDiffCommand(CLI::App& app, DiffCommandLine& line) {

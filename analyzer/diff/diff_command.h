@@ -32,6 +32,10 @@ struct DiffCommandLine {
 // self time grew beyond the threshold); 2 an input error; 3 the output could not be written.
 int RunDiff(const DiffCommandLine& line);
 
+// `jovtrace report --base BASE NEW`: the comparison as a page (diff_page.h), written to
+// `line.output` or standard output. Exit codes: 0 written; 2 an input error; 3 not written.
+int RunDiffPage(const DiffCommandLine& line);
+
 // Adds the subcommand to `app`; its values land in `line`.
 CLI::App* AddDiffCommand(CLI::App& app, DiffCommandLine& line);
 

@@ -24,9 +24,15 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
+}  // namespace
+
 std::string JsonString(const std::string& text) {
   std::string quoted = "\"";
   for (const char c : text) {
+    if (c == '<') {  // no text can end the script element of a page the document sits in
+      quoted += "\\u003c";
+      continue;
+    }
     if (c == '"' || c == '\\') {
       quoted += '\\';
       quoted += c;
@@ -38,6 +44,8 @@ std::string JsonString(const std::string& text) {
   }
   return quoted + "\"";
 }
+
+namespace {
 
 std::string Number(double value, const char* form, const char* missing) {
   return std::isnan(value) ? missing : fmt::format(fmt::runtime(form), value);

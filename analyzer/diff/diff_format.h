@@ -15,12 +15,13 @@ std::string FormatDiff(const DiffTable& table, DiffFormat format);
 
 // Pieces the writers share (diff_format.cpp).
 namespace format {
-std::string Value(double value, bool time);      // "12.345" (ms) or "12" (a count)
-std::string Change(double value, bool time);     // "+0.123" or "-3"
-std::string Percent(double percent);             // "+5.1 %"; "-" for NaN
-std::string Interval(const MedianRatio& ratio);  // "+4.1 % .. +6.0 %"
-std::string PValue(double p);                    // "0.000123", "1"
-std::string RoutineLabel(const DiffRow& row);    // "Name" or "Name (was Old)"
+std::string Value(double value, bool time);       // "12.345" (ms) or "12" (a count)
+std::string Change(double value, bool time);      // "+0.123" or "-3"
+std::string Percent(double percent);              // "+5.1 %"; "-" for NaN
+std::string Interval(const MedianRatio& ratio);   // "+4.1 % .. +6.0 %"
+std::string PValue(double p);                     // "0.000123", "1"
+std::string RoutineLabel(const DiffRow& row);     // "Name" or "Name (was Old)"
+std::string JsonString(const std::string& utf8);  // quoted, escaped; "<" as \u003c
 // The heading lines: counts of verdicts, the self time of all routines, the rule.
 std::string Heading(const DiffTable& table);
 std::string TableText(const DiffTable& table);

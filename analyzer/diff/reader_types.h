@@ -21,6 +21,7 @@ using jovtrace::RoutineFigures;
 using jovtrace::Run;
 using jovtrace::RunOptions;
 using jovtrace::RunResult;
+using jovtrace::SinkFanout;
 using jovtrace::TraceSink;
 
 }  // namespace jov::analyzer

@@ -1,19 +1,16 @@
-// generated_runs.cpp - runs written through the benchmark's line formats, the command's
-// arguments parsed by its own command line, its CSV read back.
+// generated_runs.cpp - runs written into folders of the test, the command's arguments parsed
+// by its own command line, its CSV read back.
 #include "generated_runs.h"
 
 #include <unistd.h>
 
-#include <cmath>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
 
 #include "analyzer/diff/diff_command.h"
-#include "bench/analyzer/trace_lines.h"
 
 namespace difftest {
 namespace {
@@ -30,27 +27,6 @@ class RemoveFolder : public ::testing::Environment {
 ::testing::Environment* const kRemoveFolder = ::testing::AddGlobalTestEnvironment(new RemoveFolder);
 
 }  // namespace
-
-std::string GeneratedRun(const std::vector<Routine>& routines, std::uint32_t seed, double sigma) {
-  std::mt19937 random(seed);
-  std::normal_distribution<double> normal(0, 1);
-  std::vector<std::size_t> order;
-  for (std::size_t r = 0; r < routines.size(); ++r) order.insert(order.end(), routines[r].calls, r);
-  std::shuffle(order.begin(), order.end(), random);
-  tracelines::Script s(2026, 12, 3, (22LL * 3600 + 15 * 60) * 1000000);
-  s.Open(4242, 100, "C:\\runs\\261203 221500 batch.JOV_Log");
-  s.Push("Batch.Run");
-  for (const std::size_t r : order) {
-    s.Advance(7);
-    s.Push(routines[r].name);
-    s.Advance(
-        std::llround(routines[r].medianUs * routines[r].factor * std::exp(sigma * normal(random))));
-    s.Pop(-1, 0);
-  }
-  s.Pop(-1, 0);
-  s.Text("Trace Closed.");
-  return s.Content();
-}
 
 std::filesystem::path RunFolder(const std::string& name, const std::string& content) {
   const auto dir = TestFolder() / name;
