@@ -140,7 +140,8 @@ CLI::App* AddDiffCommand(CLI::App& app, DiffCommandLine& line) {
           "Which routines got slower between two runs. Routines are matched by class and "
           "routine name; one found on one side only is listed as added or removed. Per "
           "routine: calls, total, self, mean, median, p95, max and non-zero return codes of "
-          "both sides with the change, and a verdict from the per-call durations: a "
+          "both sides with the change, and a verdict from the per-call self times (durations "
+          "with --metric total; so a slower callee leaves its callers unchanged): a "
           "Mann-Whitney rank test corrected over all routines tested, and an interval for "
           "the ratio of the medians (exact bootstrap). A routine is slower only when the "
           "corrected p is under --alpha, the interval lies wholly above +threshold and the "
@@ -182,7 +183,8 @@ CLI::App* AddDiffCommand(CLI::App& app, DiffCommandLine& line) {
                    "holm (family-wise error) or bh (Benjamini-Hochberg, false discovery rate)")
       ->check(CLI::IsMember({"holm", "bh"}))
       ->capture_default_str();
-  diff->add_option("--metric", line.metric, "order rows by the change in self or total time")
+  diff->add_option("--metric", line.metric,
+                   "self or total: the time per call tested, and rows ordered by its change")
       ->check(CLI::IsMember({"self", "total"}))
       ->capture_default_str();
   diff->add_option("--fail-on", line.failOn,

@@ -50,11 +50,11 @@ std::string Heading(const DiffTable& table) {
                   Value(table.nextSelf, true),
                   Percent(table.baseSelf == 0 ? NAN : 100 * (table.nextSelf / table.baseSelf - 1)));
   text += fmt::format(
-      "slower/faster: p ({} corrected) < {}, the {:.4g} % interval of the median ratio beyond "
-      "+/-{:.4g} %, the median changed by more than {:.4g} us; at least {} calls a side, at most "
-      "{} sampled per routine\n",
-      CorrectionName(s.correction), s.alpha, 100 * (1 - s.alpha), 100 * s.threshold, s.minMicros,
-      kMinCalls, SampleReservoir::kCapacity);
+      "slower/faster by the {} time per call: p ({} corrected) < {}, the {:.4g} % interval of "
+      "the median ratio beyond +/-{:.4g} %, the median changed by more than {:.4g} us; at least "
+      "{} calls a side, at most {} sampled per routine\n",
+      s.metric == Metric::kSelf ? "self" : "total", CorrectionName(s.correction), s.alpha,
+      100 * (1 - s.alpha), 100 * s.threshold, s.minMicros, kMinCalls, SampleReservoir::kCapacity);
   return text;
 }
 

@@ -12,7 +12,8 @@ void DiffSide::OnCall(const Call& call) {
     found->second.figures.name = call.name;
   }
   found->second.figures.Add(call);
-  found->second.samples.Add(call.duration);
+  found->second.durations.Add(call.duration);
+  found->second.selfTimes.Add(call.self);
 }
 
 }  // namespace jov::analyzer::diff

@@ -1,5 +1,6 @@
 // diff_side.h - one side of a comparison: the routines' figures pooled over every trace read
-// into it (as the summary counts them) and a bounded sample of each routine's call durations.
+// into it (as the summary counts them) and a bounded sample of each routine's calls: their
+// durations and their self times, of the same calls.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +12,14 @@
 namespace jov::analyzer::diff {
 
 struct RoutineSide {
-  explicit RoutineSide(std::uint64_t seed) : samples(seed) {}
+  // Equal seeds fed in step keep the same calls in both reservoirs.
+  explicit RoutineSide(std::uint64_t seed) : durations(seed), selfTimes(seed) {}
   RoutineFigures figures;
-  SampleReservoir samples;
+  SampleReservoir durations;
+  SampleReservoir selfTimes;
 };
 
-// A sink that keeps, per routine, memory bounded by SampleReservoir::kCapacity durations.
+// A sink that keeps, per routine, memory bounded by 2 x SampleReservoir::kCapacity values.
 class DiffSide : public TraceSink {
  public:
   explicit DiffSide(const NameTable& names) : names_(names) {}

@@ -21,8 +21,8 @@ double SortedQuantile(const std::vector<double>& sorted, double q) {
   return sorted[static_cast<std::size_t>(std::max(rank, 0.0))];
 }
 
-std::vector<double> SortedSamples(const RoutineSide& side) {
-  std::vector<double> values(side.samples.Samples().begin(), side.samples.Samples().end());
+std::vector<double> SortedSamples(const SampleReservoir& reservoir) {
+  std::vector<double> values(reservoir.Samples().begin(), reservoir.Samples().end());
   std::sort(values.begin(), values.end());
   return values;
 }
@@ -101,19 +101,17 @@ DiffTable BuildDiff(const DiffSide& base, const DiffSide& next, const NameTable&
   table.settings = settings;
   std::vector<std::size_t> tested;
   std::vector<double> pValues;
+  const bool selfTest = settings.metric == Metric::kSelf;
   for (const auto& [name, pair] : pairs) {
     DiffRow row;
     row.name = name;
     row.baseName = pair.baseName;
-    std::vector<double> baseSorted, nextSorted;
     if (pair.base != nullptr) {
-      baseSorted = SortedSamples(*pair.base);
-      row.base = FiguresOf(*pair.base, baseSorted);
+      row.base = FiguresOf(*pair.base, SortedSamples(pair.base->durations));
       table.baseSelf += row.base[static_cast<std::size_t>(Figure::kSelf)];
     }
     if (pair.next != nullptr) {
-      nextSorted = SortedSamples(*pair.next);
-      row.next = FiguresOf(*pair.next, nextSorted);
+      row.next = FiguresOf(*pair.next, SortedSamples(pair.next->durations));
       table.nextSelf += row.next[static_cast<std::size_t>(Figure::kSelf)];
     }
     if (pair.base == nullptr) {
@@ -124,6 +122,11 @@ DiffTable BuildDiff(const DiffSide& base, const DiffSide& next, const NameTable&
       row.verdict = Verdict::kTooFewCalls;
     } else {
       row.tested = true;
+      const std::vector<double> baseSorted =
+          SortedSamples(selfTest ? pair.base->selfTimes : pair.base->durations);
+      const std::vector<double> nextSorted =
+          SortedSamples(selfTest ? pair.next->selfTimes : pair.next->durations);
+      row.medianChange = SortedMedian(nextSorted) - SortedMedian(baseSorted);
       row.p = MannWhitney(baseSorted, nextSorted).p;
       row.ratio = MedianRatioInterval(baseSorted, nextSorted, 1 - settings.alpha, kRatioFloor);
       tested.push_back(table.rows.size());
@@ -136,7 +139,7 @@ DiffTable BuildDiff(const DiffSide& base, const DiffSide& next, const NameTable&
   for (std::size_t i = 0; i < tested.size(); ++i) {
     DiffRow& row = table.rows[tested[i]];
     row.pCorrected = corrected[i];
-    const double medianChange = row.Change(Figure::kMedian);
+    const double medianChange = row.medianChange;
     const bool significant = row.pCorrected < settings.alpha;
     if (significant && row.ratio.low > 1 + settings.threshold &&
         medianChange > settings.minMicros) {

@@ -1,5 +1,5 @@
 // diff_table.h - the comparison of two sides, routine by routine: the figures of each side,
-// their changes, and a verdict from the per-call durations (a rank test corrected over all
+// their changes, and a verdict from the per-call times (a rank test corrected over all
 // routines tested, and an interval for the ratio of the medians).
 #pragma once
 
@@ -37,7 +37,9 @@ struct DiffSettings {
                             // below 1 - threshold (faster)
   double minMicros = 1;     // the medians must differ by more than this
   Correction correction = Correction::kHolm;
-  Metric metric = Metric::kSelf;  // the figure rows are ordered by
+  // The time rows are ordered by and tested on: per call self time (what ran in the routine
+  // itself, so a slower callee does not make its callers slower) or duration.
+  Metric metric = Metric::kSelf;
 };
 
 struct DiffRow {
@@ -49,7 +51,8 @@ struct DiffRow {
   bool tested = false;  // enough calls on both sides for the test
   double p = 1;         // Mann-Whitney, two-sided
   double pCorrected = 1;
-  MedianRatio ratio;  // new / base of the medians, with its interval
+  MedianRatio ratio;        // new / base of the medians, with its interval
+  double medianChange = 0;  // of the tested times, microseconds
 
   double Change(Figure f) const { return At(next, f) - At(base, f); }
   // The change in percent of the base; NaN when the base is 0.

@@ -57,7 +57,7 @@ std::string MarkdownRows(const DiffTable& table, const std::vector<const DiffRow
   const std::size_t median = static_cast<std::size_t>(Figure::kMedian);
   std::string text = fmt::format(
       "| routine | verdict | calls | {0} ms | {0} change | median ms | median change | "
-      "{1:.4g} % interval | p |\n|---|---|---:|---:|---:|---:|---:|---:|---:|\n",
+      "{0} median ratio, {1:.4g} % interval | p |\n|---|---|---:|---:|---:|---:|---:|---:|---:|\n",
       FigureName(metric), 100 * (1 - table.settings.alpha));
   for (const DiffRow* row : rows) {
     text += fmt::format("| {} | {} | {} | {} | {} ({}) | {} | {} | {} | {} |\n",
@@ -78,7 +78,7 @@ std::string TableText(const DiffTable& table) {
   const std::string metric = FigureName(MetricFigure(table));
   std::vector<Cells> lines = {{"verdict", "routine", "calls base", "calls new", metric + " ms base",
                                metric + " ms new", metric + " change", metric + " %", "median base",
-                               "median new", "median %", "p95 %", "median ratio interval",
+                               "median new", "median %", "p95 %", metric + " median ratio",
                                "p corrected"}};
   for (const DiffRow& row : table.rows) lines.push_back(TableCells(table, row));
   std::vector<std::size_t> widths(lines[0].size(), 0);
