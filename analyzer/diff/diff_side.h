@@ -1,6 +1,6 @@
 // diff_side.h - one side of a comparison: the routines' figures pooled over every trace read
-// into it (as the summary counts them) and a bounded sample of each routine's calls: their
-// durations and their self times, of the same calls.
+// into it (as the summary counts them) and a bounded sample of each routine's calls (their
+// durations and self times).
 #pragma once
 
 #include <cstdint>
@@ -12,14 +12,17 @@
 namespace jov::analyzer::diff {
 
 struct RoutineSide {
-  // Equal seeds fed in step keep the same calls in both reservoirs.
-  explicit RoutineSide(std::uint64_t seed) : durations(seed), selfTimes(seed) {}
-  RoutineFigures figures;
-  SampleReservoir durations;
-  SampleReservoir selfTimes;
+  explicit RoutineSide(std::uint64_t seed) : samples(seed) {}
+  // Of every call, as the summary counts them.
+  std::uint64_t calls = 0;
+  Micros total = 0;
+  Micros self = 0;
+  Micros max = 0;
+  std::uint64_t errors = 0;  // calls with a non-zero return code
+  SampleReservoir samples;
 };
 
-// A sink that keeps, per routine, memory bounded by 2 x SampleReservoir::kCapacity values.
+// A sink that keeps, per routine, memory bounded by SampleReservoir::kCapacity calls.
 class DiffSide : public TraceSink {
  public:
   explicit DiffSide(const NameTable& names) : names_(names) {}

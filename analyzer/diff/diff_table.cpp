@@ -21,24 +21,29 @@ double SortedQuantile(const std::vector<double>& sorted, double q) {
   return sorted[static_cast<std::size_t>(std::max(rank, 0.0))];
 }
 
-std::vector<double> SortedSamples(const SampleReservoir& reservoir) {
-  std::vector<double> values(reservoir.Samples().begin(), reservoir.Samples().end());
+// The sample's durations, or self times, sorted.
+std::vector<double> SortedSamples(const RoutineSide& side, bool selfTimes) {
+  std::vector<double> values;
+  values.reserve(side.samples.Samples().size());
+  for (const CallSample& call : side.samples.Samples()) {
+    values.push_back(static_cast<double>(selfTimes ? call.self : call.duration));
+  }
   std::sort(values.begin(), values.end());
   return values;
 }
 
-std::array<double, kFigureCount> FiguresOf(const RoutineSide& side,
-                                           const std::vector<double>& sorted) {
-  const RoutineFigures& f = side.figures;
-  const auto calls = static_cast<double>(f.calls);
+// Median and p95 from the sample of durations; the rest exact.
+std::array<double, kFigureCount> FiguresOf(const RoutineSide& side) {
+  const std::vector<double> sorted = SortedSamples(side, false);
+  const auto calls = static_cast<double>(side.calls);
   return {calls,
-          static_cast<double>(f.total),
-          static_cast<double>(f.self),
-          static_cast<double>(f.total) / calls,
+          static_cast<double>(side.total),
+          static_cast<double>(side.self),
+          static_cast<double>(side.total) / calls,
           SortedMedian(sorted),
           SortedQuantile(sorted, 0.95),
-          static_cast<double>(f.max),
-          static_cast<double>(f.errors)};
+          static_cast<double>(side.max),
+          static_cast<double>(side.errors)};
 }
 
 struct Pair {
@@ -107,25 +112,23 @@ DiffTable BuildDiff(const DiffSide& base, const DiffSide& next, const NameTable&
     row.name = name;
     row.baseName = pair.baseName;
     if (pair.base != nullptr) {
-      row.base = FiguresOf(*pair.base, SortedSamples(pair.base->durations));
+      row.base = FiguresOf(*pair.base);
       table.baseSelf += row.base[static_cast<std::size_t>(Figure::kSelf)];
     }
     if (pair.next != nullptr) {
-      row.next = FiguresOf(*pair.next, SortedSamples(pair.next->durations));
+      row.next = FiguresOf(*pair.next);
       table.nextSelf += row.next[static_cast<std::size_t>(Figure::kSelf)];
     }
     if (pair.base == nullptr) {
       row.verdict = Verdict::kAdded;
     } else if (pair.next == nullptr) {
       row.verdict = Verdict::kRemoved;
-    } else if (pair.base->figures.calls < kMinCalls || pair.next->figures.calls < kMinCalls) {
+    } else if (pair.base->calls < kMinCalls || pair.next->calls < kMinCalls) {
       row.verdict = Verdict::kTooFewCalls;
     } else {
       row.tested = true;
-      const std::vector<double> baseSorted =
-          SortedSamples(selfTest ? pair.base->selfTimes : pair.base->durations);
-      const std::vector<double> nextSorted =
-          SortedSamples(selfTest ? pair.next->selfTimes : pair.next->durations);
+      const std::vector<double> baseSorted = SortedSamples(*pair.base, selfTest);
+      const std::vector<double> nextSorted = SortedSamples(*pair.next, selfTest);
       row.medianChange = SortedMedian(nextSorted) - SortedMedian(baseSorted);
       row.p = MannWhitney(baseSorted, nextSorted).p;
       row.ratio = MedianRatioInterval(baseSorted, nextSorted, 1 - settings.alpha, kRatioFloor);

@@ -6,7 +6,6 @@
 #include "analyzer/name_table.h"
 #include "analyzer/progress_bar.h"
 #include "analyzer/run.h"
-#include "analyzer/summary_sink.h"
 #include "analyzer/trace_model.h"
 
 namespace jov::analyzer {
@@ -17,7 +16,6 @@ using jovtrace::Micros;
 using jovtrace::NameId;
 using jovtrace::NameTable;
 using jovtrace::ProgressBar;
-using jovtrace::RoutineFigures;
 using jovtrace::Run;
 using jovtrace::RunOptions;
 using jovtrace::RunResult;

@@ -1,6 +1,10 @@
-// sample_reservoir.cpp - Algorithm R with a splitmix64 generator: the i-th value (from 0)
-// replaces a kept one with probability kCapacity / (i + 1).
+// sample_reservoir.cpp - Li's Algorithm L with a splitmix64 generator: once the reservoir is
+// full, the number of calls to pass over before the next one is kept is drawn at once
+// (geometric), so a routine of millions of calls costs a counter compare per call, and a draw
+// only for the few thousand calls that replace a kept one.
 #include "analyzer/diff/sample_reservoir.h"
+
+#include <cmath>
 
 namespace jov::analyzer::diff {
 
@@ -11,15 +15,28 @@ std::uint64_t SampleReservoir::Next() {
   return z ^ (z >> 31);
 }
 
-void SampleReservoir::Add(std::int64_t value) {
+double SampleReservoir::Uniform() { return (static_cast<double>(Next() >> 11) + 0.5) * 0x1.0p-53; }
+
+void SampleReservoir::Skip() {
+  w_ *= std::exp(std::log(Uniform()) / static_cast<double>(kCapacity));
+  const double gap = std::floor(std::log(Uniform()) / std::log1p(-w_));
+  // A gap beyond any count of calls (w near 0) leaves the sample as it is.
+  nextKept_ = gap < 1e18 ? seen_ + static_cast<std::uint64_t>(gap) : UINT64_MAX;
+}
+
+void SampleReservoir::Add(const CallSample& sample) {
   const std::uint64_t index = seen_++;
   if (samples_.size() < kCapacity) {
-    samples_.push_back(value);
+    samples_.push_back(sample);
+    if (samples_.size() == kCapacity) {
+      w_ = 1;
+      Skip();
+    }
     return;
   }
-  // A 64-bit draw reduced by a modulo: its bias is below 2^-40 for any count of calls here.
-  const std::uint64_t slot = Next() % (index + 1);
-  if (slot < kCapacity) samples_[slot] = value;
+  if (index != nextKept_) return;
+  samples_[Next() % kCapacity] = sample;
+  Skip();
 }
 
 std::uint64_t ReservoirSeed(const char* data, std::size_t size) {

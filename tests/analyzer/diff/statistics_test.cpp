@@ -70,15 +70,20 @@ TEST(SampleReservoir, KeepsABoundedUniformRepeatableSample) {
   const std::int64_t n = 100000;
   SampleReservoir a(7), b(7);
   for (std::int64_t v = 0; v < n; ++v) {
-    a.Add(v);
-    b.Add(v);
+    a.Add({v, -v});
+    b.Add({v, -v});
   }
   ASSERT_EQ(a.Samples().size(), SampleReservoir::kCapacity);
-  EXPECT_EQ(a.Samples(), b.Samples());
+  EXPECT_TRUE(std::equal(
+      a.Samples().begin(), a.Samples().end(), b.Samples().begin(),
+      [](const CallSample& x, const CallSample& y) { return x.duration == y.duration; }));
   // A uniform sample of 0..n-1 has its mean at n/2 within a few hundred; one kept from the
   // start or the end of the stream would not.
   double sum = 0;
-  for (const std::int64_t v : a.Samples()) sum += static_cast<double>(v);
+  for (const CallSample& call : a.Samples()) {
+    sum += static_cast<double>(call.duration);
+    EXPECT_EQ(call.self, -call.duration);  // a call's two times stay together
+  }
   EXPECT_NEAR(sum / static_cast<double>(a.Samples().size()), n / 2.0, 2000);
 }
 
