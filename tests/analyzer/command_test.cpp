@@ -79,10 +79,13 @@ TEST(Command, AnOutputThatCannotBeWrittenExitsThreeWithTheReasonAndLeavesNoFile)
   // Root writes in any folder.
   if (::geteuid() != 0) targets.push_back({"-o" + Quoted(locked / "out"), "Permission denied"});
   const std::string trace = Quoted(dir / "261203 221530 app.JOV_Log");
-  for (const char* command : {"summary", "summary --csv", "tree", "folded", "chrome", "report"}) {
+  const std::string commands[] = {
+      "summary", "summary --csv",         "tree",        "folded", "chrome",
+      "report",  "report --base" + trace, "diff" + trace};
+  for (const std::string& command : commands) {
     for (const auto& [target, reason] : targets) {
-      SCOPED_TRACE(std::string(command) + " " + target);
-      const auto [code, out] = Shell(std::string("jovtrace ") + command + trace + " " + target);
+      SCOPED_TRACE(command + " " + target);
+      const auto [code, out] = Shell("jovtrace " + command + trace + " " + target);
       EXPECT_EQ(code, 3) << out;
       EXPECT_NE(out.find("jovtrace: cannot write " + reason), std::string::npos) << out;
     }
