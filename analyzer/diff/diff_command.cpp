@@ -3,7 +3,6 @@
 #include "analyzer/diff/diff_command.h"
 
 #include <cstdio>
-#include <system_error>
 
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
@@ -17,9 +16,6 @@
 
 namespace jov::analyzer::diff {
 namespace {
-
-// Exit code of a comparison whose output could not be written, as the other subcommands.
-constexpr int kExitWriteFailed = 3;
 
 // Reads one side; false (with the reason on standard error) for an input error.
 bool ReadSide(const char* label, const std::vector<std::string>& inputs,
@@ -92,29 +88,6 @@ int Prepare(const DiffCommandLine& line, Prepared& prepared) {
   return 0;
 }
 
-// Writes through the checked output: 0, or 3 with the reason on standard error. A pipe closed
-// by its reader ends the output quietly.
-int Write(const DiffCommandLine& line, const std::function<void(std::FILE*)>& write) {
-  OutputFile output(line.output);
-  if (output.Stream() != nullptr) {
-    try {
-      write(output.Stream());
-    } catch (const std::system_error& e) {
-      // The formatting library throws when a write of its own fails.
-      output.Fail(e.code().value());
-    }
-  }
-  switch (output.Close()) {
-    case OutputFile::Status::kWritten:
-    case OutputFile::Status::kPipeClosed:
-      return 0;
-    case OutputFile::Status::kFailed:
-      break;
-  }
-  std::fprintf(stderr, "jovtrace: %s\n", output.Error().c_str());
-  return kExitWriteFailed;
-}
-
 }  // namespace
 
 int RunDiff(const DiffCommandLine& line, const SideReader& read) {
@@ -130,7 +103,8 @@ int RunDiff(const DiffCommandLine& line, const SideReader& read) {
                             : line.csv    ? DiffFormat::kCsv
                             : line.json   ? DiffFormat::kJson
                                           : DiffFormat::kTable;
-  if (const int code = Write(line, [&](std::FILE* out) { WriteDiff(out, table, format); });
+  if (const int code =
+          WriteOutput(line.output, [&](std::FILE* out) { WriteDiff(out, table, format); });
       code != 0) {
     return code;
   }
@@ -154,7 +128,7 @@ int RunDiffPage(const DiffCommandLine& line, const SideReader& read) {
   const DiffTable table = BuildDiff(base, next, names, prepared.renames, prepared.settings);
   const std::vector<MergedNode> tree =
       MergeTrees(baseTree.Finished(), nextTree.Finished(), names, prepared.renames);
-  return Write(line, [&](std::FILE* out) {
+  return WriteOutput(line.output, [&](std::FILE* out) {
     WriteDiffPage(out, table, tree, prepared.baseInputs, prepared.nextInputs);
   });
 }
