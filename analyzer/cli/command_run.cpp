@@ -2,11 +2,8 @@
 // subcommand (command_run.h).
 #include "analyzer/cli/command_run.h"
 
-#include <system_error>
-
 #include "analyzer/cli/progress_bar.h"
 #include "analyzer/input/file_source.h"
-#include "analyzer/outputs/output_file.h"
 
 namespace jov::analyzer {
 
@@ -34,26 +31,11 @@ RunResult ReadInputs(const CommonOptions& common, NameTable& names, TraceSink& s
 
 int RunWithOutput(const CommonOptions& common,
                   const std::function<RunResult(std::FILE* out, NameTable& names)>& produce) {
-  OutputFile output(common.output);
+  NameTable names;
   RunResult result;
-  if (output.Stream() != nullptr) {
-    NameTable names;
-    try {
-      result = produce(output.Stream(), names);
-    } catch (const std::system_error& e) {
-      // The formatting library throws when a write of its own fails.
-      output.Fail(e.code().value());
-    }
-  }
-  switch (output.Close()) {
-    case OutputFile::Status::kWritten:
-    case OutputFile::Status::kPipeClosed:
-      return result.exitCode;
-    case OutputFile::Status::kFailed:
-      break;
-  }
-  std::fprintf(stderr, "jovtrace: %s\n", output.Error().c_str());
-  return kExitWriteFailed;
+  const int code =
+      WriteOutput(common.output, [&](std::FILE* out) { result = produce(out, names); });
+  return code != 0 ? code : result.exitCode;
 }
 
 }  // namespace jov::analyzer

@@ -12,11 +12,9 @@
 #include "analyzer/model/name_table.h"
 #include "analyzer/model/run.h"
 #include "analyzer/model/trace_model.h"
+#include "analyzer/outputs/output_file.h"
 
 namespace jov::analyzer {
-
-// Exit code of a run whose output could not be written (beside 2 of the inputs).
-inline constexpr int kExitWriteFailed = 3;
 
 struct CommonOptions {
   std::vector<std::string> inputs;

@@ -1,11 +1,14 @@
 // commands.cpp - each subcommand: its options, its sink and what it writes once the inputs
-// are read. The output goes through RunWithOutput, which checks it.
+// are read. The output goes through RunWithOutput, which checks it (the comparison's through
+// the same OutputFile, once both sides are read).
 #include "analyzer/cli/commands.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "analyzer/cli/command_run.h"
+#include "analyzer/diff/diff_command.h"
 #include "analyzer/outputs/chrome_writer.h"
 #include "analyzer/outputs/report/report_writer.h"
 #include "analyzer/outputs/summary_format.h"
@@ -42,6 +45,17 @@ Command AddWriterCommand(CLI::App& app, const char* name, const char* descriptio
               return result;
             });
           }};
+}
+
+// The sides of a comparison read as every subcommand reads its inputs, with the progress bar.
+diff::SideReader SideReader(const diff::DiffCommandLine& line) {
+  return [&line](const std::vector<std::string>& inputs, NameTable& names, TraceSink& sink) {
+    CommonOptions common;
+    common.inputs = inputs;
+    common.strict = line.strict;
+    common.quiet = line.quiet;
+    return ReadInputs(common, names, sink);
+  };
 }
 
 }  // namespace
@@ -140,12 +154,46 @@ Command AddChromeCommand(CLI::App& app) {
 }
 
 Command AddReportCommand(CLI::App& app) {
-  return AddWriterCommand<ReportWriter>(
+  struct Options {
+    CommonOptions common;
+    std::vector<std::string> base;
+  };
+  CLI::App* command = nullptr;
+  auto options = Add<Options>(
       app, "report",
       "One self-contained HTML page (nothing to install, nothing fetched): the trace's facts, "
       "the summary table, a flame graph of the call tree and a timeline per thread with the "
       "memory counters.\nExample: jovtrace report logs/ -o batch.html",
-      [](ReportWriter& writer) { writer.Finish(); });
+      command);
+  command
+      ->add_option("--base", options->base,
+                   "compare with this base run (repeatable): a page of the routines' changes "
+                   "and a differential flame graph; the traces named are the new run.\n"
+                   "Example: jovtrace report --base baseline/ run/ -o diff.html")
+      ->allow_extra_args(false);
+  return {command, [options] {
+            if (!options->base.empty()) {
+              diff::DiffCommandLine line;
+              line.base = options->base;
+              line.traces = options->common.inputs;
+              line.output = options->common.output;
+              line.strict = options->common.strict;
+              line.quiet = options->common.quiet;
+              return diff::RunDiffPage(line, SideReader(line));
+            }
+            return RunWithOutput(options->common, [&](std::FILE* out, NameTable& names) {
+              ReportWriter sink(out, names);
+              const RunResult result = ReadInputs(options->common, names, sink);
+              sink.Finish();
+              return result;
+            });
+          }};
+}
+
+Command AddDiffCommand(CLI::App& app) {
+  auto line = std::make_shared<diff::DiffCommandLine>();
+  CLI::App* command = diff::AddDiffOptions(app, *line);
+  return {command, [line] { return diff::RunDiff(*line, SideReader(*line)); }};
 }
 
 }  // namespace jov::analyzer

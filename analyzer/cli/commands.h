@@ -19,6 +19,9 @@ Command AddSummaryCommand(CLI::App& app);
 Command AddTreeCommand(CLI::App& app);
 Command AddFoldedCommand(CLI::App& app);
 Command AddChromeCommand(CLI::App& app);
+// `report`, and with --base the comparison's page.
 Command AddReportCommand(CLI::App& app);
+// `diff`: two runs compared routine by routine (analyzer/diff/).
+Command AddDiffCommand(CLI::App& app);
 
 }  // namespace jov::analyzer

@@ -1,6 +1,7 @@
 // main.cpp - the jovtrace command: reads trace files back and writes a summary per routine,
-// the merged call tree, folded stacks, a timeline for Perfetto or a report page. The
-// subcommands are in commands.cpp; everything else is the reader's core.
+// the merged call tree, folded stacks, a timeline for Perfetto, a report page or the
+// comparison of two runs. The subcommands are in commands.cpp; everything else is the
+// reader's core.
 #include <csignal>
 
 #include <CLI/CLI.hpp>
@@ -20,10 +21,11 @@ constexpr char kDescription[] =
     "  jovtrace chrome logs/ -o batch.json     (open in ui.perfetto.dev or chrome://tracing)\n"
     "  jovtrace folded logs/ > batch.folded    (input of flame-graph tools)\n"
     "  jovtrace report logs/ -o batch.html     (one page: table, flame graph, timeline)\n"
-    "  jovtrace follow logs/                   (live: open calls per thread, routines)\n\n"
+    "  jovtrace follow logs/                   (live: open calls per thread, routines)\n"
+    "  jovtrace diff baseline/ run/            (which routines got slower; exit 1 if any)\n\n"
     "Exit codes: 0 done; 2 an input is missing, or --strict and a line could not be read;\n"
     "3 the output could not be written (the reason is printed; a file named by -o is then\n"
-    "left as it was).";
+    "left as it was); diff also: 1 a routine got slower.";
 
 }  // namespace
 
@@ -40,6 +42,7 @@ int main(int argc, char** argv) {
       analyzer::AddSummaryCommand(app), analyzer::AddTreeCommand(app),
       analyzer::AddChromeCommand(app),  analyzer::AddFoldedCommand(app),
       analyzer::AddReportCommand(app),  analyzer::AddFollowCommand(app),
+      analyzer::AddDiffCommand(app),
   };
   try {
     app.parse(argc, argv);

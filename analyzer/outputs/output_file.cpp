@@ -75,4 +75,25 @@ std::string OutputFile::Error() const {
   return fmt::format("cannot write {}: {}", path_.empty() ? "standard output" : path_, reason_);
 }
 
+int WriteOutput(const std::string& path, const std::function<void(std::FILE*)>& write) {
+  OutputFile output(path);
+  if (output.Stream() != nullptr) {
+    try {
+      write(output.Stream());
+    } catch (const std::system_error& e) {
+      // The formatting library throws when a write of its own fails.
+      output.Fail(e.code().value());
+    }
+  }
+  switch (output.Close()) {
+    case OutputFile::Status::kWritten:
+    case OutputFile::Status::kPipeClosed:
+      return 0;
+    case OutputFile::Status::kFailed:
+      break;
+  }
+  std::fprintf(stderr, "jovtrace: %s\n", output.Error().c_str());
+  return kExitWriteFailed;
+}
+
 }  // namespace jov::analyzer

@@ -5,9 +5,13 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace jov::analyzer {
+
+// Exit code of a run whose output could not be written (beside 2 of the inputs).
+inline constexpr int kExitWriteFailed = 3;
 
 class OutputFile {
  public:
@@ -43,5 +47,10 @@ class OutputFile {
   int error_ = 0;       // its error number, when it has one
   bool closed_ = false;
 };
+
+// Opens the output at `path` (empty: standard output), lets `write` fill its stream, and
+// closes it checked: 0 when written, or when a pipe's reader left early (it took what it
+// wanted); else 3, with "jovtrace: cannot write <where>: <reason>" on standard error.
+int WriteOutput(const std::string& path, const std::function<void(std::FILE*)>& write);
 
 }  // namespace jov::analyzer

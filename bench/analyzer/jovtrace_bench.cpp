@@ -4,10 +4,6 @@
 //
 // Usage: jovtrace_bench [size in MB, default 1100] [folder for the file, default the
 //        current one] [keep]. The file is deleted at the end unless "keep" is given.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,48 +11,13 @@
 #include <string>
 
 #include "trace/trace_format.h"
+#include "child_run.h"
 #include "trace_generator.h"
 
-namespace {
-
-struct Measured {
-  double seconds = 0;
-  long peakKb = 0;
-  int status = -1;
-};
-
-// Runs `argv` with standard output to the file `out` (not /dev/null: grep stops at the first
-// match when it sees its output go there); wall time and the child's peak memory.
-Measured RunChild(const char* const* argv, const std::string& out) {
-  Measured m;
-  std::fflush(stdout);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (std::freopen(out.c_str(), "w", stdout) == nullptr) std::_Exit(126);
-    ::execvp(argv[0], const_cast<char* const*>(argv));
-    std::_Exit(127);
-  }
-  int status = 0;
-  struct rusage usage = {};
-  ::wait4(pid, &status, 0, &usage);
-  m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  m.peakKb = usage.ru_maxrss;
-  m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return m;
-}
-
-// The best of `rounds` runs, grep and jovtrace taking turns so both see the same cache.
-Measured Best(const char* const* argv, const std::string& out, Measured best) {
-  const Measured m = RunChild(argv, out);
-  if (best.status == -1 || m.seconds < best.seconds) return m;
-  best.peakKb = std::max(best.peakKb, m.peakKb);
-  return best;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+  using jov::bench::Best;
+  using jov::bench::Measured;
+  using jov::bench::RunChild;
   namespace fs = std::filesystem;
   const std::uint64_t megabytes = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1100;
   const fs::path folder = argc > 2 ? fs::path(argv[2]) : fs::current_path();
@@ -87,8 +48,8 @@ int main(int argc, char** argv) {
   const std::string oursOut = (folder / "bench-summary.txt").string();
   Measured grepBest, oursBest;
   for (int round = 0; round < 3; ++round) {
-    grepBest = Best(grep, grepOut, grepBest);
-    oursBest = Best(summary, oursOut, oursBest);
+    grepBest = Best(grepBest, RunChild(grep, grepOut));
+    oursBest = Best(oursBest, RunChild(summary, oursOut));
   }
   if (!keep) fs::remove(file);
   std::FILE* counted = std::fopen(grepOut.c_str(), "r");

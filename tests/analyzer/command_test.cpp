@@ -70,10 +70,13 @@ TEST(Command, AnOutputThatCannotBeWrittenExitsThreeWithTheReasonAndLeavesNoFile)
       {"-o" + Quoted(dir / "none" / "out"), (dir / "none" / "out").string() + ": No such file"},
   };
   const std::string trace = Quoted(dir / "261203 221530 app.JOV_Log");
-  for (const char* command : {"summary", "summary --csv", "tree", "folded", "chrome", "report"}) {
+  const std::string commands[] = {
+      "summary", "summary --csv",         "tree",        "folded", "chrome",
+      "report",  "report --base" + trace, "diff" + trace};
+  for (const std::string& command : commands) {
     for (const auto& [target, reason] : targets) {
-      SCOPED_TRACE(std::string(command) + " " + target);
-      const auto [code, out] = Shell(std::string("jovtrace ") + command + trace + " " + target);
+      SCOPED_TRACE(command + " " + target);
+      const auto [code, out] = Shell("jovtrace " + command + trace + " " + target);
       EXPECT_EQ(code, 3) << out;
       EXPECT_NE(out.find("jovtrace: cannot write " + reason), std::string::npos) << out;
     }

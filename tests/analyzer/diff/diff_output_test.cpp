@@ -1,0 +1,74 @@
+// diff_output_test.cpp - `jovtrace diff` as a CI job runs it: the same bytes every run in
+// every format, the Markdown's sections, and the exit codes for inputs and for outputs that
+// cannot be written.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include <nlohmann/json.hpp>
+
+#include "generated_runs.h"
+
+namespace {
+
+struct Ran {
+  int exitCode;
+  std::string out;
+};
+
+Ran Jovtrace(const std::string& args) {
+  const char* exe = std::getenv("JOVTRACE_EXE");
+  std::FILE* pipe = ::popen((std::string(exe) + " " + args).c_str(), "r");
+  std::string out;
+  char chunk[4096];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) != 0;)
+    out.append(chunk, got);
+  const int status = ::pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST(DiffOutput, EveryFormatTheSameBytesEachRunAndTheExitCodes) {
+  ASSERT_NE(std::getenv("JOVTRACE_EXE"), nullptr) << "JOVTRACE_EXE is not set";
+  const std::vector<difftest::Routine> base = {{"Parser.Open", 2000, 300}, {"Net.Send", 900, 300}};
+  std::vector<difftest::Routine> next = base;
+  next[0].factor = 1.2;
+  const std::string sides =
+      " '" + difftest::RunFolder("out_base", difftest::GeneratedRun(base, 3)).string() + "' '" +
+      difftest::RunFolder("out_new", difftest::GeneratedRun(next, 4)).string() + "'";
+  const std::tuple<const char*, const char*> formats[] = {
+      // option, a text of its output
+      {"", "\nslower         Parser.Open"},
+      {" --markdown", "#### Slower (1)\n\n| routine |"},
+      {" --csv", "Parser.Open,,slower,"},
+      {" --json", "\"verdict\":\"slower\""}};
+  for (const auto& [option, says] : formats) {
+    SCOPED_TRACE(option);
+    const Ran first = Jovtrace(std::string("diff -q") + option + sides);
+    EXPECT_EQ(first.exitCode, 1);
+    EXPECT_NE(first.out.find(says), std::string::npos) << first.out;
+    EXPECT_EQ(Jovtrace(std::string("diff -q") + option + sides).out, first.out);
+  }
+  const nlohmann::json json = nlohmann::json::parse(Jovtrace("diff -q --json" + sides).out);
+  EXPECT_EQ(json["routines"][0]["figures"]["calls"]["new"], 300);
+  EXPECT_NE(Jovtrace("diff -q --markdown" + sides).out.find("<details><summary>2 other routines"),
+            std::string::npos);
+
+  const std::tuple<std::string, int, const char*> cases[] = {
+      // arguments, exit code, a text
+      {"diff -q" + sides + " 2>&1 >/dev/full", 3, "jovtrace: cannot write standard output"},
+      {"diff -q -o /nonexistent/folder/diff.txt" + sides + " 2>&1", 3, "cannot write"},
+      {"diff -q" + sides + " /nonexistent 2>&1", 2, "name the base and the new run"},
+      {"diff -q --base /nonexistent" + sides + " 2>&1", 2, "/nonexistent: no such file"},
+      {"diff -q --fail-on total" + sides, 1, "self time of all routines"},
+      {"diff --help", 0, "jovtrace diff baseline/ run/ --markdown > diff.md"},
+  };
+  for (const auto& [args, exitCode, says] : cases) {
+    SCOPED_TRACE(args);
+    const Ran ran = Jovtrace(args);
+    EXPECT_EQ(ran.exitCode, exitCode);
+    EXPECT_NE(ran.out.find(says), std::string::npos) << ran.out;
+  }
+}
+
+}  // namespace
