@@ -10,22 +10,13 @@
 #include "analyzer/diff/diff_format.h"
 #include "analyzer/diff/sample_reservoir.h"
 #include "analyzer/outputs/json_out.h"
+#include "analyzer/outputs/summary_format.h"
 
 namespace jov::analyzer::diff::format {
 namespace {
 
 constexpr Figure kFigures[] = {Figure::kCalls,  Figure::kTotal, Figure::kSelf, Figure::kMean,
                                Figure::kMedian, Figure::kP95,   Figure::kMax,  Figure::kErrors};
-
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 }  // namespace
 

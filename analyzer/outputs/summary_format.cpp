@@ -20,16 +20,6 @@ std::string ClockText(Micros time) {
                      ms % 1000);
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
 std::string TopCodeText(const RoutineFigures& r) {
   const auto top = r.TopCode();
   return top.second == 0 ? std::string("-") : fmt::format("{} ({}x)", top.first, top.second);
@@ -95,6 +85,16 @@ void WriteSummaryCsv(std::FILE* out, const SummarySink& summary, const NameTable
                  top.second == 0 ? std::string() : std::to_string(top.first), top.second);
     }
   }
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
 }
 
 }  // namespace jov::analyzer

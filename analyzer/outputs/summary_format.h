@@ -15,5 +15,8 @@ void WriteSummaryTable(std::FILE* out, const SummarySink& summary, const NameTab
 void WriteSummaryCsv(std::FILE* out, const SummarySink& summary, const NameTable& names);
 // The facts of a trace in a few lines (header of the table and of the tree).
 std::string TraceHeading(const TraceInfo& info, const TraceStats& stats);
+// `text` as one CSV field: quoted, with its quotes doubled, when it holds a comma, a quote or
+// a line break.
+std::string CsvField(const std::string& text);
 
 }  // namespace jov::analyzer
