@@ -93,7 +93,8 @@ class JOVUTIL_API JOVDebug {
   // Leaves the routine at `level` (a negative level: the innermost) and every level above
   // it. With a trace active and the innermost level traced, writes "Pop  ", the name,
   // " Return Code=" and the code unless it is 2147483647, and the duration in milliseconds.
-  // A level above the innermost changes nothing.
+  // A level above the innermost takes nothing off the stack; with the innermost level traced
+  // it writes a bare "Pop  " line, a mark in the trace that a pop went astray.
   void RoutinePop(long level = -1, long returnCode = 2147483647);
   // The names of all levels, outermost first, joined by ";"; empty for an empty stack.
   JOVString ShowCallStack() const;
