@@ -6,8 +6,6 @@
 
 #include <cstdlib>
 
-#include <nlohmann/json.hpp>
-
 #include "generated_runs.h"
 
 namespace {
@@ -34,25 +32,21 @@ TEST(DiffOutput, EveryFormatTheSameBytesEachRunAndTheExitCodes) {
   std::vector<difftest::Routine> next = base;
   next[0].factor = 1.2;
   const std::string sides =
-      " '" + difftest::RunFolder("out_base", difftest::GeneratedRun(base, 3)).string() + "' '" +
-      difftest::RunFolder("out_new", difftest::GeneratedRun(next, 4)).string() + "'";
-  const std::tuple<const char*, const char*> formats[] = {
-      // option, a text of its output
-      {"", "\nslower         Parser.Open"},
-      {" --markdown", "#### Slower (1)\n\n| routine |"},
-      {" --csv", "Parser.Open,,slower,"},
-      {" --json", "\"verdict\":\"slower\""}};
-  for (const auto& [option, says] : formats) {
+      " '" + difftest::GeneratedRun(difftest::Scratch("out_base"), base, 3).string() + "' '" +
+      difftest::GeneratedRun(difftest::Scratch("out_new"), next, 4).string() + "'";
+  const std::tuple<const char*, std::vector<const char*>> formats[] = {
+      // option, texts of its output
+      {"", {"\nslower         Parser.Open"}},
+      {" --markdown", {"#### Slower (1)\n\n| routine |", "<details><summary>2 other routines"}},
+      {" --csv", {"Parser.Open,,slower,"}},
+      {" --json", {"\"verdict\":\"slower\"", "\"figures\":{\"calls\":{\"base\":300,\"new\":300,"}}};
+  for (const auto& [option, texts] : formats) {
     SCOPED_TRACE(option);
     const Ran first = Jovtrace(std::string("diff -q") + option + sides);
     EXPECT_EQ(first.exitCode, 1);
-    EXPECT_NE(first.out.find(says), std::string::npos) << first.out;
+    for (const char* says : texts) EXPECT_NE(first.out.find(says), std::string::npos) << first.out;
     EXPECT_EQ(Jovtrace(std::string("diff -q") + option + sides).out, first.out);
   }
-  const nlohmann::json json = nlohmann::json::parse(Jovtrace("diff -q --json" + sides).out);
-  EXPECT_EQ(json["routines"][0]["figures"]["calls"]["new"], 300);
-  EXPECT_NE(Jovtrace("diff -q --markdown" + sides).out.find("<details><summary>2 other routines"),
-            std::string::npos);
 
   const std::tuple<std::string, int, const char*> cases[] = {
       // arguments, exit code, a text
