@@ -75,14 +75,11 @@ def lines_read(screen):
 
 
 def section(screen, title):
-    """The lines of a section, from its title to the next title (a capital word)."""
-    start = next(i for i, line in enumerate(screen) if line.startswith(title))
-    rows = []
-    for line in screen[start + 1:]:
-        if re.match(r"^(OPEN CALLS|ROUTINES|LAST TEXTS|q quit)", line):
-            break
-        rows.append(line)
-    return rows
+    """The lines of a section, from its title to the next title (or the key line)."""
+    start = next(i for i, line in enumerate(screen) if line.startswith(title)) + 1
+    end = next((i for i in range(start, len(screen))
+                if re.match(r"(OPEN CALLS|ROUTINES|LAST TEXTS|q quit)", screen[i])), len(screen))
+    return screen[start:end]
 
 
 class FollowTest(unittest.TestCase):
