@@ -45,8 +45,8 @@ class DiffPageTest(unittest.TestCase):
         self.browser.next_frame()
 
     def test_frame_colours_agree_with_the_verdicts(self):
-        verdicts = dict(self.browser.evaluate(
-            "[...document.querySelectorAll('#diff-table tbody tr')].map(tr => [tr.dataset.routine, tr.dataset.verdict])"))
+        verdicts = dict(self.browser.evaluate("[...document.querySelectorAll('#diff-table tbody tr')]"
+                                              ".map(tr => [tr.dataset.routine, tr.dataset.verdict])"))
         self.assertEqual(verdicts, {"Parser.Open": "slower", "Net.Send": "faster", "Store.Write": "unchanged",
                                     "Net.Retry": "removed", "Store.Compact": "added", "Batch.Run": "too few calls"})
         hue = {"slower": "red", "added": "red", "faster": "blue", "removed": "blue", "unchanged": "grey"}
