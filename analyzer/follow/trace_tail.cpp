@@ -81,7 +81,9 @@ bool TraceTail::Start(TailListener& listener) {
       return false;
     }
     if (!facts.isTrace) {
-      if (HasWholeLine(target_)) {
+      // Examined again once a whole line is seen: the line may have come in after the first
+      // look, and only a file whose whole lines hold no trace line is no trace.
+      if (HasWholeLine(target_) && !ExamineFile(target_, opener).isTrace) {
         Fail(target_ +
              ": not a trace file (no date, thread or time-stamped line in its first 64 KiB)");
       }

@@ -1,12 +1,10 @@
 // diff_output_test.cpp - `jovtrace diff` as a CI job runs it: the same bytes every run in
-// every format, the Markdown's sections, and the exit codes for inputs and for outputs that
-// cannot be written.
+// every format, the Markdown's sections, and the exit codes for its inputs (an output that
+// cannot be written is the command test's, for every subcommand).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
-
-#include <nlohmann/json.hpp>
 
 #include "generated_runs.h"
 
@@ -34,30 +32,24 @@ TEST(DiffOutput, EveryFormatTheSameBytesEachRunAndTheExitCodes) {
   std::vector<difftest::Routine> next = base;
   next[0].factor = 1.2;
   const std::string sides =
-      " '" + difftest::RunFolder("out_base", difftest::GeneratedRun(base, 3)).string() + "' '" +
-      difftest::RunFolder("out_new", difftest::GeneratedRun(next, 4)).string() + "'";
-  const std::tuple<const char*, const char*> formats[] = {
-      // option, a text of its output
-      {"", "\nslower         Parser.Open"},
-      {" --markdown", "#### Slower (1)\n\n| routine |"},
-      {" --csv", "Parser.Open,,slower,"},
-      {" --json", "\"verdict\":\"slower\""}};
-  for (const auto& [option, says] : formats) {
+      " '" + difftest::GeneratedRun(difftest::Scratch("out_base"), base, 3).string() + "' '" +
+      difftest::GeneratedRun(difftest::Scratch("out_new"), next, 4).string() + "'";
+  const std::tuple<const char*, std::vector<const char*>> formats[] = {
+      // option, texts of its output
+      {"", {"\nslower         Parser.Open"}},
+      {" --markdown", {"#### Slower (1)\n\n| routine |", "<details><summary>2 other routines"}},
+      {" --csv", {"Parser.Open,,slower,"}},
+      {" --json", {"\"verdict\":\"slower\"", "\"figures\":{\"calls\":{\"base\":300,\"new\":300,"}}};
+  for (const auto& [option, texts] : formats) {
     SCOPED_TRACE(option);
     const Ran first = Jovtrace(std::string("diff -q") + option + sides);
     EXPECT_EQ(first.exitCode, 1);
-    EXPECT_NE(first.out.find(says), std::string::npos) << first.out;
+    for (const char* says : texts) EXPECT_NE(first.out.find(says), std::string::npos) << first.out;
     EXPECT_EQ(Jovtrace(std::string("diff -q") + option + sides).out, first.out);
   }
-  const nlohmann::json json = nlohmann::json::parse(Jovtrace("diff -q --json" + sides).out);
-  EXPECT_EQ(json["routines"][0]["figures"]["calls"]["new"], 300);
-  EXPECT_NE(Jovtrace("diff -q --markdown" + sides).out.find("<details><summary>2 other routines"),
-            std::string::npos);
 
   const std::tuple<std::string, int, const char*> cases[] = {
       // arguments, exit code, a text
-      {"diff -q" + sides + " 2>&1 >/dev/full", 3, "jovtrace: cannot write standard output"},
-      {"diff -q -o /nonexistent/folder/diff.txt" + sides + " 2>&1", 3, "cannot write"},
       {"diff -q" + sides + " /nonexistent 2>&1", 2, "name the base and the new run"},
       {"diff -q --base /nonexistent" + sides + " 2>&1", 2, "/nonexistent: no such file"},
       {"diff -q --fail-on total" + sides, 1, "self time of all routines"},

@@ -1,14 +1,18 @@
 // generated_run.cpp - a run's trace written through the benchmark's line formats.
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <random>
+#include <stdexcept>
 
 #include "bench/analyzer/trace_lines.h"
 #include "generated_runs.h"
 
 namespace difftest {
 
-std::string GeneratedRun(const std::vector<Routine>& routines, std::uint32_t seed, double sigma) {
+std::filesystem::path GeneratedRun(const std::filesystem::path& dir,
+                                   const std::vector<Routine>& routines, std::uint32_t seed,
+                                   double sigma) {
   std::mt19937 random(seed);
   std::normal_distribution<double> normal(0, 1);
   std::vector<std::size_t> order;
@@ -26,7 +30,10 @@ std::string GeneratedRun(const std::vector<Routine>& routines, std::uint32_t see
   }
   s.Pop(-1, 0);
   s.Text("Trace Closed.");
-  return s.Content();
+  std::filesystem::create_directories(dir);
+  std::ofstream out(dir / "261203 221500 batch.JOV_Log", std::ios::binary);
+  if (!(out << s.Content())) throw std::runtime_error("cannot write " + dir.string());
+  return dir;
 }
 
 }  // namespace difftest

@@ -1,5 +1,5 @@
-// generated_runs.cpp - runs written into folders of the test, the command's arguments parsed
-// by its own command line, its CSV read back.
+// generated_runs.cpp - the test's temporary folder, the command's arguments parsed by its own
+// command line, its CSV read back.
 #include "generated_runs.h"
 
 #include <unistd.h>
@@ -8,32 +8,23 @@
 #include <sstream>
 
 #include <CLI/CLI.hpp>
-#include <gtest/gtest.h>
 
 #include "analyzer/diff/diff_command.h"
 
 namespace difftest {
 namespace {
 
-std::filesystem::path TestFolder() {
-  return std::filesystem::temp_directory_path() / ("jovtrace_diff_" + std::to_string(::getpid()));
-}
+const std::filesystem::path kFolder =
+    std::filesystem::temp_directory_path() / ("jovtrace_diff_" + std::to_string(::getpid()));
 
 // Removes the runs' folder when the tests end.
-class RemoveFolder : public ::testing::Environment {
- public:
-  void TearDown() override { std::filesystem::remove_all(TestFolder()); }
-};
-::testing::Environment* const kRemoveFolder = ::testing::AddGlobalTestEnvironment(new RemoveFolder);
+struct RemoveFolder {
+  ~RemoveFolder() { std::filesystem::remove_all(kFolder); }
+} removeFolder;
 
 }  // namespace
 
-std::filesystem::path RunFolder(const std::string& name, const std::string& content) {
-  const auto dir = TestFolder() / name;
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "261203 221500 batch.JOV_Log", std::ios::binary) << content;
-  return dir;
-}
+std::filesystem::path Scratch(const std::string& name) { return kFolder / name; }
 
 Compared Diff(const std::filesystem::path& base, const std::filesystem::path& next,
               const std::vector<std::string>& options) {

@@ -17,13 +17,15 @@ struct Routine {
   double factor = 1;  // the run's durations are the distribution's times this
 };
 
-// A trace file's content: every call of `routines` in a seeded random order inside one call
-// of "Batch.Run", durations log-normal around median x factor with the spread `sigma`.
-std::string GeneratedRun(const std::vector<Routine>& routines, std::uint32_t seed,
-                         double sigma = 0.03);
+// Writes the folder `dir` holding one trace file: every call of `routines` in a seeded random
+// order inside one call of "Batch.Run", durations log-normal around median x factor with the
+// spread `sigma`. Returns `dir`.
+std::filesystem::path GeneratedRun(const std::filesystem::path& dir,
+                                   const std::vector<Routine>& routines, std::uint32_t seed,
+                                   double sigma = 0.03);
 
-// Writes `content` as the one trace file of a folder `name` under the test's temporary folder.
-std::filesystem::path RunFolder(const std::string& name, const std::string& content);
+// The folder `name` under the test's temporary folder, which is removed when the tests end.
+std::filesystem::path Scratch(const std::string& name);
 
 struct Compared {
   int exitCode = -1;

@@ -35,13 +35,12 @@ TEST(RankTest, UAndTieCorrectedPAsWorkedByHand) {
 }
 
 TEST(RankTest, HolmAndBenjaminiHochbergCorrections) {
-  const std::vector<double> p = {0.01, 0.04, 0.03, 0.005};
-  const std::vector<std::vector<double>> expected = {{0.03, 0.06, 0.06, 0.02},
-                                                     {0.02, 0.04, 0.04, 0.02}};
-  const Correction corrections[] = {Correction::kHolm, Correction::kBenjaminiHochberg};
-  for (int i = 0; i < 2; ++i) {
-    const std::vector<double> adjusted = Corrected(p, corrections[i]);
-    for (std::size_t j = 0; j < p.size(); ++j) EXPECT_NEAR(adjusted[j], expected[i][j], 1e-12);
+  const std::pair<Correction, std::vector<double>> cases[] = {
+      {Correction::kHolm, {0.03, 0.06, 0.06, 0.02}},
+      {Correction::kBenjaminiHochberg, {0.02, 0.04, 0.04, 0.02}}};
+  for (const auto& [correction, expected] : cases) {
+    const std::vector<double> adjusted = Corrected({0.01, 0.04, 0.03, 0.005}, correction);
+    for (std::size_t j = 0; j < expected.size(); ++j) EXPECT_NEAR(adjusted[j], expected[j], 1e-12);
   }
 }
 

@@ -16,6 +16,12 @@ import unittest
 
 JOVTRACE = LIVEGEN = WORK = None
 
+# The head of a trace file of "demo" (pid 42) whose thread 7 has Parser.Open open.
+HEADER = ("Date=12/03/26" + "=" * 80 + "\r\n---- ThreadId=7 " + "-" * 30 + "\r\n"
+          "22:15:30.000    0.000 Trace Started. UserId=u, ProcessId=42, ThreadId=7, "
+          "Log File=C:\\t\\261203 221530 demo.JOV_Log\r\n"
+          "22:15:30.004    4.000 Push Parser.Open\r\n")
+
 
 def wait_for(predicate, seconds=15.0, step=0.1):
     """Polls `predicate` until it returns something true; that value, or None at timeout."""
@@ -47,6 +53,15 @@ class Tmux:
     def screen(self):
         return self.run("capture-pane", "-p", "-t", "t").rstrip("\n").split("\n")
 
+    def wait(self, test, seconds=15.0):
+        """The screen once `test` holds for it; at timeout the test fails with the last screen."""
+        def check():
+            screen = self.screen()
+            return screen if test(screen) else None
+        screen = wait_for(check, seconds)
+        assert screen, "timed out on this screen:\n" + "\n".join(self.screen())
+        return screen
+
     def dead(self):
         return self.run("list-panes", "-t", "t", "-F", "#{pane_dead}").strip() == "1"
 
@@ -55,59 +70,46 @@ class Tmux:
 
 
 def lines_read(screen):
-    for line in screen:
-        match = re.match(r"lines ([\d,]+) ", line)
-        if match:
-            return int(match.group(1).replace(",", ""))
-    return None
+    match = re.search(r"^lines ([\d,]+) ", "\n".join(screen), re.M)
+    return int(match.group(1).replace(",", "")) if match else None
 
 
 def section(screen, title):
-    """The lines of a section, from its title to the next title (a capital word)."""
-    start = next(i for i, line in enumerate(screen) if line.startswith(title))
-    rows = []
-    for line in screen[start + 1:]:
-        if re.match(r"^(OPEN CALLS|ROUTINES|LAST TEXTS|q quit)", line):
-            break
-        rows.append(line)
-    return rows
-
-
-def livegen(directory, *args):
-    """Starts the writer; returns it and the path of its first file once it is there."""
-    writer = subprocess.Popen([LIVEGEN, directory, "nightly"] + list(args),
-                              stdout=subprocess.PIPE, text=True)
-    first = writer.stdout.readline().strip()
-    return writer, first
+    """The lines of a section, from its title to the next title (or the key line)."""
+    start = next(i for i, line in enumerate(screen) if line.startswith(title)) + 1
+    end = next((i for i in range(start, len(screen))
+                if re.match(r"(OPEN CALLS|ROUTINES|LAST TEXTS|q quit)", screen[i])), len(screen))
+    return screen[start:end]
 
 
 class FollowTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(dir=WORK)
-        self.processes = []
+        self.addCleanup(shutil.rmtree, self.dir, True)
 
-    def tearDown(self):
-        for process in self.processes:
-            if process.poll() is None:
-                process.kill()
-            process.wait()
-        shutil.rmtree(self.dir, ignore_errors=True)
+    def start(self, args, **pipes):
+        """A process killed, if it still runs, when the test ends."""
+        process = subprocess.Popen(args, text=True, **pipes)
+        self.addCleanup(process.wait)
+        self.addCleanup(process.kill)
+        return process
+
+    def livegen(self, *args):
+        """Starts the writer; returns it and the path of its first file once it is there."""
+        writer = self.start([LIVEGEN, self.dir, "nightly", "--hold", "Service.WaitForJob"] + list(args),
+                            stdout=subprocess.PIPE)
+        return writer, writer.stdout.readline().strip()
 
     def test_screen_keys_and_pause(self):
-        writer, first = livegen(self.dir, "--rate", "3000", "--seconds", "60", "--hold",
-                                "Service.WaitForJob", "--no-close")
-        self.processes.append(writer)
+        self.livegen("--rate", "3000", "--seconds", "60", "--no-close")
         tmux = Tmux("%s follow --interval 0.2 '%s'" % (JOVTRACE, self.dir))
         self.addCleanup(tmux.close)
         # A whole frame (its key line drawn) with routines in it.
-        screen = wait_for(lambda: (lambda s: s if any("Parser." in l for l in s) and
-                                   s[-1].startswith("q quit") else None)(tmux.screen()))
-        self.assertIsNotNone(screen, "no routines on the screen")
+        screen = tmux.wait(lambda s: any("Parser." in l for l in s) and s[-1].startswith("q quit"))
         self.assertIn("nightly (pid 4242)", screen[0])
         # The held routine leads the open calls, on its thread, open for about as long as
         # the writer has run.
-        open_rows = section(screen, "OPEN CALLS")
-        self.assertRegex(open_rows[1], r"^\s+7\s+[\d.]+ (ms|s)\s+Service\.WaitForJob$")
+        self.assertRegex(section(screen, "OPEN CALLS")[1], r"^\s+7\s+[\d.]+ (ms|s)\s+Service\.WaitForJob$")
         self.assertTrue(section(screen, "LAST TEXTS"))
         # A few seconds in, the screen the README shows.
         time.sleep(3)
@@ -116,22 +118,18 @@ class FollowTest(unittest.TestCase):
 
         # Paused, the screen stands still while reading goes on; resumed, the count moved.
         tmux.keys("p")
-        paused = wait_for(lambda: (lambda s: s if "[PAUSED]" in s[0] else None)(tmux.screen()))
-        self.assertIsNotNone(paused)
+        paused = tmux.wait(lambda s: "[PAUSED]" in s[0])
         time.sleep(1.0)
         self.assertEqual(paused[:-1], tmux.screen()[:-1])
         tmux.keys("p")
-        resumed = wait_for(lambda: (lambda s: s if "[PAUSED]" not in s[0] and
-                                    lines_read(s) > lines_read(paused) else None)(tmux.screen()))
-        self.assertIsNotNone(resumed, "the count of lines did not go on after the pause")
+        # Resumed, the count of lines goes on.
+        tmux.wait(lambda s: "[PAUSED]" not in s[0] and lines_read(s) > lines_read(paused))
 
         # The sort key cycles; the filter keeps the routines whose names hold its text.
         tmux.keys("s")
-        self.assertTrue(wait_for(lambda: any("sort: p95 in window" in l for l in tmux.screen())))
+        tmux.wait(lambda s: any("sort: p95 in window" in l for l in s))
         tmux.keys("/", "Net.", "Enter")
-        filtered = wait_for(lambda: (lambda s: s if any("filter: Net." in l for l in s) else None)(
-            tmux.screen()))
-        self.assertIsNotNone(filtered)
+        filtered = tmux.wait(lambda s: any("filter: Net." in l for l in s))
         rows = section(filtered, "ROUTINES")[1:]
         self.assertTrue(rows and all(r.startswith("Net.") for r in rows), rows)
         # p95 in window, largest first.
@@ -142,9 +140,7 @@ class FollowTest(unittest.TestCase):
         self.assertTrue(wait_for(tmux.dead), "q did not quit")
 
     def test_rollovers_plain_snapshots_and_final_summary(self):
-        writer, first = livegen(self.dir, "--rate", "40000", "--seconds", "3", "--size-limit",
-                                "1500000", "--hold", "Service.WaitForJob")
-        self.processes.append(writer)
+        writer, first = self.livegen("--rate", "40000", "--seconds", "3", "--size-limit", "1500000")
         follow = subprocess.run([JOVTRACE, "follow", "--interval", "0.25", first],
                                 capture_output=True, text=True, timeout=60)
         writer.wait()
@@ -158,74 +154,59 @@ class FollowTest(unittest.TestCase):
         # Across the rollovers the held routine stayed open at the top.
         self.assertRegex(out, r"files [3-9] .*\n.*\n.*\nOPEN CALLS.*\n.*\n\s+7\s+.*Service\.WaitForJob")
         summary = subprocess.run([JOVTRACE, "summary"] + files, capture_output=True, text=True)
-        final = out[out.index("\n== ") + 1:]
-        self.assertEqual(final, summary.stdout)
+        self.assertEqual(out[out.index("\n== ") + 1:], summary.stdout)
 
     def test_bad_input_and_changed_files(self):
-        header = ("Date=12/03/26" + "=" * 80 + "\r\n---- ThreadId=7 " + "-" * 30 + "\r\n"
-                  "22:15:30.000    0.000 Trace Started. UserId=u, ProcessId=42, ThreadId=7, "
-                  "Log File=C:\\t\\261203 221530 demo.JOV_Log\r\n"
-                  "22:15:30.004    4.000 Push Parser.Open\r\n")
         path = os.path.join(self.dir, "261203 221530 demo.JOV_Log")
+        other = os.path.join(self.dir, "replacement.tmp")
 
-        def write(text, mode="w"):
-            with open(path, mode, newline="") as f:
+        def write(text, mode="w", to=path):
+            with open(to, mode, newline="") as f:
                 f.write(text)
 
         # A partial last line waits for its line feed: the Pop is not read yet.
-        write(header + "22:15:30.010    6.000 Pop  Parser.Open  Dur=6.")
+        write(HEADER + "22:15:30.010    6.000 Pop  Parser.Open  Dur=6.")
         once = subprocess.run([JOVTRACE, "follow", "--once", path], capture_output=True,
                               text=True, timeout=30)
         self.assertEqual(once.returncode, 0, once.stderr)
-        self.assertRegex(once.stdout, r"lines 4 ")
-        self.assertRegex(once.stdout, r"\n\s+7 .*Parser\.Open\n")
+        self.assertRegex(once.stdout, r"lines 4 (.|\n)*\n\s+7 .*Parser\.Open\n")
 
+        write(HEADER, to=other)
         cases = [
             # (what is done to the file while it is followed, what follow says, exit code)
-            ("truncated", lambda: write(header), "was truncated; reading it again", None),
-            ("replaced", lambda: os.replace(self.fresh(header), path),
-             "was replaced by a new file", None),
+            ("truncated", lambda: os.truncate(path, len(HEADER)), "was truncated; reading it again", 0),
+            ("replaced", lambda: os.replace(other, path),
+             "was replaced by a new file", 0),
             ("deleted", lambda: os.remove(path), "was deleted while it was followed", 2),
         ]
         for name, change, message, code in cases:
             with self.subTest(name):
-                write(header + "22:15:30.010    6.000 Pop  Parser.Open  Dur=6.000 msecs\r\n")
-                follow = subprocess.Popen([JOVTRACE, "follow", "--interval", "0.1", path],
-                                          stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                          text=True)
-                self.processes.append(follow)
+                write(HEADER + "22:15:30.010    6.000 Pop  Parser.Open  Dur=6.000 msecs\r\n")
+                follow = self.start([JOVTRACE, "follow", "--interval", "0.1", path],
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
                 time.sleep(0.5)
                 change()
-                if code is None:
+                if code == 0:
                     time.sleep(0.5)
                     write("22:15:31.000    0.000 Trace Closed.\r\n", "a")
                 out, err = follow.communicate(timeout=20)
-                text = out + err
-                self.assertIn(message, text)
-                self.assertEqual(follow.returncode, 0 if code is None else code, err)
-                if code is None:
+                self.assertIn(message, out + err)
+                self.assertEqual(follow.returncode, code, err)
+                if code == 0:
                     # The fresh reading's summary: only what the file holds now.
-                    self.assertIn("Parser.Open", out[out.index("\n== "):])
-                    self.assertIn("1 left open", out[out.index("\n== "):])
+                    for text in ("Parser.Open", "1 left open"):
+                        self.assertIn(text, out[out.index("\n== "):])
 
         write("hello, this is no trace\r\nsecond line\r\n")
-        bad = subprocess.run([JOVTRACE, "follow", path], capture_output=True, text=True,
-                             timeout=20)
+        bad = subprocess.run([JOVTRACE, "follow", path], capture_output=True, text=True, timeout=20)
         self.assertEqual(bad.returncode, 2)
         self.assertIn("not a trace file", bad.stderr)
 
     def test_help_lists_keys_and_options(self):
-        text = subprocess.run([JOVTRACE, "follow", "--help"], capture_output=True,
-                              text=True).stdout
+        text = subprocess.run([JOVTRACE, "follow", "--help"], capture_output=True, text=True).stdout
         for item in ["  q  quit", "  p  pause", "  s  sort", "  /  filter", "  r  reset",
                      "--interval", "--window", "--once"]:
             self.assertIn(item, text)
-
-    def fresh(self, text):
-        other = os.path.join(self.dir, "replacement.tmp")
-        with open(other, "w", newline="") as f:
-            f.write(text)
-        return other
 
 
 if __name__ == "__main__":

@@ -17,10 +17,6 @@ from browser import Browser  # noqa: E402
 JOVTRACE = WRITER = OUTPUT = None
 
 
-def rgb(css):
-    return [int(v) for v in re.findall(r"\d+", css)[:3]]
-
-
 class DiffPageTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -38,63 +34,55 @@ class DiffPageTest(unittest.TestCase):
         cls.browser.close()
 
     def frames(self):
-        """Every frame drawn: name, colour, classes and box."""
-        return self.browser.evaluate("""[...document.querySelectorAll('#flame-graph .frame')].map(el => {
-            const r = el.getBoundingClientRect();
-            return {name: el.dataset.name, colour: getComputedStyle(el).backgroundColor,
-                    cls: el.className, x: r.x, y: r.y, w: r.width, h: r.height};
-        })""")
+        """Every frame drawn by its name: colour, classes and box."""
+        return {f["name"]: f for f in self.browser.evaluate("""[...document.querySelectorAll('#flame-graph .frame')]
+            .map(el => { const r = el.getBoundingClientRect();
+                return {name: el.dataset.name, colour: getComputedStyle(el).backgroundColor,
+                        cls: el.className.split(' '), x: r.x, y: r.y, w: r.width, h: r.height}; })""")}
+
+    def act(self, script):
+        self.browser.evaluate(script)
+        self.browser.next_frame()
 
     def test_frame_colours_agree_with_the_verdicts(self):
-        verdicts = dict(self.browser.evaluate(
-            "[...document.querySelectorAll('#diff-table tbody tr')].map(tr => [tr.dataset.routine, tr.dataset.verdict])"))
+        verdicts = dict(self.browser.evaluate("[...document.querySelectorAll('#diff-table tbody tr')]"
+                                              ".map(tr => [tr.dataset.routine, tr.dataset.verdict])"))
         self.assertEqual(verdicts, {"Parser.Open": "slower", "Net.Send": "faster", "Store.Write": "unchanged",
                                     "Net.Retry": "removed", "Store.Compact": "added", "Batch.Run": "too few calls"})
         hue = {"slower": "red", "added": "red", "faster": "blue", "removed": "blue", "unchanged": "grey"}
-        for frame in self.frames():
-            if frame["name"] not in verdicts or verdicts[frame["name"]] not in hue:
-                continue
-            r, g, b = rgb(frame["colour"])
-            seen = "red" if r > b + 40 else "blue" if b > r + 40 else "grey"
-            self.assertEqual(seen, hue[verdicts[frame["name"]]], frame)
+        for name, frame in self.frames().items():
+            if verdicts.get(name) in hue:
+                r, g, b = [int(v) for v in re.findall(r"\d+", frame["colour"])[:3]]
+                seen = "red" if r > b + 40 else "blue" if b > r + 40 else "grey"
+                self.assertEqual(seen, hue[verdicts[name]], frame)
 
-    def test_a_lost_frame_is_drawn_at_its_base_width_in_both_sizings(self):
+    def test_sizing_by_base_narrows_the_slower_frame_and_keeps_the_lost_one_wide(self):
+        widths = {}
         for sizing in ("new", "base"):
-            frames = {f["name"]: f for f in self.frames()}
-            lost, kept = frames["Net.Retry"], frames["Store.Write"]
-            self.assertIn("lost", lost["cls"])
-            # 100 calls of 3 ms against 200 of 0.8 ms: wider, in either sizing.
-            self.assertGreater(lost["w"], kept["w"])
             self.assertEqual(self.browser.evaluate("document.getElementById('flame-graph').dataset.sizing"), sizing)
-            self.browser.evaluate("document.getElementById('flame-sizing').click()")
-            self.browser.next_frame()
-
-    def test_sizing_by_base_narrows_the_slower_frame(self):
-        width = lambda: {f["name"]: f["w"] for f in self.frames()}["Parser.Open"]
-        by_new = width()
-        self.browser.evaluate("document.getElementById('flame-sizing').click()")
-        self.browser.next_frame()
-        by_base = width()
-        self.browser.evaluate("document.getElementById('flame-sizing').click()")
-        self.browser.next_frame()
+            frames = self.frames()
+            widths[sizing] = frames["Parser.Open"]["w"]
+            # 100 lost calls of 3 ms against 200 kept of 0.8 ms: wider, in either sizing.
+            self.assertIn("lost", frames["Net.Retry"]["cls"])
+            self.assertGreater(frames["Net.Retry"]["w"], frames["Store.Write"]["w"])
+            self.act("document.getElementById('flame-sizing').click()")
         # The frame is 30 % slower; the whole grows less, so by the base it is narrower.
-        self.assertLess(by_base, by_new * 0.95)
+        self.assertLess(widths["base"], widths["new"] * 0.95)
 
     def test_hover_tells_base_to_new_and_the_change(self):
-        frame = {f["name"]: f for f in self.frames()}["Parser.Open"]
+        frame = self.frames()["Parser.Open"]
         self.browser.hover(frame["x"] + frame["w"] / 2, frame["y"] + frame["h"] / 2)
         text = self.browser.evaluate("document.getElementById('tooltip').innerText")
         self.assertIn("Parser.Open", text)
         self.assertRegex(text, r"Self\s+[\d,.]+ → [\d,.]+ ms \(\+(2\d|3\d)\.\d %\)")
 
     def test_search_marks_matching_frames(self):
-        self.browser.evaluate("""(() => { const i = document.getElementById('flame-search');
-            i.value = 'net.'; i.dispatchEvent(new Event('input')); })()""")
-        self.browser.next_frame()
-        marked = [f["name"] for f in self.frames() if "match" in f["cls"].split()]
+        search = """(() => { const i = document.getElementById('flame-search');
+            i.value = '%s'; i.dispatchEvent(new Event('input')); })()"""
+        self.act(search % "net.")
+        marked = [name for name, f in self.frames().items() if "match" in f["cls"]]
         self.assertEqual(sorted(marked), ["Net.Retry", "Net.Send"])
-        self.browser.evaluate("""(() => { const i = document.getElementById('flame-search');
-            i.value = ''; i.dispatchEvent(new Event('input')); })()""")
+        self.act(search % "")
 
     def test_page_asks_for_nothing_but_itself(self):
         self.assertEqual(self.browser.requests(), [f"file://{self.path}"])

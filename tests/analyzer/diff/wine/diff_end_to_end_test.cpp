@@ -1,15 +1,7 @@
 // diff_end_to_end_test.cpp - `jovtrace diff` on traces the DLL wrote: a batch traced as a
 // base and again with a delay in one routine of 40 calls, which is the one routine flagged;
 // its caller, whose self time did not change, is not.
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
-#include <sstream>
-
-#include <CLI/CLI.hpp>
-
-#include "analyzer/diff/diff_command.h"
+#include "generated_runs.h"
 #include "support/test_prelude.h"
 
 namespace {
@@ -54,50 +46,20 @@ void Batch(const fs::path& folder, const wchar_t* name, long long delayUs) {
 }
 
 TEST(DiffEndToEnd, TheDelayedRoutineIsFlaggedAndNoOther) {
-  const fs::path folder =
-      fs::temp_directory_path() / ("jovtrace_diff_e2e_" + std::to_string(::GetCurrentProcessId()));
-  fs::remove_all(folder);
+  const fs::path folder = difftest::Scratch("e2e");
   // Four traces a side, taking turns, so that a load the machine carries for a while weighs
   // on both sides alike; each side's traces are pooled: 40 calls of every routine.
-  const wchar_t* const names[] = {L"batch1", L"batch2", L"batch3", L"batch4"};
-  for (const wchar_t* name : names) {
+  for (const wchar_t* name : {L"batch1", L"batch2", L"batch3", L"batch4"}) {
     Batch(folder / "base", name, 0);
     Batch(folder / "new", name, 1500);
   }
-
-  const std::string csv = (folder / "diff.csv").string();
-  const std::string base = (folder / "base").string(), next = (folder / "new").string();
-  const char* argv[] = {"jovtrace", "diff",      "-q",         "--strict",  "--csv",
-                        "-o",       csv.c_str(), base.c_str(), next.c_str()};
-  CLI::App app;
-  jov::analyzer::diff::DiffCommandLine line;
-  jov::analyzer::diff::AddDiffOptions(app, line);
-  app.parse(static_cast<int>(std::size(argv)), argv);
-  EXPECT_EQ(jov::analyzer::diff::RunDiff(line), 1);
-
-  std::string text;
-  {
-    std::ifstream in(csv);
-    text.assign(std::istreambuf_iterator<char>(in), {});
-  }
-  std::map<std::string, std::string> verdicts;
-  std::istringstream rows(text);
-  std::string row;
-  std::getline(rows, row);
-  while (std::getline(rows, row)) {
-    std::istringstream fields(row);
-    std::string routine, renamed, verdict;
-    std::getline(fields, routine, ',');
-    std::getline(fields, renamed, ',');
-    std::getline(fields, verdict, ',');
-    verdicts[routine] = verdict;
-  }
+  const difftest::Compared compared = difftest::Diff(folder / "base", folder / "new", {"--strict"});
+  EXPECT_EQ(compared.exitCode, 1);
   const std::map<std::string, std::string> expected = {{"Batch.Step", "unchanged"},
                                                        {"Io.Read", "unchanged"},
                                                        {"Io.Parse", "slower"},
                                                        {"Db.Write", "unchanged"}};
-  EXPECT_EQ(verdicts, expected) << text;
-  if (!::testing::Test::HasFailure()) fs::remove_all(folder);
+  EXPECT_EQ(compared.verdicts, expected);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from follow_test import Tmux, section, wait_for  # noqa: E402
+from follow_test import HEADER, Tmux, section, wait_for  # noqa: E402
 
 LANE = PREFIX = JOVTRACE = WORKLOAD = WORK = None
 
@@ -44,17 +44,11 @@ class FollowWineTest(unittest.TestCase):
     def test_console_screen_and_quit(self):
         path = os.path.join(self.dir, "261203 221530 demo.JOV_Log")
         with open(path, "w", newline="") as f:
-            f.write("Date=12/03/26" + "=" * 80 + "\r\n---- ThreadId=7 " + "-" * 30 + "\r\n"
-                    "22:15:30.000    0.000 Trace Started. UserId=u, ProcessId=42, ThreadId=7, "
-                    "Log File=C:\\t\\261203 221530 demo.JOV_Log\r\n"
-                    "22:15:30.004    4.000 Push Parser.Open\r\n"
-                    "22:15:30.005    1.000     reading the header\r\n")
+            f.write(HEADER + "22:15:30.005    1.000     reading the header\r\n")
         tmux = self.tmux("--interval", "0.5", windows_path(path))
         # The last text shows once the writer has been quiet for a poll (it might still
         # have had continuation lines).
-        screen = wait_for(lambda: (lambda s: s if any("reading the header" in l for l in s)
-                                   else None)(tmux.screen()), seconds=60)
-        self.assertIsNotNone(screen, "no screen: %s" % tmux.screen())
+        screen = tmux.wait(lambda s: any("reading the header" in l for l in s), seconds=60)
         self.assertIn("demo (pid 42)", screen[0])
         self.assertRegex(section(screen, "OPEN CALLS")[1], r"^\s+7\s+[\d.:]+ (ms|s)?\s*Parser\.Open$")
         self.assertIn("reading the header", "\n".join(section(screen, "LAST TEXTS")))
@@ -70,20 +64,17 @@ class FollowWineTest(unittest.TestCase):
                                  seconds=60), "the workload wrote no trace")
         tmux = self.tmux("--interval", "0.5", windows_path(self.dir))
 
-        def held_on_top():
-            screen = tmux.screen()
+        def held_on_top(screen):
             files = re.search(r"files (\d+) ", "\n".join(screen))
             if not files or int(files.group(1)) < 3 or not any(
                     l.startswith("OPEN CALLS") for l in screen):
-                return None
+                return False
             # The console is drawn row by row: a capture may come before the rows below.
             rows = section(screen, "OPEN CALLS")
-            top = rows[1] if len(rows) > 1 else ""
-            match = re.match(r"^\s+\d+\s+([\d.]+) s\s+Service\.WaitForJob$", top)
-            return screen if match and float(match.group(1)) >= 1 else None
+            match = re.match(r"^\s+\d+\s+([\d.]+) s\s+Service\.WaitForJob$", rows[1] if len(rows) > 1 else "")
+            return match and float(match.group(1)) >= 1
 
-        screen = wait_for(held_on_top, seconds=60)
-        self.assertIsNotNone(screen, "\n".join(tmux.screen()))
+        screen = tmux.wait(held_on_top, seconds=60)
         with open(os.path.join(WORK, "follow_wine_screen.txt"), "w") as out:
             out.write("\n".join(screen) + "\n")
         self.assertEqual(writer.wait(timeout=120), 0)
