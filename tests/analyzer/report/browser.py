@@ -19,16 +19,12 @@ FLAGS = [
 ]
 
 
-def find_chromium():
-    path = shutil.which("chromium") or shutil.which("chromium-browser")
-    if not path:
-        raise RuntimeError("chromium is not installed: run scripts/setup")
-    return path
-
-
 class Browser:
     def __init__(self, timeout=60):
         self.timeout = timeout
+        chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+        if not chromium:
+            raise RuntimeError("chromium is not installed: run scripts/setup")
         self.profile = tempfile.mkdtemp(prefix="jovtrace-chromium-")
         to_browser_r, self._to_browser = os.pipe()
         self._from_browser, from_browser_w = os.pipe()
@@ -41,7 +37,7 @@ class Browser:
             os.dup2(high_w, 4)
 
         self.process = subprocess.Popen(
-            [find_chromium(), *FLAGS, f"--user-data-dir={self.profile}", "--remote-debugging-pipe",
+            [chromium, *FLAGS, f"--user-data-dir={self.profile}", "--remote-debugging-pipe",
              "about:blank"],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             pass_fds=(3, 4), preexec_fn=child_fds)

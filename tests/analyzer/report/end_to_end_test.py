@@ -14,7 +14,6 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import Browser  # noqa: E402
 from report_page import ReportPage  # noqa: E402
 
 ARGS = None
@@ -36,7 +35,6 @@ def run_windows(*argv):
 
 def ms(us):
     return f"{us / 1000:.3f}"
-
 
 
 def read_tree(text):
@@ -76,20 +74,18 @@ class EndToEndTest(unittest.TestCase):
             tree = run_windows(ARGS.jovtrace, "tree", "-q", windows_path(folder))
             cls.runs[name] = {"page": page, "summary": list(csv.DictReader(io.StringIO(summary))),
                               "tree": read_tree(tree)}
-        cls.browser = Browser()
-        cls.page = ReportPage(cls.browser)
+        cls.page = ReportPage()
 
     @classmethod
     def tearDownClass(cls):
-        cls.browser.close()
+        cls.page.close()
 
     def check_figures(self, name):
         run = self.runs[name]
-        self.browser.open(f"file://{run['page']}")
-        self.assertFalse(self.page.js("document.documentElement.dataset.error || ''"))
-        self.browser.screenshot(os.path.join(ARGS.out, f"report-{name}.png"))
-        labels = self.page.js("[...document.querySelectorAll('#trace-select option')].map(o => o.textContent)")
-        labels = labels or [next(iter(run["tree"]))]
+        self.page.open(f"file://{run['page']}")
+        self.assertFalse(self.page.evaluate("document.documentElement.dataset.error || ''"))
+        self.page.screenshot(os.path.join(ARGS.out, f"report-{name}.png"))
+        labels = self.page.texts("#trace-select option") or [next(iter(run["tree"]))]
         self.assertEqual(sorted(labels), sorted(run["tree"]), "one trace in the page per trace read")
         for index, label in enumerate(labels):
             with self.subTest(trace=label):
@@ -101,9 +97,9 @@ class EndToEndTest(unittest.TestCase):
                 keys = ("total", "self", "mean", "median", "p95", "max")
                 for routine, want in want_rows.items():
                     got = got_rows[routine]
-                    self.assertEqual([got["calls"], *[ms(float(got[k])) for k in keys], got["errors"], got["topCode"]],
-                                     [want["calls"], *[want[k + "_ms"] for k in keys], want["errors"], want["top_code"]],
-                                     routine)
+                    self.assertEqual(
+                        [got["calls"], *[ms(float(got[k])) for k in keys], got["errors"], got["topCode"]],
+                        [want["calls"], *[want[k + "_ms"] for k in keys], want["errors"], want["top_code"]], routine)
                 tree = run["tree"][label]
                 frames = self.page.frames()
                 graph_width = self.page.rect("#flame-graph")["w"]

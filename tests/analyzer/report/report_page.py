@@ -1,57 +1,59 @@
-"""report_page.py - what a test reads from and does to an open report page (browser.py)."""
+"""report_page.py - a browser (browser.py) that reads from and acts on an open report page."""
 
 import json
 
+from browser import Browser
 
-class ReportPage:
-    def __init__(self, browser):
-        self.browser = browser
 
-    def js(self, expression):
-        return self.browser.evaluate(expression)
+class ReportPage(Browser):
+    def texts(self, selector):
+        return self.evaluate(f"[...document.querySelectorAll({json.dumps(selector)})].map(e => e.textContent)")
+
+    def text(self, selector):
+        return self.evaluate(f"document.querySelector({json.dumps(selector)}).textContent")
 
     def rect(self, selector):
         """Scrolls the element into view and gives its box in the window."""
-        return self.js(f"""(() => {{ const e = document.querySelector({json.dumps(selector)});
+        return self.evaluate(f"""(() => {{ const e = document.querySelector({json.dumps(selector)});
             e.scrollIntoView({{block: 'center'}}); const r = e.getBoundingClientRect();
             return {{x: r.x, y: r.y, w: r.width, h: r.height}}; }})()""")
 
     def click_center(self, selector):
         r = self.rect(selector)
-        self.browser.click(r["x"] + r["w"] / 2, r["y"] + r["h"] / 2)
+        self.click(r["x"] + r["w"] / 2, r["y"] + r["h"] / 2)
+
+    def set_value(self, selector, value, event):
+        self.evaluate(f"{{ const i = document.querySelector({json.dumps(selector)}); i.value = {json.dumps(value)}; "
+                      f"i.dispatchEvent(new Event('{event}')); }}")
+        self.next_frame()
 
     def type_into(self, selector, text):
-        self.clear(selector)
+        self.set_value(selector, "", "input")
         self.click_center(selector)
-        self.browser.call("Input.insertText", {"text": text})
-        self.browser.next_frame()
-
-    def clear(self, selector):
-        self.js(f"{{ const i = document.querySelector({json.dumps(selector)}); i.value = ''; "
-                "i.dispatchEvent(new Event('input')); }")
-        self.browser.next_frame()
+        self.call("Input.insertText", {"text": text})
+        self.next_frame()
 
     def select_trace(self, index):
-        self.js(f"{{ const s = document.getElementById('trace-select'); s.value = '{index}'; "
-                "s.dispatchEvent(new Event('change')); }")
-        self.browser.next_frame()
+        self.set_value("#trace-select", str(index), "change")
+
+    def tooltip(self):
+        return self.evaluate("document.getElementById('tooltip').innerText")
 
     def facts(self):
-        return self.js("Object.fromEntries([...document.querySelectorAll('#facts dd')]"
-                       ".map(d => [d.dataset.fact, d.textContent]))")
+        return self.evaluate("Object.fromEntries([...document.querySelectorAll('#facts dd')]"
+                             ".map(d => [d.dataset.fact, d.textContent]))")
 
     def table(self):
         """One dict per row of the routine table: column key -> the cell's raw value."""
-        return self.js("""[...document.querySelectorAll('#summary-table tbody tr')].map(tr =>
+        return self.evaluate("""[...document.querySelectorAll('#summary-table tbody tr')].map(tr =>
             Object.fromEntries([...tr.children].map(c => [c.dataset.key, c.dataset.value])))""")
 
     def frames(self):
         """The flame graph's frames in the page: node, parent, figures, name, path, box."""
-        frames = self.js("""[...document.querySelectorAll('#flame-graph .frame')].map(e => ({
+        frames = self.evaluate("""[...document.querySelectorAll('#flame-graph .frame')].map(e => ({
             node: +e.dataset.node, parent: +e.dataset.parent, calls: +e.dataset.calls,
             total: +e.dataset.total, self: +e.dataset.self, name: e.textContent,
-            match: e.classList.contains('match'), width: e.getBoundingClientRect().width,
-            top: e.getBoundingClientRect().top}))""")
+            width: e.getBoundingClientRect().width, top: e.getBoundingClientRect().top}))""")
         by_node = {f["node"]: f for f in frames}
         for f in frames:
             names, at = [], f
@@ -62,12 +64,9 @@ class ReportPage:
         return frames
 
     def lanes(self):
-        return self.js("[...document.querySelectorAll('#timeline-lanes .lane')]"
-                       ".map(l => [+l.dataset.thread, +l.dataset.calls])")
+        return self.evaluate("[...document.querySelectorAll('#timeline-lanes .lane')]"
+                             ".map(l => [+l.dataset.thread, +l.dataset.calls])")
 
     def view(self):
-        return self.js("[+document.getElementById('timeline').dataset.viewStart,"
-                       " +document.getElementById('timeline').dataset.viewEnd]")
-
-    def tooltip(self):
-        return self.js("document.getElementById('tooltip').innerText")
+        timeline = "document.getElementById('timeline').dataset"
+        return self.evaluate(f"[+{timeline}.viewStart, +{timeline}.viewEnd]")

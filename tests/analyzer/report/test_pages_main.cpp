@@ -50,12 +50,8 @@ bool WritePage(const std::filesystem::path& folder, const std::string& name,
   if (out == nullptr) return false;
   jov::analyzer::NameTable names;
   jov::analyzer::ReportWriter writer(out, names);
-  jov::analyzer::Notice notice;
-  notice.kind = jov::analyzer::NoticeKind::kNotATrace;
-  notice.file = "notes.txt";
-  notice.line = 1;
-  notice.message = "not a trace file";
-  if (files.empty()) writer.OnNotice(notice);
+  if (files.empty())
+    writer.OnNotice({0, jov::analyzer::NoticeKind::kNotATrace, "notes.txt", 1, "not a trace file"});
   readertest::Read(files, &writer, &names);
   return writer.Finish() && std::fclose(out) == 0;
 }
