@@ -49,17 +49,35 @@ LPVOID WINAPI SwitchableHeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
 // until its next copy: it goes with the text on a swap and outlives later edits.
 TEST(StringForms, NarrowPrefixSuffixBlanksAndStorage) {
   const std::pair<Edit, std::wstring> edits[] = {
-      {[](JOVString& s) { s.assign("xyz", 2u), s += "!", s.append("\xE9?", 5u), s += L'w'; },
+      {[](JOVString& s) {
+         s.assign("xyz", 2u);
+         s += "!";
+         s.append("\xE9?", 5u);
+         s += L'w';
+       },
        L"xy!\xE9?w"},
-      {[](JOVString& s) { s.resize(8), s.ForceSuffix(L'\\'), s.ForceSuffix(L'\\'); },
+      {[](JOVString& s) {
+         s.resize(8);
+         s.ForceSuffix(L'\\');
+         s.ForceSuffix(L'\\');
+       },
        {L"abcdef\0\0\\", 9}},
-      {[](JOVString& s) { s.ForcePrefix(JOVString(L"ab")), s.ForcePrefix(JOVString(L"\\\\")); },
+      {[](JOVString& s) {
+         s.ForcePrefix(JOVString(L"ab"));
+         s.ForcePrefix(JOVString(L"\\\\"));
+       },
        L"\\\\abcdef"},
       {[](JOVString& s) {
-         s = L"\\", s.ForcePrefix(JOVString(L"\\\\")), s.ForcePrefix(JOVString());
+         s = L"\\";
+         s.ForcePrefix(JOVString(L"\\\\"));
+         s.ForcePrefix(JOVString());
        },
        L"\\\\\\"},
-      {[](JOVString& s) { s = L" \ta b\t  ", s.Trim(); }, L"\ta b\t"},  // only U+0020 is a blank
+      {[](JOVString& s) {
+         s = L" \ta b\t  ";
+         s.Trim();
+       },
+       L"\ta b\t"},  // only U+0020 is a blank
   };
   for (const auto& [edit, expected] : edits) {
     JOVString s(L"abcdef");
@@ -260,5 +278,6 @@ TEST(StringFunctions, PlainArraysTrimCopyAndResize) {
   EXPECT_EQ(
       std::wstring(string) + L" " + std::to_wstring(size) + L" " + std::wstring(buffer, buffer + 2),
       L"abc 8 wx");
-  JOV_MemoryFreePtr(&string), JOV_MemoryFree(buffer);
+  JOV_MemoryFreePtr(&string);
+  JOV_MemoryFree(buffer);
 }
