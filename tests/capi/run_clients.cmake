@@ -26,9 +26,10 @@ run_windows("the C-interface client" ${LANE} output events ${BIN_DIR}/capi_clien
 if(NOT output MATCHES "capi client: 0 failed checks")
   message(FATAL_ERROR "the client's checks:\n${output}")
 endif()
-# The message record's insertions and the plain event, as the system was given them.
-foreach(event [[warn:eventlog:ReportEventW L"paper is low \(0xff\)"]]
-              [[err:eventlog:ReportEventW L"plain event from the C client"]])
+# The message record's insertions and the plain event, as the system was given them: each
+# under its source (the record's own, the default one), with its event type and text.
+foreach(event [[RegisterEventSourceW \(\(null\),L"JOVCClient"\).*warn:eventlog:ReportEventW L"paper is low \(0xff\)"]]
+              [[RegisterEventSourceW \(\(null\),L"JOVMsg"\).*err:eventlog:ReportEventW L"plain event from the C client"]])
   if(NOT events MATCHES "${event}")
     message(FATAL_ERROR "no event-log entry matching ${event}:\n${events}")
   endif()

@@ -158,15 +158,3 @@ FRESH_TEST(EventLog, OutsideNtLinesGoToEventLogTxtBesideTheProgram) {
       std::regex_match(content, std::regex(stamp + " first entry\r\n" + stamp + " yz-x\xE9\r\n")))
       << content;
 }
-
-// Run by ctest with WINEDEBUG=+eventlog: Wine shows the reported strings on its debug
-// channel, and the test's pattern looks for them in the output.
-TEST(DISABLED_WineEventLog, EntriesReachThePlatformWithTextTypeAndSource) {
-  JOVLinkAnchor anchor{};
-  JOVMsg* msg = JOV_MsgCreate(&anchor, 9, JOVMsgCatError, 0, 0, 0, 0, nullptr);
-  JOV_MsgAddInsertion(msg, L"printer");
-  JOV_MsgAddInsertion(msg, 3L, 10);
-  JOV_LogEvent(*msg, L"the %1 failed %2 times", L"JOVTests");
-  JOV_LogEvent(JOVMsgCatWarning, L"paper is low", 2, nullptr);
-  JOV_MsgDestroyAll(&anchor);
-}
