@@ -49,7 +49,7 @@ SIZE_T WINAPI ScriptedVirtualQuery(LPCVOID address, PMEMORY_BASIC_INFORMATION in
 TEST(TraceLines, ARoutineTracedFromStartToClose) {
   const unsigned char bytes[] = "A-=\0\x7F\xFF ~09zZ\r\n\t.Q";
   const auto at = reinterpret_cast<std::uintptr_t>(bytes);
-  ScopedImportPatch clock("QueryPerformanceCounter", reinterpret_cast<const void*>(&FakeCounter));
+  ScopedImportPatch clock("QueryPerformanceCounter", &FakeCounter);
   now = 0;  // the object goes before the clock: its closing line too reads the fake
   const Lines shape = tracetest::Traced(
       [&](JOVDebug& trace, const ScratchDir& dir) {
@@ -91,8 +91,7 @@ TEST(TraceLines, ARoutineTracedFromStartToClose) {
                    {0x10000, 0x20000, MEM_COMMIT},
                    {0x30000, 0x10000, MEM_RESERVE},
                    {0x40000, 0x10000, MEM_COMMIT}};
-        ScopedImportPatch query("VirtualQuery",
-                                reinterpret_cast<const void*>(&ScriptedVirtualQuery));
+        ScopedImportPatch query("VirtualQuery", &ScriptedVirtualQuery);
         trace.TraceVirtualMemUsage(77);
         regions[1].state = 0x4000;
         trace.TraceVirtualMemUsage(78);
@@ -163,7 +162,7 @@ std::wstring FileMadeFor(std::wstring program, const wchar_t* name) {
   for (std::wstring* s : {&given, &program})
     if (s->find(L"<dir>") != std::wstring::npos) s->replace(s->find(L"<dir>"), 5, dir.path());
   commandLine = L"\"" + program + L"\" -x \"two words\"";
-  ScopedImportPatch patch("GetCommandLineW", reinterpret_cast<const void*>(&FakeCommandLine));
+  ScopedImportPatch patch("GetCommandLineW", &FakeCommandLine);
   wchar_t previous[MAX_PATH];
   ::GetCurrentDirectoryW(MAX_PATH, previous);
   ::SetCurrentDirectoryW(dir.path().c_str());
