@@ -42,13 +42,7 @@ BOOL WINAPI ScriptedHeapWalk(HANDLE, LPPROCESS_HEAP_ENTRY entry) {
   return TRUE;
 }
 PROCESS_HEAP_ENTRY Entry(std::uintptr_t at, DWORD length, BYTE overhead, BYTE region, WORD flags) {
-  PROCESS_HEAP_ENTRY e{};
-  e.lpData = reinterpret_cast<void*>(at);
-  e.cbData = length;
-  e.cbOverhead = overhead;
-  e.iRegionIndex = region;
-  e.wFlags = flags;
-  return e;
+  return {reinterpret_cast<void*>(at), length, overhead, region, flags, {}};
 }
 
 int heapLocks = 0, writesWhileLocked = 0;
