@@ -18,6 +18,13 @@ class ScopedImportPatch {
   // `replacement`. Fails the current test (ADD_FAILURE) when the module does not import it.
   ScopedImportPatch(const char* function, const void* replacement,
                     HMODULE module = LibraryModule());
+  // The same for a replacement of the import's own type; with `real`, the function the DLL
+  // called before is stored there for the replacement to pass calls on.
+  template <typename F>
+  ScopedImportPatch(const char* function, F* replacement, F** real = nullptr)
+      : ScopedImportPatch(function, reinterpret_cast<const void*>(replacement)) {
+    if (real != nullptr) *real = original<F*>();
+  }
   ~ScopedImportPatch() { Write(original_); }
   ScopedImportPatch(const ScopedImportPatch&) = delete;
   ScopedImportPatch& operator=(const ScopedImportPatch&) = delete;

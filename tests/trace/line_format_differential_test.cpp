@@ -179,12 +179,10 @@ struct Outcome {
 
 Outcome WriteScripted(unsigned long wrapSize) {
   jovtest::ScratchDir dir;
-  jovtest::ScopedImportPatch system("GetSystemTimeAsFileTime",
-                                    reinterpret_cast<const void*>(&ScriptedSystemTime)),
-      zone("FileTimeToLocalFileTime", reinterpret_cast<const void*>(&ScriptedZone)),
-      fallback("GetLocalTime", reinterpret_cast<const void*>(&ScriptedLocalTime)),
-      counter("QueryPerformanceCounter", reinterpret_cast<const void*>(&ScriptedCounter)),
-      thread("GetCurrentThreadId", reinterpret_cast<const void*>(&ScriptedThreadId));
+  jovtest::ScopedImportPatch system("GetSystemTimeAsFileTime", &ScriptedSystemTime),
+      zone("FileTimeToLocalFileTime", &ScriptedZone), fallback("GetLocalTime", &ScriptedLocalTime),
+      counter("QueryPerformanceCounter", &ScriptedCounter),
+      thread("GetCurrentThreadId", &ScriptedThreadId);
   Script script(20261203);
   scriptedSystem = 0x01DD0000ULL << 32;  // in 2026
   scriptedCount = 1000000;

@@ -42,13 +42,7 @@ BOOL WINAPI ScriptedHeapWalk(HANDLE, LPPROCESS_HEAP_ENTRY entry) {
   return TRUE;
 }
 PROCESS_HEAP_ENTRY Entry(std::uintptr_t at, DWORD length, BYTE overhead, BYTE region, WORD flags) {
-  PROCESS_HEAP_ENTRY e{};
-  e.lpData = reinterpret_cast<void*>(at);
-  e.cbData = length;
-  e.cbOverhead = overhead;
-  e.iRegionIndex = region;
-  e.wFlags = flags;
-  return e;
+  return {reinterpret_cast<void*>(at), length, overhead, region, flags, {}};
 }
 
 int heapLocks = 0, writesWhileLocked = 0;
@@ -137,14 +131,10 @@ TEST(HeapReport, ScriptedWalksRowByRowThenARealOne) {
   };
   HANDLE heap = ::HeapCreate(0, 0, 0);  // a real heap behind the scripted walk, for its lock
   for (int i = 0; i < 50; ++i) ::HeapAlloc(heap, 0, 24 + i);
-  ScopedImportPatch lock("HeapLock", reinterpret_cast<const void*>(&CountedLock)),
-      unlock("HeapUnlock", reinterpret_cast<const void*>(&CountedUnlock)),
-      write("WriteFile", reinterpret_cast<const void*>(&NotedWrite));
-  realLock = lock.original<decltype(realLock)>(),
-  realUnlock = unlock.original<decltype(realUnlock)>();
-  realWrite = write.original<decltype(realWrite)>();
-  auto walk = std::make_unique<ScopedImportPatch>("HeapWalk",
-                                                  reinterpret_cast<const void*>(&ScriptedHeapWalk));
+  ScopedImportPatch lock("HeapLock", &CountedLock, &realLock),
+      unlock("HeapUnlock", &CountedUnlock, &realUnlock),
+      write("WriteFile", &NotedWrite, &realWrite);
+  auto walk = std::make_unique<ScopedImportPatch>("HeapWalk", &ScriptedHeapWalk);
   for (size_t i = 0; i < std::size(cases) - jovtest::kEmulatedLane; ++i) {
     script = cases[i].walk;
     const auto& [options, dump, regionIndex] = cases[i].asked;
@@ -167,7 +157,7 @@ TEST(HeapReport, ScriptedWalksRowByRowThenARealOne) {
   ASSERT_EQ(rows.size(), 5u);
   EXPECT_EQ(rows[3].substr(0, 8) + rows[3].substr(8 + kDigits, 11),
             "Busy           " + std::to_string(2425));
-  ScopedImportPatch area("VirtualAlloc", reinterpret_cast<const void*>(&NoVirtualMemory));
+  ScopedImportPatch area("VirtualAlloc", &NoVirtualMemory);
   heapLocks = 0;  // without a work area the heap is not locked and the report is incomplete
   EXPECT_EQ(Report(heap, 0, 0, -1), (Lines{kDetailed, kHeader, kTooSmall}));
   EXPECT_EQ(heapLocks, 0);
@@ -203,9 +193,7 @@ FARPROC WINAPI RedirectingGetProcAddress(HMODULE module, LPCSTR name) {
 // line; the closing line always gets one; a failed handle count is reported.
 FRESH_TEST(Trace, MemoryLinesWhileMonitoring) {
   JOV_MonitorMemory = 1;
-  ScopedImportPatch lookup("GetProcAddress",
-                           reinterpret_cast<const void*>(&RedirectingGetProcAddress));
-  realGetProcAddress = lookup.original<decltype(realGetProcAddress)>();
+  ScopedImportPatch lookup("GetProcAddress", &RedirectingGetProcAddress, &realGetProcAddress);
   unsigned long long pool = 0;
   const Lines lines = tracetest::Traced([&pool](JOVDebug& trace, auto&) {
     trace.InsertMsg(L"settled");
@@ -218,8 +206,7 @@ FRESH_TEST(Trace, MemoryLinesWhileMonitoring) {
     trace.InsertMsg(L"step 2");
     privateBytes += 4096;
     trace.InsertMsg(L"step 3");
-    ScopedImportPatch count("GetProcessHandleCount",
-                            reinterpret_cast<const void*>(&FailingHandleCount));
+    ScopedImportPatch count("GetProcessHandleCount", &FailingHandleCount);
     trace.InsertMsg(L"failing");
     for (void* block : blocks) JOV_MemoryFree(block);
   });

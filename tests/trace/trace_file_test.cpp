@@ -49,7 +49,7 @@ SIZE_T WINAPI ScriptedVirtualQuery(LPCVOID address, PMEMORY_BASIC_INFORMATION in
 TEST(TraceLines, ARoutineTracedFromStartToClose) {
   const unsigned char bytes[] = "A-=\0\x7F\xFF ~09zZ\r\n\t.Q";
   const auto at = reinterpret_cast<std::uintptr_t>(bytes);
-  ScopedImportPatch clock("QueryPerformanceCounter", reinterpret_cast<const void*>(&FakeCounter));
+  ScopedImportPatch clock("QueryPerformanceCounter", &FakeCounter);
   now = 0;  // the object goes before the clock: its closing line too reads the fake
   const Lines shape = tracetest::Traced(
       [&](JOVDebug& trace, const ScratchDir& dir) {
@@ -91,8 +91,7 @@ TEST(TraceLines, ARoutineTracedFromStartToClose) {
                    {0x10000, 0x20000, MEM_COMMIT},
                    {0x30000, 0x10000, MEM_RESERVE},
                    {0x40000, 0x10000, MEM_COMMIT}};
-        ScopedImportPatch query("VirtualQuery",
-                                reinterpret_cast<const void*>(&ScriptedVirtualQuery));
+        ScopedImportPatch query("VirtualQuery", &ScriptedVirtualQuery);
         trace.TraceVirtualMemUsage(77);
         regions[1].state = 0x4000;
         trace.TraceVirtualMemUsage(78);
@@ -154,28 +153,35 @@ std::wstring Stamp() {  // "YYMMDD HHMMSS" of the local time
   return text;
 }
 
-// The name of the file that a start with `name` makes while the program seems to be
-// `program`, in a folder of its own ("<dir>" in either stands for it), with the stamp as
-// "<stamp>" when it is the local time of the start.
-std::wstring FileMadeFor(std::wstring program, const wchar_t* name) {
-  ScratchDir dir;
-  std::wstring given = name ? name : L"";
-  for (std::wstring* s : {&given, &program})
-    if (s->find(L"<dir>") != std::wstring::npos) s->replace(s->find(L"<dir>"), 5, dir.path());
-  commandLine = L"\"" + program + L"\" -x \"two words\"";
-  ScopedImportPatch patch("GetCommandLineW", reinterpret_cast<const void*>(&FakeCommandLine));
-  wchar_t previous[MAX_PATH];
-  ::GetCurrentDirectoryW(MAX_PATH, previous);
-  ::SetCurrentDirectoryW(dir.path().c_str());
-  const std::wstring before = Stamp();
-  name ? JOVDebug().TraceStart(&given[0], 0) : JOVDebug().TraceStart();
-  const std::wstring after = Stamp();
-  ::SetCurrentDirectoryW(previous);
-  const std::vector<std::wstring> files = dir.Entries(L"*");
-  if (files.size() != 1) return L"<" + std::to_wstring(files.size()) + L" files>";
-  std::wstring file = files[0].substr(dir.path().size() + 1);
-  const bool stamped = file.compare(0, 13, before) == 0 || file.compare(0, 13, after) == 0;
-  return stamped ? L"<stamp>" + file.substr(13) : file;
+// The names of the files that `starts` starts with `name` make while the program seems to be
+// `program`, in a folder of its own ("<dir>" in either stands for it), joined by "|", with the
+// stamp as "<stamp>". The starts are repeated when they straddle a second.
+std::wstring FilesMadeFor(const std::wstring& program, const wchar_t* name, int starts = 1) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    ScratchDir dir;
+    std::wstring given = name ? name : L"", path = program;
+    for (std::wstring* s : {&given, &path})
+      if (s->find(L"<dir>") != std::wstring::npos) s->replace(s->find(L"<dir>"), 5, dir.path());
+    commandLine = L"\"" + path + L"\" -x \"two words\"";
+    ScopedImportPatch patch("GetCommandLineW", &FakeCommandLine);
+    wchar_t previous[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ::SetCurrentDirectoryW(dir.path().c_str());
+    const std::wstring stamp = Stamp();
+    for (int i = 0; i < starts; ++i)
+      name ? JOVDebug().TraceStart(&given[0], 0) : JOVDebug().TraceStart();
+    const bool sameSecond = Stamp() == stamp;
+    ::SetCurrentDirectoryW(previous);
+    if (!sameSecond) continue;
+    std::wstring files;
+    for (const std::wstring& entry : dir.Entries(L"*")) {
+      std::wstring file = entry.substr(dir.path().size() + 1);
+      if (file.compare(0, 13, stamp) == 0) file.replace(0, 13, L"<stamp>");
+      files += (files.empty() ? L"" : L"|") + file;
+    }
+    return files;
+  }
+  return L"<no starts within one second>";
 }
 
 }  // namespace
@@ -193,21 +199,8 @@ TEST(TraceFile, NameFollowsTheGivenNameOrTheProgramAfterTheTimeStamp) {
       {L"batch", L"nightly", L"<stamp> batch.JOV_Log"},  // no folder: a bare name is not used
   };
   for (const auto& row : rows)
-    EXPECT_EQ(FileMadeFor(row[0], row[1]), row[2]) << Narrow(row[1] ? row[1] : L"-");
-}
-
-TEST(TraceFile, NameTakenInTheSameSecondGetsACounter) {
-  for (int attempt = 0; attempt < 5; ++attempt) {  // again when a second boundary intervenes
-    ScratchDir dir;
-    const std::wstring stamp = Stamp();
-    std::wstring path = dir.Join(L"same");
-    for (int i = 0; i < 3; ++i) JOVDebug().TraceStart(&path[0], 0);
-    if (Stamp() != stamp) continue;
-    const std::wstring stem = dir.Join(stamp + L" same");
-    EXPECT_EQ(dir.Entries(L"*"),
-              (std::vector<std::wstring>{stem + L" 1.JOV_Log", stem + L" 2.JOV_Log",
-                                         stem + L".JOV_Log"}));
-    return;
-  }
-  ADD_FAILURE() << "no three starts within one second";
+    EXPECT_EQ(FilesMadeFor(row[0], row[1]), row[2]) << Narrow(row[1] ? row[1] : L"-");
+  // A name taken in the same second gets a counter.
+  EXPECT_EQ(FilesMadeFor(L"<dir>\\batch.exe", L"same", 3),
+            L"<stamp> same 1.JOV_Log|<stamp> same 2.JOV_Log|<stamp> same.JOV_Log");
 }

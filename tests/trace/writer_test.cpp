@@ -116,8 +116,7 @@ TEST(TraceWriter, RingLineWaitsForADumpThatHoldsTheLock) {
         trace.InsertMsg(L"before");
         ringTrace = &trace;
         {
-          ScopedImportPatch create("CreateFileW", reinterpret_cast<const void*>(&SlowCreateFileW));
-          realCreateFileW = create.original<decltype(realCreateFileW)>();
+          ScopedImportPatch create("CreateFileW", &SlowCreateFileW, &realCreateFileW);
           trace.TraceDumpWrap(nullptr);
         }
         waiter.join();
@@ -185,11 +184,9 @@ TEST(TraceWriter, RefusedAndStuckWritesLeaveNoGapAndNoBufferReused) {
   for (bool cancelled : {false, true}) {
     const Lines shape = Traced(
         [cancelled](JOVDebug& trace, auto&) {
-          ScopedImportPatch write("WriteFile", reinterpret_cast<const void*>(&FakeWriteFile)),
-              wait("WaitForSingleObject", reinterpret_cast<const void*>(&ImpatientWait)),
-              cancel("CancelIoEx", reinterpret_cast<const void*>(&FakeCancelIoEx));
-          realWriteFile = write.original<decltype(realWriteFile)>();
-          realWait = wait.original<decltype(realWait)>();
+          ScopedImportPatch write("WriteFile", &FakeWriteFile, &realWriteFile),
+              wait("WaitForSingleObject", &ImpatientWait, &realWait),
+              cancel("CancelIoEx", &FakeCancelIoEx);
           stuck = {};
           cancelTakesEffect = cancelled;
           nextWrite = Next::kRefuse;
@@ -236,9 +233,8 @@ TEST(TraceWriter, LineThatCannotBeBuiltIsReportedWithItsStage) {
   for (int i = 0; i < 60; ++i) text += L"\ny";
   const Lines shape = Traced([&text](JOVDebug& trace, auto&) {
     {
-      ScopedImportPatch report("ReportEventW", reinterpret_cast<const void*>(&CaptureReport)),
-          patch("malloc", reinterpret_cast<const void*>(&SmallMalloc));
-      realMalloc = patch.original<decltype(realMalloc)>();
+      ScopedImportPatch report("ReportEventW", &CaptureReport),
+          patch("malloc", &SmallMalloc, &realMalloc);
       trace.InsertMsg(text.c_str());
     }
     trace.InsertMsg(L"after");  // the lock was released and the writer goes on
