@@ -34,7 +34,8 @@ SIZE_T WINAPI ScriptedVirtualQuery(LPCVOID address, PMEMORY_BASIC_INFORMATION in
   for (const Region& r : regions)
     if (reinterpret_cast<std::uintptr_t>(address) - r.base < r.size) {
       *info = {};
-      info->BaseAddress = reinterpret_cast<void*>(r.base), info->RegionSize = r.size,
+      info->BaseAddress = reinterpret_cast<void*>(r.base);
+      info->RegionSize = r.size;
       info->State = r.state;
       return size;
     }
