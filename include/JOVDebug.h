@@ -42,8 +42,9 @@ class JOVUTIL_API JOVDebug {
   void TraceStart(wchar_t* name, unsigned long wrapSize);
   // A file trace named after the program: TraceStart with the empty name and wrap size 0.
   void TraceStart();
-  // Closes the trace file, writing "Trace Closed." first when flag is not 0. Nothing on an
-  // object without an open file.
+  // Closes the trace file, writing "Trace Closed." first when flag is not 0: that line is
+  // the file's last even when the file is past its size limit (it neither gives way to the
+  // limit's notice nor moves to a new file). Nothing on an object without an open file.
   void TraceStop(long flag);
   // The file is replaced by a new one once it holds more than `bytes` bytes. Takes effect
   // at the next line. A limit below a new file's opening lines still lets each new file

@@ -22,7 +22,8 @@ const std::string kEnd = jov::trace::format::kWrapEnd;
 
 // Every text line takes 28 bytes (prefix, 4 characters, CR LF). With the limit just after
 // the first, the second still goes in whole and the third gives way to the notice; a limit
-// below the opening lines still lets each file take one line.
+// below the opening lines still lets each file take one line. The closing line is never
+// given way, even in a file past its limit.
 TEST(TraceWriter, FileIsReplacedOnceItHoldsMoreThanTheLimit) {
   for (bool tiny : {false, true}) {
     const Lines shape = Traced([tiny](JOVDebug& trace, const ScratchDir& dir) {
@@ -33,8 +34,8 @@ TEST(TraceWriter, FileIsReplacedOnceItHoldsMoreThanTheLimit) {
     });
     const Lines exact = {"D",       "H", "txt1", "txt2",         kTerminated,
                          kReopened, "D", "H",    "Trace Closed."};
-    const Lines small = {"D", "H",    "txt1",      kTerminated, kReopened, "D",
-                         "H", "txt3", kTerminated, kReopened,   "D",       "H"};
+    const Lines small = {"D", "H", "txt1", kTerminated,    kReopened,
+                         "D", "H", "txt3", "Trace Closed."};
     EXPECT_EQ(shape, tiny ? small : exact);
   }
 }

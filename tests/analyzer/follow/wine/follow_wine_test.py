@@ -78,7 +78,8 @@ class FollowWineTest(unittest.TestCase):
         with open(os.path.join(WORK, "follow_wine_screen.txt"), "w") as out:
             out.write("\n".join(screen) + "\n")
         self.assertEqual(writer.wait(timeout=120), 0)
-        self.assertTrue(wait_for(tmux.dead, seconds=60), "follow did not stop at the close")
+        self.assertTrue(wait_for(tmux.dead, seconds=60),
+                        "follow did not stop at the close:\n" + "\n".join(tmux.screen()))
         shown = [l.rstrip() for l in tmux.screen()]
         files = sorted(glob.glob(os.path.join(self.dir, "*.JOV_Log")))
         summary = subprocess.run(wine(JOVTRACE, "summary", *map(windows_path, files)),
@@ -92,4 +93,4 @@ class FollowWineTest(unittest.TestCase):
 if __name__ == "__main__":
     LANE, PREFIX, JOVTRACE, WORKLOAD, WORK = sys.argv[1:6]
     os.makedirs(WORK, exist_ok=True)
-    unittest.main(argv=[sys.argv[0]] + sys.argv[7:])
+    unittest.main(argv=[sys.argv[0]] + sys.argv[6:])
