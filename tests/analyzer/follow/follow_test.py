@@ -212,4 +212,4 @@ class FollowTest(unittest.TestCase):
 if __name__ == "__main__":
     JOVTRACE, LIVEGEN, WORK = sys.argv[1:4]
     os.makedirs(WORK, exist_ok=True)
-    unittest.main(argv=[sys.argv[0]] + sys.argv[5:])
+    unittest.main(argv=[sys.argv[0]] + sys.argv[4:])
