@@ -91,6 +91,11 @@ DWORD WINAPI ProviderA(LPCSTR, LPSTR name, LPDWORD size) {
   return Answer("provider", name, "jos\xe9", *size, DWORD{0});
 }
 DWORD WINAPI ProviderFailsA(LPCSTR, LPSTR, LPDWORD) { return ERROR_NO_NETWORK; }
+// A provider that fills the whole buffer it is given, with no room for the terminator.
+DWORD WINAPI WholeBufferProviderA(LPCSTR, LPSTR name, LPDWORD size) {
+  std::fill_n(name, *size, 'n');
+  return 0;
+}
 BOOL WINAPI SystemA(LPSTR name, LPDWORD size) { return Answer("system", name, "sys", *size, TRUE); }
 BOOL WINAPI ComputerA(LPSTR name, LPDWORD size) {
   return Answer("computer", name, "BOX\xc4", *size, TRUE);
@@ -265,9 +270,11 @@ FRESH_TEST(Names, OutsideNtTheNarrowCallsGetAndGiveConvertedText) {
   EXPECT_EQ(Text(JOV_GetUNCPath(JOVString(L"Q:\\d"))), L"\\\\srv\\caf\xe9\\d");
   for (const wchar_t* path : {L"C:\\x", L"\\\\s\\x\\y\\z"})
     EXPECT_EQ(Text(JOV_InternalPath(JOVString(path), 1)), path);
-  {
-    ScopedImportPatch provider("WNetGetUserA", Entry(&ProviderA));
-    EXPECT_EQ(Text(JOV_GetLogonId()), L"jos\xe9");
+  const std::pair<const void*, std::wstring> providers[] = {
+      {Entry(&ProviderA), L"jos\xe9"}, {Entry(&WholeBufferProviderA), std::wstring(256, L'n')}};
+  for (const auto& [entry, name] : providers) {
+    ScopedImportPatch provider("WNetGetUserA", entry);
+    EXPECT_EQ(Text(JOV_GetLogonId()), name);
   }
   ScopedImportPatch provider("WNetGetUserA", Entry(&ProviderFailsA));
   EXPECT_EQ(Text(JOV_GetLogonId()), L"sys");
