@@ -272,7 +272,8 @@ TEST(StringFunctions, PlainArraysTrimCopyAndResize) {
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   ASSERT_EQ(JOV_ResizeString(&string, 10) + JOV_ResizeBuffer(&buffer, &size, 4), 0u);
-  std::wcscpy(string, L"abcdefghij"), std::memcpy(buffer, "wxyz", 4);
+  std::wcscpy(string, L"abcdefghij");
+  std::memcpy(buffer, "wxyz", 4);
   EXPECT_EQ(JOV_ResizeString(&string, 3) + JOV_ResizeString(&string, 20), 0u);
   EXPECT_EQ(JOV_ResizeBuffer(&buffer, &size, 2) + JOV_ResizeBuffer(&buffer, &size, 8), 0u);
   EXPECT_EQ(

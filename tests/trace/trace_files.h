@@ -7,6 +7,8 @@
 
 #include <regex>
 
+#include "trace/trace_format.h"
+
 namespace tracetest {
 
 using jovtest::ScratchDir;
@@ -52,8 +54,8 @@ inline std::string Hex(std::uintptr_t address) {
 
 // The lines of a wrap dump between its banners (none when a banner is missing).
 inline Lines WrapDumpBody(const Lines& lines) {
-  const auto first = std::find(lines.begin(), lines.end(), "---- Wrap trace of saved events.");
-  if (first == lines.end() || lines.back() != "---- End of wrap trace.") return {};
+  const auto first = std::find(lines.begin(), lines.end(), jov::trace::format::kWrapBanner);
+  if (first == lines.end() || lines.back() != jov::trace::format::kWrapEnd) return {};
   return Lines(first + 1, lines.end() - 1);
 }
 
