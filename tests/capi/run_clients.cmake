@@ -2,7 +2,7 @@
 # channel on, so its events show), then jovtrace over the traces it wrote, and checks the
 # calls, return codes and texts that come back. On x64 it also runs the README's example and
 # the g++ build of the wrapper client.
-# cmake -DLANE= -DWINE_LANE= -DWINE_PREFIX= -DBIN_DIR= -DWORK_DIR= -DREADER= -DREADER_LANE=
+# cmake -DLANE= -DWINE_LANE= -DWINE_PREFIX= -DBIN_DIR= -DWORK_DIR= -DREADER=
 #       -DWRAPPER_GXX= -P run_clients.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -37,7 +37,7 @@ endforeach()
 
 # ---- The traces, read back.
 if(READER MATCHES "\\.exe$")
-  run_windows("jovtrace" ${READER_LANE} json ignored ${READER} chrome ${windows_dir})
+  run_windows("jovtrace" ${LANE} json ignored ${READER} chrome ${windows_dir})
 else()
   execute_process(COMMAND ${READER} chrome ${WORK_DIR} RESULT_VARIABLE code
                   OUTPUT_VARIABLE json ERROR_VARIABLE errors)

@@ -33,11 +33,9 @@ BOOL WINAPI Deregister(HANDLE) {
 }
 
 struct EventCapture {
-  jovtest::ScopedImportPatch registerPatch{"RegisterEventSourceW",
-                                           reinterpret_cast<const void*>(&Register)};
-  jovtest::ScopedImportPatch reportPatch{"ReportEventW", reinterpret_cast<const void*>(&Report)};
-  jovtest::ScopedImportPatch deregisterPatch{"DeregisterEventSource",
-                                             reinterpret_cast<const void*>(&Deregister)};
+  jovtest::ScopedImportPatch registerPatch{"RegisterEventSourceW", &Register};
+  jovtest::ScopedImportPatch reportPatch{"ReportEventW", &Report};
+  jovtest::ScopedImportPatch deregisterPatch{"DeregisterEventSource", &Deregister};
   EventCapture() {
     calls.clear();
     refuseSource = false;
@@ -136,7 +134,7 @@ BOOL WINAPI NonNtVersion(LPOSVERSIONINFOW info) {
 // Outside the NT family the narrow formatter runs and each entry is a line of EventLog.txt
 // beside the program: the 24-character local time of ctime, a blank, the text, CR LF.
 FRESH_TEST(EventLog, OutsideNtLinesGoToEventLogTxtBesideTheProgram) {
-  jovtest::ScopedImportPatch version("GetVersionExW", reinterpret_cast<const void*>(&NonNtVersion));
+  jovtest::ScopedImportPatch version("GetVersionExW", &NonNtVersion);
   EventCapture capture;  // nothing may reach the event log
   wchar_t exe[MAX_PATH];
   std::wstring file(exe, ::GetModuleFileNameW(nullptr, exe, MAX_PATH));

@@ -192,10 +192,8 @@ TEST(MsgRecord, CreateInsertExportAndDestroy) {
   const std::string expected =
       "c0000005 50 ffff 0 ffffffff 6 7 Parser.ReadBlock a|bc||-5|0xffffffff|0x0|-2147483648|" +
       std::string(32, '1') + "|z||";
-  jovtest::ScopedImportPatch mallocPatch("malloc", reinterpret_cast<const void*>(&WatchedMalloc)),
-      freePatch("free", reinterpret_cast<const void*>(&WatchedFree));
-  realMalloc = mallocPatch.original<decltype(realMalloc)>();
-  realFree = freePatch.original<decltype(realFree)>();
+  jovtest::ScopedImportPatch mallocPatch("malloc", &WatchedMalloc, &realMalloc),
+      freePatch("free", &WatchedFree, &realFree);
   EXPECT_EQ(JOV_MsgAddInsertion(msg, 5L, 1) + JOV_MsgAddInsertion(msg, 5L, 37) +
                 JOV_MsgAddInsertion(msg, nullptr) + JOV_MsgAddInsertion(nullptr, L"x"),
             4 * 87u);  // each an invalid parameter

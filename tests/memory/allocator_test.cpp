@@ -150,12 +150,9 @@ FRESH_TEST(Memory, FirstGetsDefineMallocOnceWithNoOptions) {
   int local = 0;
   EXPECT_EQ(JOV_MemoryFree(&local), 87u);  // no strategy: nothing released, nothing defined
   JOVMemOptions = JOVMemOptZeroFill;
-  jovtest::ScopedImportPatch patch("GetSystemInfo",
-                                   reinterpret_cast<const void*>(&SlowGetSystemInfo));
-  jovtest::ScopedImportPatch initialise("InitializeCriticalSection",
-                                        reinterpret_cast<const void*>(&SlowInitialise));
-  jovtest::ScopedImportPatch enter("EnterCriticalSection",
-                                   reinterpret_cast<const void*>(&CheckedEnter));
+  jovtest::ScopedImportPatch patch("GetSystemInfo", &SlowGetSystemInfo);
+  jovtest::ScopedImportPatch initialise("InitializeCriticalSection", &SlowInitialise);
+  jovtest::ScopedImportPatch enter("EnterCriticalSection", &CheckedEnter);
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) threads.emplace_back([] { JOV_MemoryGet(0, 0, nullptr, 0); });
   for (auto& thread : threads) thread.join();
@@ -193,7 +190,7 @@ FRESH_TEST(Memory, PrivateHeapCountsRecordsAndReportsHeapFreeErrors) {
   unsigned long long sizes = 0;
   for (void* block : blocks) sizes += ::HeapSize(hJOVHeap, 0, block);
   EXPECT_EQ(JOV_PoolMemBusy, sizes);
-  jovtest::ScopedImportPatch patch("HeapFree", reinterpret_cast<const void*>(&FailingHeapFree));
+  jovtest::ScopedImportPatch patch("HeapFree", &FailingHeapFree);
   EXPECT_EQ(JOV_MemoryFree(blocks[99]), 5u);
   EXPECT_EQ(sizes - JOV_PoolMemBusy, ::HeapSize(hJOVHeap, 0, blocks[99]));
   JOV_MonitorMemory = 2;

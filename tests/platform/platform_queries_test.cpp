@@ -58,11 +58,9 @@ BOOL WINAPI FakeCounter(LARGE_INTEGER* c) {
 }
 DWORD WINAPI FakeTickCount() { return static_cast<DWORD>(Next()); }
 struct ReplacedClock {
-  jovtest::ScopedImportPatch frequency{"QueryPerformanceFrequency",
-                                       reinterpret_cast<void*>(&FakeFrequency)};
-  jovtest::ScopedImportPatch counter{"QueryPerformanceCounter",
-                                     reinterpret_cast<void*>(&FakeCounter)};
-  jovtest::ScopedImportPatch tick{"GetTickCount", reinterpret_cast<void*>(&FakeTickCount)};
+  jovtest::ScopedImportPatch frequency{"QueryPerformanceFrequency", &FakeFrequency};
+  jovtest::ScopedImportPatch counter{"QueryPerformanceCounter", &FakeCounter};
+  jovtest::ScopedImportPatch tick{"GetTickCount", &FakeTickCount};
 };
 
 // One bit at a time, straight from the polynomial: shares nothing with a table or folding.
@@ -90,7 +88,7 @@ TEST(PlatformQueries, HandleTestFixedAnswersAndTheTimer) {
 // Each test asks once, with the basic record, and answers from its own cache thereafter.
 TEST_P(DISABLED_FreshRelease, AnswersByTheReleaseRules) {
   release = &GetParam();
-  jovtest::ScopedImportPatch patch("GetVersionExW", reinterpret_cast<void*>(&FakeGetVersionExW));
+  jovtest::ScopedImportPatch patch("GetVersionExW", &FakeGetVersionExW);
   EXPECT_EQ(AnswerBits(), GetParam().bits) << "bit 0 NT ... bit 6 7/2008R2";
   EXPECT_EQ(AnswerBits(), GetParam().bits);
   EXPECT_EQ(versionCalls, 7);

@@ -98,8 +98,7 @@ TEST(StringForms, NarrowPrefixSuffixBlanksAndStorage) {
 // Built over bytes that are not zero, as a block from the heap would be: a constructor that
 // read its own storage fields would free (which the platform may let pass) or read garbage.
 TEST(StringForms, EveryConstructorStartsFromNoStorage) {
-  jovtest::ScopedImportPatch patch("free", reinterpret_cast<const void*>(&WatchedFree));
-  realFree = patch.original<decltype(realFree)>();
+  jovtest::ScopedImportPatch patch("free", &WatchedFree, &realFree);
   using Make = JOVString* (*)(void*);
   const std::pair<Make, const wchar_t*> kinds[] = {
       {[](void* at) { return new (at) JOVString; }, L""},
@@ -148,9 +147,7 @@ TEST(StringForms, ErrorsCarryFixedTextsAndLeaveTheObjectUnchanged) {
 // buffer functions report 14. The allocator fails through the private heap's HeapAlloc.
 FRESH_TEST(Strings, NoMemoryThrowsBadAllocAndLeavesTheStringUnchanged) {
   ASSERT_EQ(JOV_MemoryDefine(JOVMemAllocHeap, 0, 0), 0u);
-  jovtest::ScopedImportPatch patch("HeapAlloc",
-                                   reinterpret_cast<const void*>(&SwitchableHeapAlloc));
-  realHeapAlloc = patch.original<decltype(realHeapAlloc)>();
+  jovtest::ScopedImportPatch patch("HeapAlloc", &SwitchableHeapAlloc, &realHeapAlloc);
   // Every edit takes memory through one growth step; these reach it by each way in (a wide,
   // a single-character and a narrow source, the object's own text set aside, a reservation),
   // and the ANSI copy and JOV_ReplaceString take their own.
