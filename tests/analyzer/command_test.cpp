@@ -1,28 +1,10 @@
 // command_test.cpp - the jovtrace command as a user runs it: exit codes for missing, foreign
 // and bad inputs and for strict mode, wildcards expanded by the program, the output file,
 // and outputs that cannot be written.
-#include <cstdlib>
-
 #include "support/reader_test.h"
 
-namespace {
-
-// Runs a shell command line in which "jovtrace" stands for the program under test; the exit
-// code (-1 unless it exited) and what it printed, standard error included.
-std::pair<int, std::string> Shell(const std::string& line) {
-  const char* exe = std::getenv("JOVTRACE_EXE");
-  if (exe == nullptr) return {-1, "JOVTRACE_EXE is not set"};
-  std::FILE* pipe = ::popen(
-      ("exec 2>&1; jovtrace() { '" + std::string(exe) + "' \"$@\"; }; " + line).c_str(), "r");
-  std::string out(1 << 16, '\0');
-  out.resize(std::fread(out.data(), 1, out.size(), pipe));
-  const int status = ::pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-std::string Quoted(const std::filesystem::path& path) { return " '" + path.string() + "'"; }
-
-}  // namespace
+using readertest::Quoted;
+using readertest::Shell;
 
 TEST(Command, ExitCodesOutputsAndWildcardsExpandedByTheProgram) {
   readertest::Files files =

@@ -12,7 +12,7 @@ target_link_libraries(jovtrace_report_workload PRIVATE JOVUtil32)
 
 add_test(NAME report_end_to_end
   COMMAND ${JOVTRACE_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end_test.py
-    --wine ${JOVUTIL_WINE_LANE} ${JOVUTIL_LANE} ${JOVUTIL_WINE_PREFIX}
-    --demo $<TARGET_FILE:jovutil_demo> --workload $<TARGET_FILE:jovtrace_report_workload>
-    --jovtrace $<TARGET_FILE:jovtrace> --out ${CMAKE_CURRENT_BINARY_DIR}/end_to_end)
+    ${JOVUTIL_WINE_LANE} ${JOVUTIL_LANE} ${JOVUTIL_WINE_PREFIX} $<TARGET_FILE:jovutil_demo>
+    $<TARGET_FILE:jovtrace_report_workload> $<TARGET_FILE:jovtrace>
+    ${CMAKE_CURRENT_BINARY_DIR}/end_to_end)
 set_tests_properties(report_end_to_end PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900)
