@@ -5,7 +5,7 @@ if(JOVUTIL_LANE STREQUAL "x64")
   add_executable(follow_live_workload ${CMAKE_CURRENT_LIST_DIR}/live_workload.cpp)
   target_link_libraries(follow_live_workload PRIVATE JOVUtil32)
   add_test(NAME analyzer_follow_wine
-    COMMAND python3 ${CMAKE_CURRENT_LIST_DIR}/follow_wine_test.py ${JOVUTIL_WINE_LANE}
+    COMMAND ${JOVTRACE_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/follow_wine_test.py ${JOVUTIL_WINE_LANE}
       ${JOVUTIL_WINE_PREFIX} $<TARGET_FILE:jovtrace> $<TARGET_FILE:follow_live_workload>
       ${CMAKE_CURRENT_BINARY_DIR}/follow_wine)
   set_tests_properties(analyzer_follow_wine PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
