@@ -9,6 +9,11 @@
 
 namespace {
 
+namespace bench = jov::bench;
+using jov::analyzer::PopParse;
+
+std::string Code(PopParse result) { return std::to_string(static_cast<int>(result)); }
+
 // A line taken apart, as "KIND NUMBERS..." (KIND is the LineKind's number; a timed line gives
 // its time of day, interval, indentation, text column and "|text after the separator|").
 std::string Parsed(const std::string& line) {
@@ -41,8 +46,8 @@ std::string TextParsed(const std::string& text) {
            std::to_string(h.threadId) + " " +
            std::string(jov::analyzer::TraceNameOfFile(h.logFile));
   }
-  const jov::analyzer::PopParse result = jov::analyzer::ParsePop(text, pop);
-  if (result != jov::analyzer::PopParse::kOk) return std::to_string(static_cast<int>(result));
+  const PopParse result = jov::analyzer::ParsePop(text, pop);
+  if (result != PopParse::kOk) return Code(result);
   return "ok " + std::string(pop.name) +
          (pop.hasReturnCode ? " rc " + std::to_string(pop.returnCode) : "") + " dur " +
          std::to_string(pop.duration);
@@ -51,18 +56,18 @@ std::string TextParsed(const std::string& text) {
 TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
   const std::tuple<const char*, std::string, std::string> cases[] = {
       // name, line or text, taken apart
-      {"date", jov::bench::DateLine(2026, 12, 3),
+      {"date", bench::DateLine(2026, 12, 3),
        "1 " + std::to_string(jov::analyzer::DaysFromCivil(2026, 12, 3))},
-      {"thread_printed_negative", jov::bench::ThreadLine(0xFFFFFFF0u), "2 4294967280"},
-      {"memory", jov::bench::MemoryLine(5000000000LL, -1024, 8192, -4096),
+      {"thread_printed_negative", bench::ThreadLine(0xFFFFFFF0u), "2 4294967280"},
+      {"memory", bench::MemoryLine(5000000000LL, -1024, 8192, -4096),
        "4 5000000000 -1024 8192 -4096"},
-      {"handles", jov::bench::HandleCountLine(0, 6), "3 0 6"},
-      {"size_notice", jov::bench::kSizeNotice, "5"},
-      {"wrap_banner", jov::bench::kWrapBanner, "6"},
-      {"wrap_end", jov::bench::kWrapEnd, "7"},
-      {"timed_9_column_interval", jov::bench::TimedLine(80130042, 12345679, 2, "hello"),
+      {"handles", bench::HandleCountLine(0, 6), "3 0 6"},
+      {"size_notice", bench::kSizeNotice, "5"},
+      {"wrap_banner", bench::kWrapBanner, "6"},
+      {"wrap_end", bench::kWrapEnd, "7"},
+      {"timed_9_column_interval", bench::TimedLine(80130042, 12345679, 2, "hello"),
        "8 80130042 12345679 8 23 |        hello|"},
-      {"timed_negative_empty", jov::bench::TimedLine(0, -1500, 0, ""), "8 0 -1500 0 22 ||"},
+      {"timed_negative_empty", bench::TimedLine(0, -1500, 0, ""), "8 0 -1500 0 22 ||"},
       {"continuation", "                          b", "9"},
       {"empty", "", "0"},
       {"interval_overflows", "22:15:30.000 9999999999999999.000 x", "10"},
@@ -73,20 +78,17 @@ TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
       {"date_month_13", "Date=13/03/26" + std::string(80, '='), "10"},
       {"memory_cut", "...Memory use changed. Internal Pool=12, Chan", "10"},
       {"garbage", "\x01\x02\xff binary", "10"},
-      {"text", jov::bench::PopText("Parser.ReadBlock", 0, 12345),
-       "ok Parser.ReadBlock rc 0 dur 12345"},
-      {"text", jov::bench::PopText("Parser.Open", jov::bench::kNoValue, 15002),
-       "ok Parser.Open dur 15002"},
-      {"text", jov::bench::PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
-      {"text", jov::bench::PopText("My Class.Do  it", 7, 90061001),
+      {"text", bench::PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
+      {"text", bench::PopText("Parser.Open", bench::kNoValue, 15002), "ok Parser.Open dur 15002"},
+      {"text", bench::PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
+      {"text", bench::PopText("My Class.Do  it", 7, 90061001),
        "ok My Class.Do  it rc 7 dur 90061001"},
-      {"text", jov::bench::PopText(".", jov::bench::kNoValue, 0), "ok . dur 0"},
-      {"text", "Pop  ", std::to_string(static_cast<int>(jov::analyzer::PopParse::kBare))},
-      {"text", "Pop  Parser.Open Return Co",
-       std::to_string(static_cast<int>(jov::analyzer::PopParse::kBroken))},
-      {"text", "Other text", std::to_string(static_cast<int>(jov::analyzer::PopParse::kNotPop))},
+      {"text", bench::PopText(".", bench::kNoValue, 0), "ok . dur 0"},
+      {"text", "Pop  ", Code(PopParse::kBare)},
+      {"text", "Pop  Parser.Open Return Co", Code(PopParse::kBroken)},
+      {"text", "Other text", Code(PopParse::kNotPop)},
       {"text", "Push Parser.ReadBlock  Request=42", "push Parser.ReadBlock|Request=42"},
-      {"text", jov::bench::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"),
+      {"text", bench::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"),
        "header a, b 42 7 app"},
   };
   for (const auto& [name, line, want] : cases) {

@@ -1,6 +1,6 @@
-# Native tests of jovtrace: unit tests of the core (sanitised), the command's exit codes and
-# outputs, and a bounded libFuzzer run of the reader under the same sanitizers.
-set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+# Native tests of jovtrace: unit tests of the core, its outputs, the comparison and the live
+# view (sanitised), the command's exit codes and outputs, and a bounded libFuzzer run of the
+# reader under the same sanitizers.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 
@@ -12,15 +12,20 @@ add_compile_options(${jovtrace_sanitizers})
 add_link_options(-fsanitize=address,undefined)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 jovtrace_add_core(jovtrace_core_checked)
+jovtrace_add_report(jovtrace_report_checked jovtrace_core_checked)
+jovtrace_add_diff(jovtrace_diff_checked jovtrace_report_checked)
 
 add_library(jovtrace_test_support STATIC support/reader_harness.cpp
             ${PROJECT_SOURCE_DIR}/bench/analyzer/trace_lines.cpp)
 target_include_directories(jovtrace_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(jovtrace_test_support PUBLIC jovtrace_core_checked)
 
-file(GLOB analyzer_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
-add_executable(analyzer_tests ${analyzer_test_sources})
-target_link_libraries(analyzer_tests PRIVATE jovtrace_test_support gtest_main)
+file(GLOB analyzer_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/report/*_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/diff/*.cpp)
+add_executable(analyzer_tests ${analyzer_test_sources} follow/live_view_test.cpp
+               ${PROJECT_SOURCE_DIR}/analyzer/follow/live_model.cpp
+               ${PROJECT_SOURCE_DIR}/analyzer/follow/screen_view.cpp)
+target_link_libraries(analyzer_tests PRIVATE jovtrace_diff_checked jovtrace_test_support gtest_main)
 add_test(NAME analyzer_unit COMMAND analyzer_tests)
 set_tests_properties(analyzer_unit PROPERTIES TIMEOUT 300
   ENVIRONMENT "JOVTRACE_EXE=$<TARGET_FILE:jovtrace>")
@@ -43,5 +48,9 @@ add_test(NAME analyzer_fuzz
     -DSECONDS=${JOVTRACE_FUZZ_SECONDS} -P ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/run_fuzz.cmake)
 set_tests_properties(analyzer_fuzz PROPERTIES TIMEOUT 600)
 
-# jovtrace follow, run live in tmux (follow/follow_test.py).
-include(${CMAKE_CURRENT_SOURCE_DIR}/follow/follow_tests.cmake)
+# `jovtrace follow` driven in tmux and through a pipe while jovtrace_livegen writes
+# (follow/follow_test.py); its scratch files and the screen it captured land in the build folder.
+add_test(NAME analyzer_follow
+  COMMAND ${JOVTRACE_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/follow/follow_test.py
+    $<TARGET_FILE:jovtrace> $<TARGET_FILE:jovtrace_livegen> ${CMAKE_CURRENT_BINARY_DIR}/follow)
+set_tests_properties(analyzer_follow PROPERTIES TIMEOUT 300)

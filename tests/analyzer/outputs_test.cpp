@@ -29,12 +29,11 @@ TEST(Outputs, SummaryTreeFoldedStacksAndChromeOfOneReading) {
     // text; memory and a hex dump on the way.
     readertest::Read(
         readertest::Play(
-            "push App.Main|+1000|push Io.Load/Request=1|+4000|pop -1 0|+1000|push "
-            "Io.Load/Request=1|+4000|pop -1 3|"
-            "+1000|push Io.Load/Request=1|+4000|pop -1 3|+500|push Io.Save|+2000|mem 8192 1048576|"
-            "text saved \"all\"\tdone|text|text 00412A30  48656C6C 6F2C2077 6F726C64          "
-            "*Hello, world    *|"
-            "thread 9|text other thread|thread 7|pop -1 0|+500|pop 0 0"),
+            "push App.Main|+1000|push Io.Load/Request=1|+4000|pop -1 0|+1000|"
+            "push Io.Load/Request=1|+4000|pop -1 3|+1000|push Io.Load/Request=1|+4000|pop -1 3|"
+            "+500|push Io.Save|+2000|mem 8192 1048576|text saved \"all\"\tdone|text|"
+            "text 00412A30  48656C6C 6F2C2077 6F726C64          *Hello, world    *|thread 9|"
+            "text other thread|thread 7|pop -1 0|+500|pop 0 0"),
         &sinks, &names);
   }));  // throws on any syntax error
   std::string tables;
@@ -84,13 +83,11 @@ TEST(Outputs, SummaryTreeFoldedStacksAndChromeOfOneReading) {
   // Text with quotes and a tab survives escaping; the dump line joined the empty line's instant.
   EXPECT_EQ(
       events,
-      "M 0 \"process_name\"\nM 0 \"process_sort_index\"\n"
-      "X 7 \"Io.Load\" 1000 4000 rc 0\nX 7 \"Io.Load\" 6000 4000 rc 3\nX 7 \"Io.Load\" 11000 4000 "
-      "rc 3\n"
+      "M 0 \"process_name\"\nM 0 \"process_sort_index\"\nX 7 \"Io.Load\" 1000 4000 rc 0\n"
+      "X 7 \"Io.Load\" 6000 4000 rc 3\nX 7 \"Io.Load\" 11000 4000 rc 3\n"
       "C 0 \"Internal Pool\" 17500 8192\nC 0 \"Process Bytes\" 17500 1048576\n"
       "i 7 \"Trace Started. UserId=tester, ProcessId=42, ThreadId=7, Log File=C:\\\\t\\\\261203 "
-      "221530 app.JOV_Log\" 0\n"
-      "i 7 \"saved \\\"all\\\"\\tdone\" 17500\ni 7 \"\" 17500 +dump\n"
+      "221530 app.JOV_Log\" 0\ni 7 \"saved \\\"all\\\"\\tdone\" 17500\ni 7 \"\" 17500 +dump\n"
       "X 7 \"Io.Save\" 15500 2000 rc 0\nX 7 \"App.Main\" 0 18000 rc 0\ni 9 \"other thread\" 17500\n"
       "M 7 \"thread_name\"\nM 9 \"thread_name\"\n");
 }

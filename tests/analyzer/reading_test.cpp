@@ -72,9 +72,8 @@ const Case kCases[] = {
      "app (pid 42): calls 2 open 1 threads 7,9\n", "",
      std::string(kHeader) + "t9 d1 text 1100 \"monitor\"\n"},
     {"notice_replacing_a_lower_line_of_another_thread_ends_nothing",  // no call read twice
-     "push A.Work|+1000|push B.Step|+1000|thread 9|"
-     "bare 22:15:30.002    0.100     **** Trace terminated because it is too large. ****|thread "
-     "7|pop -1 0",
+     "push A.Work|+1000|push B.Step|+1000|thread 9|bare 22:15:30.002    0.100     **** Trace "
+     "terminated because it is too large. ****|thread 7|pop -1 0",
      "A.Work;B.Step 1000-2100 dur 1000 self 1000 rc 0 t7\nA.Work 0-2100 dur 2100 self 1100 open "
      "t7\n",
      "app (pid 42): calls 2 open 1 threads 7,9\n"},
@@ -98,11 +97,10 @@ const Case kCases[] = {
     // Two objects of one process at overlapping times; a wrap dump of the process under the
     // name of a file trace, its saved lines older than its header: timed by the clock.
     {"files_of_other_objects_and_wrap_dumps_stay_apart",
-     "file 261203 221530 one.JOV_Log|push one.Run|+500|new|file 261203 221530 two.JOV_Log|push "
-     "two.Run|+500|"
-     "new|+1000000|file 261203 221531 one.JOV_Log|bare ---- Wrap trace of saved events.|bare "
-     "Reason: test|"
-     "+-800000|push W.Saved|pop -1 0|bare ---- End of wrap trace.",
+     "file 261203 221530 one.JOV_Log|push one.Run|+500|new|file 261203 221530 two.JOV_Log|"
+     "push two.Run|+500|new|+1000000|file 261203 221531 one.JOV_Log|"
+     "bare ---- Wrap trace of saved events.|bare Reason: test|+-800000|push W.Saved|pop -1 0|"
+     "bare ---- End of wrap trace.",
      "one.Run 0-0 dur 0 self 0 open t7\n#1 two.Run 0-0 dur 0 self 0 open t7\n#2 W.Saved "
      "200000-200000 dur 0 self 0 rc 0 t0\n",
      "one (pid 42): calls 1 open 1 threads 7\ntwo (pid 42): calls 1 open 1 threads 7\n"
@@ -115,10 +113,9 @@ const Case kCases[] = {
     // Intervals may lead the clock's whole millisecond by up to 1 ms plus the tolerance; a
     // clock 5 s ahead resyncs, one set back reorders nothing, midnight without a date line.
     {"clock_sums_intervals_and_resyncs_where_they_disagree",
-     "raw c.JOV_Log|date 3|bare 22:15:30.000    0.000 a|bare 22:15:30.001    1.500 b|bare "
-     "22:15:30.001  100.400 c|"
-     "bare 22:15:35.000    0.100 d|bare 22:15:34.000    0.100 e|bare 23:59:59.999    0.000 f|bare "
-     "00:00:00.001    2.000 g",
+     "raw c.JOV_Log|date 3|bare 22:15:30.000    0.000 a|bare 22:15:30.001    1.500 b|"
+     "bare 22:15:30.001  100.400 c|bare 22:15:35.000    0.100 d|bare 22:15:34.000    0.100 e|"
+     "bare 23:59:59.999    0.000 f|bare 00:00:00.001    2.000 g",
      "", "c: calls 0 resyncs 3 threads 0\n", "",
      "t0 d0 text 0 \"a\"\nt0 d0 text 1500 \"b\"\nt0 d0 text 101900 \"c\"\nt0 d0 text 5000000 "
      "\"d\"\n"

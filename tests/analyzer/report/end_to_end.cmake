@@ -1,18 +1,13 @@
 # The report's end-to-end test, in the 64-bit lane only (each process start of the 32-bit lane
 # is emulated and costs a minute; the test starts about ten): the demo and the reader's
-# workload write real traces through the DLL, bin/jovtrace.exe reads them into reports and
+# workload (jovtrace_workload) write real traces through the DLL, bin/jovtrace.exe reads them into reports and
 # into its summary and tree, and chromium shows the reports with the very same figures.
 if(NOT JOVUTIL_LANE STREQUAL "x64")
   return()
 endif()
-set(analyzer_tests_dir ${CMAKE_CURRENT_SOURCE_DIR}/..)
-add_executable(jovtrace_report_workload workload_main.cpp ${analyzer_tests_dir}/wine/workload.cpp)
-target_include_directories(jovtrace_report_workload PRIVATE ${analyzer_tests_dir}/wine)
-target_link_libraries(jovtrace_report_workload PRIVATE JOVUtil32)
-
 add_test(NAME report_end_to_end
   COMMAND ${JOVTRACE_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end_test.py
-    --wine ${JOVUTIL_WINE_LANE} ${JOVUTIL_LANE} ${JOVUTIL_WINE_PREFIX}
-    --demo $<TARGET_FILE:jovutil_demo> --workload $<TARGET_FILE:jovtrace_report_workload>
-    --jovtrace $<TARGET_FILE:jovtrace> --out ${CMAKE_CURRENT_BINARY_DIR}/end_to_end)
+    ${JOVUTIL_WINE_LANE} ${JOVUTIL_LANE} ${JOVUTIL_WINE_PREFIX} $<TARGET_FILE:jovutil_demo>
+    $<TARGET_FILE:jovtrace_workload> $<TARGET_FILE:jovtrace>
+    ${CMAKE_CURRENT_BINARY_DIR}/end_to_end)
 set_tests_properties(report_end_to_end PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900)

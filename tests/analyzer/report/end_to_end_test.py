@@ -2,8 +2,8 @@
 # Wine; chromium must show in bin/jovtrace.exe's report of each exactly the figures of its
 # summary (CSV) and tree: every routine's row, a flame frame per merged path wide enough to
 # see, a timeline lane per thread. A screenshot of each report is left in the output folder.
+# Run: end_to_end_test.py LANE_SCRIPT LANE PREFIX DEMO WORKLOAD JOVTRACE OUTPUT_DIR
 
-import argparse
 import csv
 import io
 import os
@@ -13,21 +13,16 @@ import subprocess
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "support")]
 from report_page import ReportPage  # noqa: E402
+from wine import wine, windows_path  # noqa: E402
 
-ARGS = None
-
-
-def windows_path(path):
-    """A host path as the Wine programs see it (drive Z: is the host's root)."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
+LANE = DEMO = WORKLOAD = JOVTRACE = OUT = None
 
 
 def run_windows(*argv):
-    lane_script, lane, prefix = ARGS.wine
-    result = subprocess.run([lane_script, lane, prefix, "run", *argv], capture_output=True,
-                            timeout=300)
+    result = subprocess.run(wine(*LANE, *argv), capture_output=True, timeout=300)
     if result.returncode != 0:
         raise RuntimeError(f"{argv[0]} failed ({result.returncode}): {result.stderr.decode(errors='replace')}")
     return result.stdout.decode("utf-8", errors="replace")
@@ -61,17 +56,16 @@ def read_tree(text):
 class EndToEndTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        out = ARGS.out
-        shutil.rmtree(out, ignore_errors=True)
+        shutil.rmtree(OUT, ignore_errors=True)
         cls.runs = {}
-        for name, program in (("demo", ARGS.demo), ("workload", ARGS.workload)):
-            folder = os.path.join(out, name)
+        for name, program in (("demo", DEMO), ("workload", WORKLOAD)):
+            folder = os.path.join(OUT, name)
             os.makedirs(folder)
             run_windows(program, windows_path(folder))
-            page = os.path.join(out, f"report-{name}.html")
-            run_windows(ARGS.jovtrace, "report", "-q", windows_path(folder), "-o", windows_path(page))
-            summary = run_windows(ARGS.jovtrace, "summary", "-q", "--csv", windows_path(folder))
-            tree = run_windows(ARGS.jovtrace, "tree", "-q", windows_path(folder))
+            page = os.path.join(OUT, f"report-{name}.html")
+            run_windows(JOVTRACE, "report", "-q", windows_path(folder), "-o", windows_path(page))
+            summary = run_windows(JOVTRACE, "summary", "-q", "--csv", windows_path(folder))
+            tree = run_windows(JOVTRACE, "tree", "-q", windows_path(folder))
             cls.runs[name] = {"page": page, "summary": list(csv.DictReader(io.StringIO(summary))),
                               "tree": read_tree(tree)}
         cls.page = ReportPage()
@@ -84,7 +78,7 @@ class EndToEndTest(unittest.TestCase):
         run = self.runs[name]
         self.page.open(f"file://{run['page']}")
         self.assertFalse(self.page.evaluate("document.documentElement.dataset.error || ''"))
-        self.page.screenshot(os.path.join(ARGS.out, f"report-{name}.png"))
+        self.page.screenshot(os.path.join(OUT, f"report-{name}.png"))
         labels = self.page.texts("#trace-select option") or [next(iter(run["tree"]))]
         self.assertEqual(sorted(labels), sorted(run["tree"]), "one trace in the page per trace read")
         for index, label in enumerate(labels):
@@ -124,11 +118,6 @@ class EndToEndTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--wine", nargs=3, required=True, metavar=("SCRIPT", "LANE", "PREFIX"))
-    parser.add_argument("--demo", required=True)
-    parser.add_argument("--workload", required=True)
-    parser.add_argument("--jovtrace", required=True)
-    parser.add_argument("--out", required=True)
-    ARGS = parser.parse_args()
+    LANE = sys.argv[1:4]
+    DEMO, WORKLOAD, JOVTRACE, OUT = sys.argv[4:8]
     unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -1,4 +1,4 @@
-"""report_page.py - a browser (browser.py) that reads from and acts on an open report page."""
+# report_page.py - a browser (browser.py) that reads from and acts on an open report page.
 
 import json
 

@@ -26,11 +26,10 @@ std::string Data(const std::string& page) {
 // read through the command's own run over a folder.
 TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
   readertest::Files files = readertest::Play(
-      "+1000|push Parser.Open/</script><!--|+2000|push Parser.ReadBlock/Request=1|+5000|pop -1 "
-      "5|thread 9|"
-      "+700|push Monitor.Poll|+300|mem 4096 100000|pop -1 0|thread 7|push "
-      "Parser.ReadBlock/Request=2|+2500|"
-      "pop 0|bare garbage that is no trace line|+500|mem 1024 90000");
+      "+1000|push Parser.Open/</script><!--|+2000|push Parser.ReadBlock/Request=1|+5000|pop -1 5|"
+      "thread 9|+700|push Monitor.Poll|+300|mem 4096 100000|pop -1 0|thread 7|"
+      "push Parser.ReadBlock/Request=2|+2500|pop 0|bare garbage that is no trace line|+500|"
+      "mem 1024 90000");
   files["notes.JOV_Log"] = "just notes\r\n";
   const std::filesystem::path dir = readertest::WrittenFolder("jovtrace-report-", files);
   const std::string text = Data(readertest::Captured([&](std::FILE* file) {
@@ -60,8 +59,8 @@ TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
             R"x(["(unknown)","Parser.Open","Parser.ReadBlock","Monitor.Poll"])x");
   EXPECT_EQ(t["summary"].dump(),
             "[[1,1,10500,2700,10500,10500,10500,10500,0,0,0],"
-            "[2,2,7500,7500,3750,2515.46011261016,4965.323255399839,5000,1,5,1],[3,1,300,300,300,"
-            "300,300,300,0,0,0]]");
+            "[2,2,7500,7500,3750,2515.46011261016,4965.323255399839,5000,1,5,1],"
+            "[3,1,300,300,300,300,300,300,0,0,0]]");
   EXPECT_EQ(t["tree"].dump(),
             R"({"calls":[0,1,2,1],"name":[-1,1,2,3],"other":[],"parent":[-1,0,1,1],)"
             R"("self":[0,2700,7500,300],"total":[10500,10500,7500,300]})");

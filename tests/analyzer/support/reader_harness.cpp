@@ -2,6 +2,9 @@
 // what it is told, and the read of a file set.
 #include "support/reader_harness.h"
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -161,6 +164,19 @@ std::string Captured(const std::function<void(std::FILE*)>& write) {
   text.resize(std::fread(text.data(), 1, text.size(), file));
   std::fclose(file);
   return text;
+}
+
+std::pair<int, std::string> Shell(const std::string& line) {
+  const char* exe = std::getenv("JOVTRACE_EXE");
+  if (exe == nullptr) return {-1, "JOVTRACE_EXE is not set"};
+  std::FILE* pipe = ::popen(
+      ("exec 2>&1; jovtrace() { '" + std::string(exe) + "' \"$@\"; }; " + line).c_str(), "r");
+  std::string out;
+  char chunk[4096];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) != 0;)
+    out.append(chunk, got);
+  const int status = ::pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 jov::analyzer::Micros At(int hours, int minutes, int seconds, int micros) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "analyzer/model/name_table.h"
 #include "analyzer/model/trace_model.h"
@@ -43,6 +44,11 @@ Reading Read(const Files& files, jov::analyzer::TraceSink* extra = nullptr,
 
 // Everything `write` writes to a file, as a string.
 std::string Captured(const std::function<void(std::FILE*)>& write);
+
+// Runs a shell command line in which "jovtrace" stands for the program under test
+// ($JOVTRACE_EXE): the exit code (-1 unless it exited) and what it printed, standard error
+// included.
+std::pair<int, std::string> Shell(const std::string& line);
 
 // The microseconds of a clock time on 2026-12-03.
 jov::analyzer::Micros At(int hours, int minutes, int seconds, int micros = 0);

@@ -27,4 +27,7 @@ inline std::filesystem::path WrittenFolder(const std::string& name, const Files&
   return dir;
 }
 
+// A path quoted for a shell command line, with a blank before it.
+inline std::string Quoted(const std::filesystem::path& path) { return " '" + path.string() + "'"; }
+
 }  // namespace readertest

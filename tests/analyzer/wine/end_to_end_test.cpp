@@ -2,8 +2,7 @@
 // figures must match what the workload did: traces and files, calls per routine, return
 // codes, durations equal to the Pop lines' own, outer pops, memory lines, threads, the wrap
 // dump. Every line the DLL wrote is also rebuilt by the benchmark generator's formats.
-#include <gtest/gtest.h>
-#include <windows.h>
+#include "support/test_prelude.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,7 +14,6 @@
 #include "analyzer/input/file_source.h"
 #include "analyzer/model/run.h"
 #include "trace/trace_format.h"
-#include "support/test_prelude.h"
 #include "bench/analyzer/trace_lines.h"
 #include "workload.h"
 

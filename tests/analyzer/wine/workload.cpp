@@ -1,4 +1,4 @@
-// workload.cpp - the traced workload of the end-to-end test.
+// workload.cpp - the traced workloads of the end-to-end tests.
 #include "workload.h"
 
 #include <windows.h>
@@ -91,6 +91,32 @@ Done RunWorkload(const std::wstring& folder, bool threads) {
     ring.TraceWrapStop();
   }
   return done;
+}
+
+void RunLive(const std::wstring& folder, double seconds, unsigned long sizeLimit) {
+  Done done;
+  JOV_MonitorMemory = 1;
+  JOVDebug trace;
+  trace.MaxLogSize(sizeLimit);
+  std::wstring name = folder + L"\\live";
+  trace.TraceStart(&name[0], 0);
+  std::atomic<bool> holding{false};
+  std::atomic<bool> release{false};
+  std::thread holder([&] {
+    const long level = trace.RoutinePush(L"Service", L"WaitForJob", L"queue=night", -2);
+    holding = true;
+    while (!release) ::Sleep(10);
+    trace.RoutinePop(level, 0);
+  });
+  while (!holding) ::Sleep(1);
+  const DWORD start = ::GetTickCount();
+  for (int i = 0; ::GetTickCount() - start < seconds * 1000; ++i) {
+    Step(trace, done, i);
+    ::Sleep(20);
+  }
+  release = true;
+  holder.join();
+  trace.TraceStop(1);
 }
 
 }  // namespace e2e

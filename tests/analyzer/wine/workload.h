@@ -22,4 +22,9 @@ struct Done {
 // Writes the traces into `folder` (which must exist); `threads` allows a second thread.
 Done RunWorkload(const std::wstring& folder, bool threads);
 
+// For `jovtrace follow` to watch: steps of the batch for `seconds` into the file trace
+// `folder`\live, whose size limit `sizeLimit` replaces its file again and again, while a
+// second thread holds a routine open at the stack's outermost level the whole time.
+void RunLive(const std::wstring& folder, double seconds, unsigned long sizeLimit);
+
 }  // namespace e2e
