@@ -34,6 +34,21 @@ class PageTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.page.close()
 
+    def check_figures(self, trace):
+        """The routine table and the flame graph's frames show the figures the writer wrote."""
+        names, tree = trace["names"], trace["tree"]
+        keys = ("calls", "total", "self", "mean", "median", "p95", "max", "errors", "topCode")
+        want = {names[r[0]]: [*r[1:9], r[9] if r[8] else None] for r in trace["summary"]}
+        got = {row["name"]: [float(row[k]) if row[k] else None for k in keys]
+               for row in self.page.table()}
+        self.assertEqual(got, want)
+        for f in self.page.frames():
+            n = f["node"]
+            if n:  # not the root
+                self.assertEqual([f["name"], f["parent"], f["calls"], f["total"], f["self"]],
+                                 [names[tree[k][n]] if k == "name" else tree[k][n]
+                                  for k in ("name", "parent", "calls", "total", "self")], n)
+
 
 class SmallTraceTest(PageTest):
     @classmethod
@@ -59,9 +74,8 @@ class SmallTraceTest(PageTest):
         self.assertEqual(repairs, [["pushesMissing", "1 call whose Push line was lost"],
                                    ["closedByOuterPop", "1 level closed by an outer Pop"]])
 
-    # The figures in the table and the flame graph are checked against the reader's in the
-    # end-to-end test; here what only this trace has: an error code and the widths.
     def test_table_names_the_top_error_code_and_flame_widths_follow_the_totals(self):
+        self.check_figures(self.trace)
         self.assertEqual(self.page.text("#summary-table tbody tr.has-errors [data-key=topCode]"), "5 ×1")
         by_name = {f["name"]: f for f in self.page.frames()}
         self.assertAlmostEqual(by_name["Parser.Open"]["width"] / by_name["all"]["width"], 11 / 15, delta=0.01)
@@ -181,6 +195,7 @@ class SmallTraceTest(PageTest):
 class OtherDataTest(PageTest):
     def test_dense_trace_counts_every_call_and_shows_aggregates(self):
         trace = load(self.page, "dense")[1]["traces"][0]
+        self.check_figures(trace)
         # 700 batches of a Batch.Run and 40 Db.Query on each thread.
         self.assertEqual(self.page.lanes(), [[7, 700 * 41], [9, 700 * 41]])
         kept = sum(len(lane["calls"]["dur"]) for lane in trace["timeline"]["lanes"])

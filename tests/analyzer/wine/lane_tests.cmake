@@ -8,8 +8,7 @@ target_link_libraries(analyzer_tests PRIVATE jovtest_support jovtrace_core)
 add_dependencies(analyzer_tests jovtrace)
 jovtest_add_wine_gtest(analyzer analyzer_tests)
 
-# The workloads as a program of their own, for the Python tests of the 64-bit lane: the
-# report's end-to-end test and the Wine test of `jovtrace follow`.
+# The live workload as a program of its own, for the Wine test of `jovtrace follow`.
 if(JOVUTIL_LANE STREQUAL "x64")
   add_executable(jovtrace_workload wine/workload_main.cpp wine/workload.cpp)
   target_link_libraries(jovtrace_workload PRIVATE JOVUtil32)
