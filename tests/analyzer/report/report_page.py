@@ -49,19 +49,11 @@ class ReportPage(Browser):
             Object.fromEntries([...tr.children].map(c => [c.dataset.key, c.dataset.value])))""")
 
     def frames(self):
-        """The flame graph's frames in the page: node, parent, figures, name, path, box."""
-        frames = self.evaluate("""[...document.querySelectorAll('#flame-graph .frame')].map(e => ({
+        """The flame graph's frames in the page: node, parent, figures, name, box."""
+        return self.evaluate("""[...document.querySelectorAll('#flame-graph .frame')].map(e => ({
             node: +e.dataset.node, parent: +e.dataset.parent, calls: +e.dataset.calls,
             total: +e.dataset.total, self: +e.dataset.self, name: e.textContent,
             width: e.getBoundingClientRect().width, top: e.getBoundingClientRect().top}))""")
-        by_node = {f["node"]: f for f in frames}
-        for f in frames:
-            names, at = [], f
-            while at and at["node"] != 0:
-                names.append(at["name"])
-                at = by_node.get(at["parent"])
-            f["path"] = ";".join(reversed(names))
-        return frames
 
     def lanes(self):
         return self.evaluate("[...document.querySelectorAll('#timeline-lanes .lane')]"

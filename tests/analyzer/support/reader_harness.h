@@ -30,11 +30,13 @@ Files Play(std::string_view steps);
 // What the sink was told, one line per event in the order it came. Times are microseconds
 // after 22:15:30.000 on 2026-12-03; a trace other than the first is marked "#N ".
 struct Reading {
-  // calls:    PATH START-END dur D self S[ CLOSE unless normal][ rc CODE][ no push] tTHREAD[
-  // "DETAIL"] texts:    tTHREAD dDEPTH KIND TIME "TEXT" counters: KIND VALUE TIME notices:
-  // FILE:LINE: MESSAGE traces:   LABEL: calls N[, each other figure that is not 0] threads A,B[
-  // reasons R][ files
-  //           F, G when more than one, in the order read]
+  //   calls     PATH START-END dur D self S[ CLOSE unless normal][ rc CODE][ no push]
+  //             tTHREAD[ "DETAIL"]
+  //   texts     tTHREAD dDEPTH KIND TIME "TEXT"
+  //   counters  KIND VALUE TIME
+  //   notices   FILE:LINE: MESSAGE
+  //   traces    LABEL: calls N[, each other figure that is not 0] threads A,B[ reasons R]
+  //             [ files F, G when more than one, in the order read]
   std::string calls, texts, counters, notices, traces;
 };
 

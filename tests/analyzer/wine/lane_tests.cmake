@@ -1,11 +1,9 @@
 # The Wine lanes' test of jovtrace: a workload writes real trace files through the DLL, and
 # the reader's core (compiled into the same test executable, so the 32-bit lane needs one
-# process start) reads them back; the 64-bit lane also runs bin/jovtrace.exe on them.
-add_executable(analyzer_tests wine/workload.cpp wine/end_to_end_test.cpp
-               ${PROJECT_SOURCE_DIR}/bench/analyzer/trace_lines.cpp)
+# process start) reads them back.
+add_executable(analyzer_tests wine/workload.cpp wine/end_to_end_test.cpp)
 target_include_directories(analyzer_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/wine)
 target_link_libraries(analyzer_tests PRIVATE jovtest_support jovtrace_core)
-add_dependencies(analyzer_tests jovtrace)
 jovtest_add_wine_gtest(analyzer analyzer_tests)
 
 # The live workload as a program of its own, for the Wine test of `jovtrace follow`.
