@@ -84,7 +84,8 @@ class Browser:
     # -- pages --
     def open(self, url, width=1600, height=1000):
         """Opens `url` in a new tab of the given size and waits until the page has drawn its
-        first frame (data-first-draw) or given up with a message (data-error)."""
+        first frame or given up with a message; returns what it set: data-first-draw (its
+        milliseconds to the first draw) or data-error (the message)."""
         target = self.call("Target.createTarget", {"url": "about:blank"}, session=False)["targetId"]
         self.session = self.call("Target.attachToTarget", {"targetId": target, "flatten": True},
                                  session=False)["sessionId"]
@@ -96,10 +97,11 @@ class Browser:
         self.call("Page.navigate", {"url": url})
         root = "(document.documentElement || {dataset: {}}).dataset"
         deadline = time.monotonic() + self.timeout
-        while not self.evaluate(f"{root}.firstDraw || {root}.error"):
+        while not (drawn := self.evaluate(f"{root}.firstDraw || {root}.error")):
             if time.monotonic() > deadline:
                 raise TimeoutError(f"{url} never drew")
             time.sleep(0.05)
+        return drawn
 
     def evaluate(self, expression):
         result = self.call("Runtime.evaluate", {"expression": expression, "returnByValue": True,
