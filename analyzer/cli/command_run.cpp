@@ -13,6 +13,37 @@ void AddCommonOptions(CLI::App& command, CommonOptions& common) {
   command.add_flag("--strict", common.strict,
                    "treat any line that cannot be read as an error (exit code 2)");
   command.add_flag("-q,--quiet", common.quiet, "no progress bar");
+  AddCodePageOption(command, common.codePage);
+}
+
+void AddCodePageOption(CLI::App& command, unsigned& codePage) {
+  command
+      .add_option("--code-page", codePage,
+                  "the ANSI code page of the machine that wrote the traces (the files do not "
+                  "record it): 1252 (Western, the default), 1250, 1251, 932, ...; text that is "
+                  "valid UTF-8 is read as UTF-8")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            TextDecoder decoder;
+            std::string error;
+            unsigned long page = 0;
+            try {
+              page = std::stoul(text);
+            } catch (const std::exception&) {
+              return "not a code page number: " + text;
+            }
+            if (!TextDecoder::ForCodePage(static_cast<unsigned>(page), decoder, error))
+              return error;
+            return std::string();
+          },
+          "CODE PAGE"));
+}
+
+TextDecoder DecoderFor(unsigned codePage) {
+  TextDecoder decoder;
+  std::string error;
+  TextDecoder::ForCodePage(codePage, decoder, error);
+  return decoder;
 }
 
 RunResult ReadInputs(const CommonOptions& common, NameTable& names, TraceSink& sink) {
@@ -20,6 +51,7 @@ RunResult ReadInputs(const CommonOptions& common, NameTable& names, TraceSink& s
   RunOptions options;
   options.inputs = common.inputs;
   options.strict = common.strict;
+  options.parse.decoder = DecoderFor(common.codePage);
   ProgressBar bar(stderr);
   if (!common.quiet && bar.Wanted()) {
     options.progress = [&bar](std::uint64_t done, std::uint64_t total) { bar.Show(done, total); };

@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "analyzer/input/text_encoding.h"
 #include "analyzer/model/name_table.h"
 #include "analyzer/model/run.h"
 #include "analyzer/model/trace_model.h"
@@ -21,10 +22,16 @@ struct CommonOptions {
   std::string output;  // empty: standard output
   bool strict = false;
   bool quiet = false;
+  unsigned codePage = kDefaultCodePage;  // the ANSI code page the traces were written in
 };
 
-// The inputs, -o, --strict and --quiet of a subcommand.
+// The inputs, -o, --strict, --quiet and --code-page of a subcommand.
 void AddCommonOptions(CLI::App& command, CommonOptions& common);
+
+// Adds --code-page to `command`, checked against what this system can convert.
+void AddCodePageOption(CLI::App& command, unsigned& codePage);
+// The decoder of `codePage`; the option's check made sure the system has it.
+TextDecoder DecoderFor(unsigned codePage);
 
 // Reads the inputs into `sink`, with a progress bar on standard error unless quiet.
 RunResult ReadInputs(const CommonOptions& common, NameTable& names, TraceSink& sink);

@@ -9,7 +9,7 @@ void DiffSide::OnCall(const Call& call) {
   ++calls_;
   auto found = routines_.find(call.name);
   if (found == routines_.end()) {
-    const std::string& raw = names_.Raw(call.name);
+    const std::string& raw = names_.Text(call.name);
     found = routines_.emplace(call.name, RoutineSide(ReservoirSeed(raw.data(), raw.size()))).first;
   }
   RoutineSide& side = found->second;

@@ -20,8 +20,11 @@ TraceInfo InfoOf(const FileFacts& facts) {
 
 }  // namespace
 
-FollowSession::FollowSession(std::string target, Micros window)
-    : window_(window), tail_(std::move(target)), lastArrival_(Clock::now()) {
+FollowSession::FollowSession(std::string target, Micros window, const TextDecoder& decoder)
+    : window_(window),
+      decoder_(decoder),
+      tail_(std::move(target), decoder),
+      lastArrival_(Clock::now()) {
   Fresh();
 }
 
@@ -41,12 +44,12 @@ void FollowSession::BeginFile(const FileFacts& facts, bool continues) {
     info_.files.push_back(facts.path);
   } else {
     info_ = InfoOf(facts);
-    feed_ = std::make_unique<TraceFeed>(names_, *fanout_, info_);
+    feed_ = std::make_unique<TraceFeed>(names_, *fanout_, info_, decoder_);
   }
   feed_->BeginFile(facts.path, continues);
 }
 
-void FollowSession::Line(const PhysicalLine& line) { feed_->Line(line); }
+void FollowSession::Lines(LineChunk& chunk) { feed_->Lines(chunk); }
 
 void FollowSession::EndFile(std::uint64_t bytes) { feed_->EndFile(bytes); }
 

@@ -22,7 +22,8 @@ class FollowSession : private TailListener {
  public:
   using Clock = std::chrono::steady_clock;
 
-  FollowSession(std::string target, Micros window);
+  // `decoder`: the code page the trace's writer used.
+  FollowSession(std::string target, Micros window, const TextDecoder& decoder = TextDecoder());
   ~FollowSession() override;
 
   // Reads about `budget` bytes of what is new.
@@ -47,13 +48,14 @@ class FollowSession : private TailListener {
 
  private:
   void BeginFile(const FileFacts& facts, bool continues) override;
-  void Line(const PhysicalLine& line) override;
+  void Lines(LineChunk& chunk) override;
   void EndFile(std::uint64_t bytes) override;
   void Restart(const std::string& why) override;
   void Note(const std::string& what) override;
   void Fresh();
 
   Micros window_;
+  TextDecoder decoder_;
   NameTable names_;
   TraceTail tail_;
   std::unique_ptr<LiveModel> model_;

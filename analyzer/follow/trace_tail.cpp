@@ -17,7 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kBlock = std::size_t{4} << 20;
+// Bytes read at a time: a chunk of lines parsed at once, its records a few megabytes at most.
+constexpr std::size_t kBlock = std::size_t{256} << 10;
 
 std::vector<std::string> TraceFilesIn(const std::string& dir) {
   std::vector<std::string> missing;
@@ -39,7 +40,8 @@ std::string FileName(const std::string& path) { return fs::path(path).filename()
 
 }  // namespace
 
-TraceTail::TraceTail(std::string target) : target_(std::move(target)) {
+TraceTail::TraceTail(std::string target, const TextDecoder& decoder)
+    : target_(std::move(target)), decoder_(decoder) {
   std::error_code error;
   targetIsDir_ = fs::is_directory(target_, error);
   if (targetIsDir_) {
@@ -62,7 +64,7 @@ const FileFacts& TraceTail::Examine(const std::string& path) {
   auto known = examined_.find(path);
   if (known == examined_.end() || error || known->second.size != size) {
     FileOpener opener;
-    known = examined_.insert_or_assign(path, ExamineFile(path, opener)).first;
+    known = examined_.insert_or_assign(path, ExamineFile(path, opener, decoder_)).first;
   }
   return known->second;
 }
@@ -75,7 +77,7 @@ bool TraceTail::Start(TailListener& listener) {
       Fail(target_ + ": no such file or directory");
       return false;
     }
-    const FileFacts facts = ExamineFile(target_, opener);
+    const FileFacts facts = ExamineFile(target_, opener, decoder_);
     if (!facts.readable) {
       Fail(target_ + ": cannot read the file: " + facts.error);
       return false;
@@ -83,7 +85,7 @@ bool TraceTail::Start(TailListener& listener) {
     if (!facts.isTrace) {
       // Examined again once a whole line is seen: the line may have come in after the first
       // look, and only a file whose whole lines hold no trace line is no trace.
-      if (HasWholeLine(target_) && !ExamineFile(target_, opener).isTrace) {
+      if (HasWholeLine(target_) && !ExamineFile(target_, opener, decoder_).isTrace) {
         Fail(target_ +
              ": not a trace file (no date, thread or time-stamped line in its first 64 KiB)");
       }
@@ -124,9 +126,7 @@ bool TraceTail::OpenCurrent(TailListener& listener, const FileFacts& facts, bool
   path_ = facts.path;
   facts_ = facts;
   offset_ = 0;
-  lineNumber_ = 0;
-  partial_.clear();
-  skipping_ = false;
+  chunker_ = LineChunker();
   sizeNotice_ = false;
   if (!continues) used_.clear();
   used_.insert(path_);
@@ -157,7 +157,7 @@ bool TraceTail::CheckName(TailListener& listener) {
   }
   listener.Restart(why);
   FileOpener opener;
-  return OpenCurrent(listener, ExamineFile(path_, opener), false);
+  return OpenCurrent(listener, ExamineFile(path_, opener, decoder_), false);
 }
 
 bool TraceTail::FindNext(TailListener& listener) {
@@ -167,80 +167,24 @@ bool TraceTail::FindNext(TailListener& listener) {
     if (used_.count(path) != 0) continue;
     candidates.push_back(Examine(path));
   }
+  FileFacts ended = facts_;
+  ended.endsWithSizeNotice = true;
   for (const FileFacts& f : candidates) {
-    if (!f.hasHeader || f.wrapDump || f.program != facts_.program ||
-        f.processId != facts_.processId || f.headerClock < facts_.headerClock) {
-      continue;
-    }
+    if (!ContinuesChain(ended, f) || f.headerClock < facts_.headerClock) continue;
     if (best == nullptr ||
         std::tie(f.headerClock, f.path) < std::tie(best->headerClock, best->path))
       best = &f;
   }
   if (best == nullptr) return false;
-  if (!partial_.empty()) {
-    // The old file ended inside a line: it is read as it stands, as a finished file is.
-    PhysicalLine line;
-    line.number = ++lineNumber_;
-    line.unterminated = true;
-    line.text = partial_;
-    listener.Line(line);
-    partial_.clear();
-  }
+  // The old file ended inside a line: it is read as it stands, as a finished file is.
+  if (chunker_.Next(
+          chunk_, kBlock, [](char*, std::size_t) { return std::size_t{0}; }, true))
+    listener.Lines(chunk_);
   listener.EndFile(offset_);
   listener.Note("the size limit replaced the file; reading on in " + FileName(best->path));
   file_.Close();
   const FileFacts next = *best;
   return OpenCurrent(listener, next, true);
-}
-
-void TraceTail::Split(TailListener& listener, const char* data, std::size_t size) {
-  const char* p = data;
-  const char* const end = data + size;
-  while (p < end) {
-    const auto* feed =
-        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    if (skipping_) {
-      if (feed == nullptr) return;
-      skipping_ = false;
-      p = feed + 1;
-      continue;
-    }
-    PhysicalLine line;
-    if (feed == nullptr) {
-      partial_.append(p, static_cast<std::size_t>(end - p));
-      if (partial_.size() <= LineReader::kMaxLine) return;
-      // A line past the reader's limit: its start is read, the rest dropped, as a file's is.
-      line.number = ++lineNumber_;
-      line.cut = true;
-      line.text = std::string_view(partial_).substr(0, LineReader::kMaxLine);
-      listener.Line(line);
-      partial_.clear();
-      skipping_ = true;
-      return;
-    }
-    std::string_view text(p, static_cast<std::size_t>(feed - p));
-    if (!partial_.empty()) {
-      partial_.append(text.data(), text.size());
-      text = partial_;
-    }
-    line.number = ++lineNumber_;
-    if (text.size() > LineReader::kMaxLine) {
-      text = text.substr(0, LineReader::kMaxLine);
-      line.cut = true;
-    } else if (!text.empty() && text.back() == '\r') {
-      text.remove_suffix(1);
-      line.crlf = true;
-    }
-    line.text = text;
-    if (!text.empty() && text.front() == '-') {
-      ParsedLine parsed;
-      ParseLine(text, parsed);
-      if (parsed.kind == LineKind::kSizeNotice) sizeNotice_ = true;
-    }
-    listener.Line(line);
-    partial_.clear();
-    p = feed + 1;
-  }
 }
 
 TailState TraceTail::Poll(TailListener& listener, std::size_t budget, std::uint64_t& got) {
@@ -252,20 +196,30 @@ TailState TraceTail::Poll(TailListener& listener, std::size_t budget, std::uint6
     return state_;
   }
   if (!CheckName(listener)) return state_;
-  if (buffer_.empty()) buffer_.resize(kBlock);
-  for (;;) {
-    if (got >= budget) return state_;
-    const std::size_t want = std::min<std::size_t>(buffer_.size(), budget - got);
-    const long long n = file_.ReadAt(offset_, buffer_.data(), want);
-    if (n < 0) {
-      Fail(path_ + ": read error");
-      return state_;
-    }
-    if (n == 0) break;
+  bool failed = false;
+  bool endOfFile = false;
+  const ReadFn read = [&](char* buffer, std::size_t size) -> std::size_t {
+    if (got >= budget) return 0;
+    const long long n = file_.ReadAt(offset_, buffer, std::min<std::size_t>(size, budget - got));
+    failed = n < 0;
+    endOfFile = n == 0;
+    if (n <= 0) return 0;
     offset_ += static_cast<std::uint64_t>(n);
     got += static_cast<std::uint64_t>(n);
-    Split(listener, buffer_.data(), static_cast<std::size_t>(n));
+    return static_cast<std::size_t>(n);
+  };
+  while (chunker_.Next(chunk_, kBlock, read, false)) {
+    // The size limit's notice is the last line the writer puts in a file.
+    ParsedLine last;
+    ParseLine(LastLineOf(chunk_), last);
+    sizeNotice_ = last.kind == LineKind::kSizeNotice;
+    listener.Lines(chunk_);
   }
+  if (failed) {
+    Fail(path_ + ": read error");
+    return state_;
+  }
+  if (!endOfFile) return state_;  // the budget is spent; more is there
   atEnd_ = true;
   if (sizeNotice_ && FindNext(listener)) atEnd_ = false;
   return state_;

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "analyzer/follow/followed_file.h"
+#include "analyzer/input/line_chunker.h"
+#include "analyzer/input/text_encoding.h"
 #include "analyzer/model/input_set.h"
-#include "analyzer/parse/line_reader.h"
 
 namespace jov::analyzer {
 
@@ -23,7 +24,8 @@ class TailListener {
   // A file of the trace begins; `continues`: it carries on the one before (a size limit's
   // chain). The first file of a reading comes with `continues` false.
   virtual void BeginFile(const FileFacts& facts, bool continues) = 0;
-  virtual void Line(const PhysicalLine& line) = 0;
+  // The next whole lines of the file; the chunk's storage may be borrowed meanwhile.
+  virtual void Lines(LineChunk& chunk) = 0;
   // The file is done (the trace went on in the next one), after `bytes` bytes.
   virtual void EndFile(std::uint64_t bytes) = 0;
   // What was read no longer holds (the file was truncated or replaced): a fresh reading
@@ -41,8 +43,9 @@ enum class TailState {
 
 class TraceTail {
  public:
-  // `target`: a trace file, or a directory whose newest trace is followed.
-  explicit TraceTail(std::string target);
+  // `target`: a trace file, or a directory whose newest trace is followed; `decoder` reads the
+  // facts of its files.
+  explicit TraceTail(std::string target, const TextDecoder& decoder = TextDecoder());
 
   // Reads what was written since the last call, about `budget` bytes at most, and hands it
   // to `listener`. `got` receives the bytes read. A line without its line feed yet waits.
@@ -59,13 +62,13 @@ class TraceTail {
   bool OpenCurrent(TailListener& listener, const FileFacts& facts, bool continues);
   bool CheckName(TailListener& listener);
   bool FindNext(TailListener& listener);
-  void Split(TailListener& listener, const char* data, std::size_t size);
   // ExamineFile, kept while the file's size stays the same: a directory of old traces is
   // looked at again and again while the tail waits for a trace or the next file.
   const FileFacts& Examine(const std::string& path);
   void Fail(std::string why);
 
   std::string target_;
+  TextDecoder decoder_;
   std::string dir_;  // where the size limit's next file appears
   bool targetIsDir_ = false;
   TailState state_ = TailState::kWaiting;
@@ -76,12 +79,10 @@ class TraceTail {
   std::string path_;
   FileFacts facts_;
   std::uint64_t offset_ = 0;  // bytes of the file read
-  std::uint64_t lineNumber_ = 0;
-  std::string partial_;         // the start of a line whose line feed has not come yet
-  bool skipping_ = false;       // the rest of a line cut at LineReader::kMaxLine
-  bool sizeNotice_ = false;     // the size limit's notice was read: a next file will come
+  LineChunker chunker_;
+  LineChunk chunk_;
+  bool sizeNotice_ = false;     // the file ended with the size limit's notice: a next file comes
   std::set<std::string> used_;  // files of this trace read already
-  std::vector<char> buffer_;
   std::map<std::string, FileFacts> examined_;
 };
 

@@ -16,9 +16,9 @@ constexpr std::size_t kMaxPending = 1 << 16;
 CallStack::CallStack(int trace, NameTable& names, TraceSink& sink, TraceStats& stats)
     : trace_(trace), names_(names), sink_(sink), stats_(stats) {}
 
-bool CallStack::Matches(const Frame& frame, std::string_view popName) const {
-  const std::string& name = names_.Raw(frame.name);
-  if (name == popName) return true;
+bool CallStack::Matches(const Frame& frame, NameId popId, std::string_view popName) const {
+  if (frame.name == popId) return true;
+  const std::string& name = names_.Text(frame.name);
   if (frame.detail.empty() || popName.size() <= name.size()) return false;
   // A name that holds two blanks: its Push line was split at them.
   std::string whole = name;
@@ -37,7 +37,8 @@ void CallStack::AddUnknownLevels(std::size_t upTo, Micros time, std::uint32_t th
   }
 }
 
-void CallStack::Push(std::size_t level, const PushText& push, Micros time, std::uint32_t thread) {
+void CallStack::Push(std::size_t level, NameId name, std::string_view detail, Micros time,
+                     std::uint32_t thread) {
   if (level < frames_.size()) {
     // They ended without Pop lines, when the lines first dropped below them.
     const Micros end = lowWater_ <= level ? lowWaterTime_ : time;
@@ -45,32 +46,33 @@ void CallStack::Push(std::size_t level, const PushText& push, Micros time, std::
   }
   AddUnknownLevels(level, time, thread);
   Frame frame;
-  frame.name = names_.Intern(push.name);
+  frame.name = name;
   frame.pushSeen = true;
   frame.start = time;
   frame.thread = thread;
   frame.serial = nextSerial_++;
-  frame.detail.assign(push.detail.data(), push.detail.size());
+  frame.detail.assign(detail.data(), detail.size());
   frames_.push_back(std::move(frame));
   lowWater_ = SIZE_MAX;
 }
 
-void CallStack::Pop(std::size_t level, const PopText& pop, Micros time, std::uint32_t thread) {
+void CallStack::Pop(std::size_t level, NameId name, const PopText& pop, Micros time,
+                    std::uint32_t thread) {
   if (level + 1 < frames_.size()) CloseFrom(level + 1, CloseKind::kOuterPop, time);
   if (level < frames_.size()) {
     Frame& frame = frames_[level];
     if (frame.name == kUnknownName) {
       // An unknown level learns its name; its Push line was never seen.
-      frame.name = names_.Intern(pop.name);
+      frame.name = name;
       NamePending(frame.serial, frame.name);
-    } else if (!Matches(frame, pop.name)) {
+    } else if (!Matches(frame, name, pop.name)) {
       CloseFrom(level, CloseKind::kPopMissing, lowWater_ <= level ? lowWaterTime_ : time);
     }
   }
   if (level >= frames_.size()) {
     AddUnknownLevels(level, time, thread);
     Frame frame;
-    frame.name = names_.Intern(pop.name);
+    frame.name = name;
     frame.start = time;
     frame.thread = thread;
     frame.serial = nextSerial_++;

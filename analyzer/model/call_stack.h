@@ -43,8 +43,11 @@ class CallStack {
  public:
   CallStack(int trace, NameTable& names, TraceSink& sink, TraceStats& stats);
 
-  void Push(std::size_t level, const PushText& push, Micros time, std::uint32_t thread);
-  void Pop(std::size_t level, const PopText& pop, Micros time, std::uint32_t thread);
+  // A Push line of routine `name` (interned) with its detail text.
+  void Push(std::size_t level, NameId name, std::string_view detail, Micros time,
+            std::uint32_t thread);
+  // A Pop line; `name` is `pop.name` interned.
+  void Pop(std::size_t level, NameId name, const PopText& pop, Micros time, std::uint32_t thread);
   // Any other time-prefixed line, `depth` levels deep, at `time`; `previous` is the time of
   // the line before it.
   void SeeLine(std::size_t depth, Micros previous);
@@ -90,7 +93,7 @@ class CallStack {
   void NamePending(std::uint64_t serial, NameId name);
   void FlushPending(std::size_t keep);
   bool UnknownOpen() const;
-  bool Matches(const Frame& frame, std::string_view popName) const;
+  bool Matches(const Frame& frame, NameId popId, std::string_view popName) const;
 
   int trace_;
   NameTable& names_;

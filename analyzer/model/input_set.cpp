@@ -7,8 +7,8 @@
 #include <memory>
 #include <tuple>
 
+#include "analyzer/input/line_chunker.h"
 #include "analyzer/parse/line_parse.h"
-#include "analyzer/parse/line_reader.h"
 #include "analyzer/parse/line_text.h"
 #include "analyzer/model/timeline.h"
 #include "trace/trace_format.h"
@@ -17,35 +17,37 @@ namespace jov::analyzer {
 namespace {
 
 constexpr std::size_t kHeadBytes = 64 * 1024;
+constexpr std::size_t kHeadBlock = 4 * 1024;
 constexpr std::size_t kTailBytes = 4 * 1024;
 
-// Reads no more than `limit` bytes of a source.
-class LimitedSource : public ByteSource {
- public:
-  LimitedSource(ByteSource& inner, std::uint64_t limit) : inner_(inner), left_(limit) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
+// The whole lines of `source` from where it stands, up to `limit` bytes, `block` bytes at a
+// time, until `onLine` says it has seen enough. With `final` a last line without its line
+// feed counts too.
+template <typename OnLine>
+void ScanLines(ByteSource& source, std::uint64_t limit, std::size_t block, bool final,
+               OnLine&& onLine) {
+  LineChunker chunker(limit);
+  LineChunk chunk;
+  const ReadFn read = [&source, &limit](char* buffer, std::size_t size) {
     const std::size_t n =
-        inner_.Read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, left_)));
-    left_ -= n;
+        source.Read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, limit)));
+    limit -= n;
     return n;
+  };
+  while (chunker.Next(chunk, block, read, final)) {
+    ChunkLines lines(chunk, chunker.MaxLine());
+    PhysicalLine line;
+    while (lines.Next(line))
+      if (!onLine(line)) return;
   }
-  bool Failed() const override { return inner_.Failed(); }
-  std::uint64_t Size() const override { return inner_.Size(); }
-  bool Seek(std::uint64_t) override { return false; }
+}
 
- private:
-  ByteSource& inner_;
-  std::uint64_t left_;
-};
-
-void ExamineHead(ByteSource& source, FileFacts& facts) {
-  LimitedSource head(source, kHeadBytes);
-  LineReader reader(head, kHeadBytes, kHeadBytes / 2);
-  PhysicalLine line;
-  ParsedLine parsed;
+void ExamineHead(ByteSource& source, const TextDecoder& decoder, FileFacts& facts) {
   std::int64_t day = 0;
   bool anyClock = false;
-  while (reader.Next(line)) {
+  bool afterHeader = false;
+  ScanLines(source, kHeadBytes, kHeadBlock, false, [&](const PhysicalLine& line) {
+    ParsedLine parsed;
     ParseLine(line.text, parsed);
     switch (parsed.kind) {
       case LineKind::kDate:
@@ -59,42 +61,42 @@ void ExamineHead(ByteSource& source, FileFacts& facts) {
         facts.wrapDump = true;
         break;
       case LineKind::kTimed: {
-        if (line.unterminated) break;  // a cut-off line of the window's end
         facts.isTrace = true;
         const Micros clock = day * Timeline::kDay + Micros{parsed.timeOfDayMs} * 1000;
         if (!anyClock || clock < facts.firstClock) facts.firstClock = clock;
         if (!anyClock) facts.headerClock = clock;
         anyClock = true;
+        // A file trace's second timed line: nothing more to learn from its start.
+        if (afterHeader && !facts.wrapDump) return false;
         HeaderText header;
         if (!facts.hasHeader &&
             ParseHeader(parsed.afterSeparator.substr(
                             parsed.indent - parsed.indent % jov::trace::format::kIndentWidth),
                         header)) {
-          facts.hasHeader = true;
+          facts.hasHeader = afterHeader = true;
           facts.headerClock = clock;
-          facts.userId.assign(header.userId);
+          decoder.Append(facts.userId, header.userId);
           facts.processId = header.processId;
           facts.threadId = header.threadId;
-          facts.program.assign(TraceNameOfFile(header.logFile));
+          decoder.Append(facts.program, TraceNameOfFile(header.logFile));
         }
         break;
       }
       default:
         break;
     }
-  }
+    return true;
+  });
 }
 
 void ExamineTail(ByteSource& source, FileFacts& facts) {
   const std::uint64_t size = source.Size();
   if (!source.Seek(size > kTailBytes ? size - kTailBytes : 0)) return;
-  LimitedSource tail(source, kTailBytes);
-  LineReader reader(tail, kTailBytes, kTailBytes);
-  PhysicalLine line;
   std::string last;
-  while (reader.Next(line)) {
+  ScanLines(source, kTailBytes, kTailBytes, true, [&last](const PhysicalLine& line) {
     if (!line.text.empty()) last.assign(line.text);
-  }
+    return true;
+  });
   ParsedLine parsed;
   ParseLine(last, parsed);
   facts.endsWithSizeNotice = parsed.kind == LineKind::kSizeNotice;
@@ -102,22 +104,29 @@ void ExamineTail(ByteSource& source, FileFacts& facts) {
 
 }  // namespace
 
-FileFacts ExamineFile(const std::string& path, SourceOpener& opener) {
+FileFacts ExamineFile(const std::string& path, SourceOpener& opener, const TextDecoder& decoder) {
   FileFacts facts;
   facts.path = path;
   std::unique_ptr<ByteSource> source = opener.Open(path, facts.error);
   if (source == nullptr) return facts;
   facts.readable = true;
   facts.size = source->Size();
-  ExamineHead(*source, facts);
+  ExamineHead(*source, decoder, facts);
   if (source->Failed()) {
     facts.readable = false;
     facts.error = "read error";
     return facts;
   }
-  if (facts.program.empty()) facts.program.assign(TraceNameOfFile(path));
+  if (facts.program.empty()) decoder.Append(facts.program, TraceNameOfFile(path));
   if (facts.isTrace) ExamineTail(*source, facts);
   return facts;
+}
+
+bool ContinuesChain(const FileFacts& before, const FileFacts& next) {
+  const bool sameObject = before.hasHeader && next.hasHeader &&
+                          before.processId == next.processId && before.program == next.program &&
+                          before.wrapDump == next.wrapDump;
+  return sameObject && (next.wrapDump || before.endsWithSizeNotice);
 }
 
 std::vector<TraceInfo> GroupTraces(const std::vector<FileFacts>& files) {
@@ -134,14 +143,8 @@ std::vector<TraceInfo> GroupTraces(const std::vector<FileFacts>& files) {
   std::vector<Chain> chains;
   for (const FileFacts* f : order) {
     Chain* into = nullptr;
-    if (f->hasHeader) {
-      for (Chain& chain : chains) {
-        const FileFacts* last = chain.files.back();
-        const bool sameObject = last->hasHeader && last->processId == f->processId &&
-                                last->program == f->program && last->wrapDump == f->wrapDump;
-        if (sameObject && (f->wrapDump || last->endsWithSizeNotice)) into = &chain;
-      }
-    }
+    for (Chain& chain : chains)
+      if (ContinuesChain(*chain.files.back(), *f)) into = &chain;
     if (into == nullptr) {
       chains.emplace_back();
       into = &chains.back();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analyzer/input/byte_source.h"
+#include "analyzer/input/text_encoding.h"
 #include "analyzer/model/trace_model.h"
 
 namespace jov::analyzer {
@@ -21,7 +22,7 @@ struct FileFacts {
   bool hasHeader = false;
   bool wrapDump = false;
   bool endsWithSizeNotice = false;
-  std::string program;  // the trace's name part
+  std::string program;  // the trace's name part (UTF-8, as every text of the facts)
   std::string userId;
   std::uint32_t processId = 0;
   std::uint32_t threadId = 0;
@@ -30,14 +31,21 @@ struct FileFacts {
   std::uint64_t size = 0;
 };
 
-// Looks at the start (64 KiB) and the end (4 KiB) of a file.
-FileFacts ExamineFile(const std::string& path, SourceOpener& opener);
+// Looks at the start and the end (4 KiB) of a file. The start is read up to the line after
+// its header, which tells a file trace from a wrap dump; a file without a header, and a wrap
+// dump (whose saved lines are older than its header), up to 64 KiB.
+FileFacts ExamineFile(const std::string& path, SourceOpener& opener,
+                      const TextDecoder& decoder = TextDecoder());
 
-// Groups trace files into traces: files of one trace object (same process and name) follow
-// each other when the earlier one ends with the size notice, and wrap dumps of one object
-// form a series; anything else is a trace of its own. Files that are no trace are left
-// out. The traces come in the order they started, numbered from 0; `origin` is set to the
-// earliest clock of all.
+// The rule that chains files into one trace: `next` carries on the trace of `before` when both
+// are of one trace object (same process and name, both file traces or both wrap dumps) and
+// either `before` ended with the size limit's notice or both are wrap dumps (a series of
+// dumps of one object).
+bool ContinuesChain(const FileFacts& before, const FileFacts& next);
+
+// Groups trace files into traces by ContinuesChain, in the order the files were opened;
+// anything else is a trace of its own. Files that are no trace are left out. The traces come
+// in the order they started, numbered from 0; `origin` is set to the earliest clock of all.
 std::vector<TraceInfo> GroupTraces(const std::vector<FileFacts>& files);
 
 }  // namespace jov::analyzer

@@ -9,18 +9,18 @@
 #include <vector>
 
 #include "analyzer/model/trace_model.h"
+#include "analyzer/parse/parsed_block.h"
 
 namespace jov::analyzer {
 
 class NameTable {
  public:
   NameTable();
-  // The id of `name` (as it stands in the trace, narrow), added on first sight.
-  NameId Intern(std::string_view name);
-  // The UTF-8 text of an id; "(unknown)" for kUnknownName.
+  // The id of `name` (UTF-8), added on first sight; `hash` is its NameHash.
+  NameId Intern(std::string_view name, std::uint64_t hash);
+  NameId Intern(std::string_view name) { return Intern(name, NameHash(name)); }
+  // The text of an id; "(unknown)" for kUnknownName.
   const std::string& Text(NameId id) const { return texts_[id]; }
-  // The name as it stands in the trace.
-  const std::string& Raw(NameId id) const { return raw_[id]; }
   std::size_t Size() const { return texts_.size(); }
 
  private:
@@ -30,9 +30,8 @@ class NameTable {
     std::uint64_t hash = 0;
     NameId id = kUnknownName;  // kUnknownName: empty slot
   };
-  std::deque<std::string> raw_;    // the names as read, which the slots compare against
-  std::deque<std::string> texts_;  // the same as UTF-8
-  std::vector<Slot> slots_;        // open addressing, a power of two
+  std::deque<std::string> texts_;
+  std::vector<Slot> slots_;  // open addressing, a power of two
 };
 
 }  // namespace jov::analyzer

@@ -52,7 +52,7 @@ RunResult Run(const RunOptions& options, NameTable& names, TraceSink& sink, Sour
   std::vector<FileFacts> facts;
   std::uint64_t total = 0;
   for (const std::string& file : files) {
-    facts.push_back(ExamineFile(file, opener));
+    facts.push_back(ExamineFile(file, opener, options.parse.decoder));
     const FileFacts& f = facts.back();
     Notice notice;
     notice.file = f.path;
@@ -83,7 +83,7 @@ RunResult Run(const RunOptions& options, NameTable& names, TraceSink& sink, Sour
   printer.EndTrace(TraceInfo(), TraceStats());
 
   const std::vector<TraceInfo> traces = GroupTraces(facts);
-  TraceReader reader(names, fanout);
+  TraceReader reader(names, fanout, options.parse);
   std::uint64_t done = 0;
   for (const TraceInfo& info : traces) {
     ProgressFn progress;

@@ -11,6 +11,7 @@
 #include "analyzer/input/byte_source.h"
 #include "analyzer/model/name_table.h"
 #include "analyzer/model/trace_model.h"
+#include "analyzer/parse/block_reader.h"
 
 namespace jov::analyzer {
 
@@ -36,6 +37,7 @@ class NoticePrinter : public TraceSink {
 struct RunOptions {
   std::vector<std::string> inputs;
   bool strict = false;  // any notice makes the run fail with exit code 2
+  ParseOptions parse;   // the code page and the parsing threads
   // Called with (bytes read, bytes in all inputs) as the run goes on; may be empty.
   std::function<void(std::uint64_t, std::uint64_t)> progress;
 };

@@ -19,7 +19,9 @@
 //   and the tree keep aggregates bounded by the distinct routines and paths, the timeline
 //   writer keeps nothing.
 // - Views passed to the sink (`std::string_view`, the path span) are valid only during the
-//   call. Text is the trace's narrow text converted to UTF-8 (text_encoding.h).
+//   call. Every text is UTF-8: names, details, texts and the trace's facts are decoded from
+//   the writer's code page as they are read (text_encoding.h), and nothing after that stage
+//   knows the code page.
 #pragma once
 
 #include <cstddef>
@@ -28,9 +30,9 @@
 #include <string_view>
 #include <vector>
 
-namespace jov::analyzer {
+#include "analyzer/parse/micros.h"
 
-using Micros = std::int64_t;
+namespace jov::analyzer {
 
 // Index of a routine name ("Class.Routine") in the reader's NameTable (name_table.h).
 using NameId = std::uint32_t;

@@ -1,5 +1,5 @@
-// trace_reader.cpp - the line loop of one trace: every physical line classified and put to
-// use (clock, thread, counters, routine stack, texts), and what cannot be used reported.
+// trace_reader.cpp - the record loop of one trace: every parsed line put to use in order
+// (clock, thread, counters, routine stack, texts), and what cannot be used reported.
 #include "analyzer/model/trace_reader.h"
 
 #include <deque>
@@ -7,10 +7,6 @@
 #include <string>
 
 #include "analyzer/model/call_stack.h"
-#include "analyzer/parse/line_parse.h"
-#include "analyzer/parse/line_reader.h"
-#include "analyzer/parse/line_text.h"
-#include "analyzer/input/text_encoding.h"
 #include "analyzer/model/timeline.h"
 #include "trace/trace_format.h"
 
@@ -28,34 +24,38 @@ class TraceRun {
  public:
   TraceRun(const TraceInfo& info, NameTable& names, TraceSink& sink)
       : info_(info),
+        names_(names),
         sink_(sink),
         stack_(info.index, names, sink, stats_),
         wantTexts_(sink.WantsTexts()) {}
 
   void ReadFile(const std::string& path, ByteSource& source, bool continues,
-                const ProgressFn& progress);
+                const ParseOptions& parse, const ProgressFn& progress);
   void Unreadable(const std::string& path, const std::string& why);
   TraceStats Finish();
 
-  // The pieces of ReadFile, for lines pushed in one at a time (TraceFeed).
+  // The pieces of ReadFile, for chunks pushed in one at a time (TraceFeed).
   void BeginFile(const std::string& path, bool continues);
-  void Line(const PhysicalLine& line);
+  void Block(const ParsedBlock& block);
   void EndFile(std::uint64_t bytes);
   void FlushText();
+  bool WantsTexts() const { return wantTexts_; }
   const TraceStats& Stats() const { return stats_; }
   const CallStack& Stack() const { return stack_; }
   Micros Last() const { return timeline_.Last(); }
 
  private:
-  void Timed(const ParsedLine& parsed);
-  void TimedText(std::string_view text, std::size_t depth, Micros time);
+  void Record(const ParsedBlock& block, const LineRecord& r);
+  void Timed(const ParsedBlock& block, const LineRecord& r);
+  void TimedText(const ParsedBlock& block, const LineRecord& r, Micros time);
   void Notify(NoticeKind kind, std::uint64_t line, std::string message);
   void FlushCounters(Micros time);
   void Counter(CounterKind kind, std::int64_t value, Micros time);
-  void EmitText(TextKind kind, std::string_view narrow, std::size_t depth, Micros time);
+  void EmitText(TextKind kind, std::string_view text, std::size_t depth, Micros time);
   void SeeThread(std::uint32_t thread);
 
   const TraceInfo& info_;
+  NameTable& names_;
   TraceSink& sink_;
   TraceStats stats_;
   CallStack stack_;
@@ -79,8 +79,6 @@ class TraceRun {
   // Memory and handle-count lines precede the line they were written with, and take its time.
   std::int64_t counterValues_[3] = {0, 0, 0};
   bool counterPending_[3] = {false, false, false};
-
-  std::string scratch_;
 };
 
 void TraceRun::Notify(NoticeKind kind, std::uint64_t line, std::string message) {
@@ -106,19 +104,17 @@ void TraceRun::SeeThread(std::uint32_t thread) {
   stats_.threads.push_back(thread);
 }
 
-void TraceRun::EmitText(TextKind kind, std::string_view narrow, std::size_t depth, Micros time) {
+void TraceRun::EmitText(TextKind kind, std::string_view text, std::size_t depth, Micros time) {
   ++stats_.texts;
   if (!wantTexts_) return;
-  scratch_.clear();
-  AppendUtf8(scratch_, narrow);
-  Text text;
-  text.trace = info_.index;
-  text.time = time;
-  text.thread = thread_;
-  text.depth = static_cast<int>(depth);
-  text.kind = kind;
-  text.text = scratch_;
-  sink_.OnText(text);
+  Text out;
+  out.trace = info_.index;
+  out.time = time;
+  out.thread = thread_;
+  out.depth = static_cast<int>(depth);
+  out.kind = kind;
+  out.text = text;
+  sink_.OnText(out);
 }
 
 void TraceRun::FlushText() {
@@ -151,6 +147,7 @@ void TraceRun::FlushCounters(Micros time) {
 
 void TraceRun::BeginFile(const std::string& path, bool continues) {
   file_ = &path;
+  lineNumber_ = 0;
   if (!continues) timeline_.Break();
 }
 
@@ -160,16 +157,17 @@ void TraceRun::EndFile(std::uint64_t bytes) {
 }
 
 void TraceRun::ReadFile(const std::string& path, ByteSource& source, bool continues,
-                        const ProgressFn& progress) {
+                        const ParseOptions& parse, const ProgressFn& progress) {
   BeginFile(path, continues);
-  LineReader reader(source);
-  PhysicalLine line;
+  BlockReader reader(source, parse);
+  std::uint64_t read = 0;
   std::uint64_t nextProgress = kProgressStep;
-  while (reader.Next(line)) {
-    Line(line);
-    if (progress && reader.BytesRead() >= nextProgress) {
-      progress(stats_.bytes + reader.BytesRead());
-      nextProgress = reader.BytesRead() + kProgressStep;
+  while (const ParsedBlock* block = reader.Next()) {
+    Block(*block);
+    read += block->bytes;
+    if (progress && read >= nextProgress) {
+      progress(stats_.bytes + read);
+      nextProgress = read + kProgressStep;
     }
   }
   EndFile(reader.BytesRead());
@@ -178,19 +176,21 @@ void TraceRun::ReadFile(const std::string& path, ByteSource& source, bool contin
     Notify(NoticeKind::kUnreadable, lineNumber_ + 1, "read error; the rest of the file is lost");
 }
 
-void TraceRun::Line(const PhysicalLine& line) {
+void TraceRun::Block(const ParsedBlock& block) {
+  for (const LineRecord& r : block.records) Record(block, r);
+}
+
+void TraceRun::Record(const ParsedBlock& block, const LineRecord& r) {
   ++stats_.lines;
-  lineNumber_ = line.number;
-  if (line.cut) Notify(NoticeKind::kLongLine, line.number, "line longer than 1 MiB; cut");
-  if (line.unterminated) {
-    Notify(NoticeKind::kTruncatedLine, line.number, "last line has no line end (truncated)");
+  const std::uint64_t line = ++lineNumber_;
+  if (r.cut) Notify(NoticeKind::kLongLine, line, "line longer than 1 MiB; cut");
+  if (r.unterminated) {
+    Notify(NoticeKind::kTruncatedLine, line, "last line has no line end (truncated)");
   }
-  ParsedLine parsed;
-  ParseLine(line.text, parsed);
-  if (parsed.kind == LineKind::kContinuation) {
+  if (r.kind == RecordKind::kContinuation) {
     if (textPending_) {
       // Aligned 4 blanks in from where the text began; blanks beyond that are the text's.
-      std::string_view more = line.text;
+      std::string_view more = block.View(r.text);
       std::size_t blanks = 0;
       while (blanks < more.size() && blanks < pendingColumn_ + 4 && more[blanks] == ' ') ++blanks;
       more.remove_prefix(blanks);
@@ -203,56 +203,57 @@ void TraceRun::Line(const PhysicalLine& line) {
   FlushText();
   const bool afterBanner = afterBanner_;
   afterBanner_ = false;
-  switch (parsed.kind) {
-    case LineKind::kEmpty:
+  switch (r.kind) {
+    case RecordKind::kEmpty:
       return;
-    case LineKind::kDate:
-      timeline_.SetDate(parsed.day);
+    case RecordKind::kDate:
+      timeline_.SetDate(r.values[0]);
       return;
-    case LineKind::kThread:
-      SeeThread(parsed.thread);
+    case RecordKind::kThread:
+      SeeThread(static_cast<std::uint32_t>(r.values[0]));
       return;
-    case LineKind::kMemory:
-      counterValues_[0] = parsed.values[0];
-      counterValues_[1] = parsed.values[2];
+    case RecordKind::kMemory:
+      counterValues_[0] = r.values[0];
+      counterValues_[1] = r.values[2];
       counterPending_[0] = counterPending_[1] = true;
       return;
-    case LineKind::kHandleCount:
-      counterValues_[2] = parsed.values[0];
+    case RecordKind::kHandleCount:
+      counterValues_[2] = r.values[0];
       counterPending_[2] = true;
       return;
-    case LineKind::kSizeNotice:
-      EmitText(TextKind::kSizeNotice, line.text, 0, timeline_.Last());
+    case RecordKind::kSizeNotice:
+      EmitText(TextKind::kSizeNotice, block.View(r.text), 0, timeline_.Last());
       return;
-    case LineKind::kWrapBanner:
+    case RecordKind::kWrapBanner:
       // The saved lines follow: older than the header, their first writer unknown.
       timeline_.Break();
       thread_ = 0;
       afterBanner_ = true;
       return;
-    case LineKind::kWrapEnd:
+    case RecordKind::kWrapEnd:
       return;
-    case LineKind::kTimed:
-      Timed(parsed);
+    case RecordKind::kPush:
+    case RecordKind::kPop:
+    case RecordKind::kBrokenPop:
+    case RecordKind::kText:
+      Timed(block, r);
       return;
-    case LineKind::kContinuation:
-    case LineKind::kOther:
+    case RecordKind::kContinuation:
+    case RecordKind::kOther:
       if (afterBanner) {
-        stats_.wrapReasons.emplace_back();
-        AppendUtf8(stats_.wrapReasons.back(), line.text);
-        EmitText(TextKind::kWrapReason, line.text, 0, timeline_.Last());
+        stats_.wrapReasons.emplace_back(block.View(r.text));
+        EmitText(TextKind::kWrapReason, block.View(r.text), 0, timeline_.Last());
         return;
       }
-      Notify(NoticeKind::kBadLine, line.number,
-             line.text.size() >= 12 && line.text[2] == ':' ? "mangled time prefix; line skipped"
-                                                           : "not a trace line; skipped");
+      Notify(NoticeKind::kBadLine, line,
+             r.timePrefixLike ? "mangled time prefix; line skipped" : "not a trace line; skipped");
       return;
   }
 }
 
-void TraceRun::Timed(const ParsedLine& parsed) {
+void TraceRun::Timed(const ParsedBlock& block, const LineRecord& r) {
   const Micros previous = timeline_.Last();
-  const Micros time = timeline_.Advance(parsed.timeOfDayMs, parsed.intervalUs);
+  const Micros time = timeline_.Advance(r.timeOfDayMs, r.interval);
   if (!anyTimed_) {
     anyTimed_ = true;
     stats_.first = stats_.last = time;
@@ -264,75 +265,83 @@ void TraceRun::Timed(const ParsedLine& parsed) {
   }
   if (time > stats_.last) stats_.last = time;
   FlushCounters(time);
-  const std::size_t depth = parsed.indent / jov::trace::format::kIndentWidth;
+  const std::size_t depth = r.depth;
   if (depth > kMaxDepth) {
     Notify(NoticeKind::kBadLine, lineNumber_, "indented more than 1024 levels; skipped");
     return;
   }
-  const std::string_view text =
-      parsed.afterSeparator.substr(depth * jov::trace::format::kIndentWidth);
   // Lines before any thread marker (the oldest lines of a wrap dump) have an unknown writer;
   // the header names its own.
-  const std::string_view header = jov::trace::format::kHeader;
-  if (thread_ == 0 && text.substr(0, header.size()) != header) SeeThread(0);
-  if (!text.empty() && text.front() == 'P') {
-    PushText push;
-    if (ParsePush(text, push)) {
-      stack_.Push(depth, push, time, thread_);
+  if (thread_ == 0 && !r.headerWords) SeeThread(0);
+  switch (r.kind) {
+    case RecordKind::kPush:
+      stack_.Push(depth, names_.Intern(block.View(r.name), r.nameHash), block.View(r.detail), time,
+                  thread_);
+      return;
+    case RecordKind::kPop: {
+      PopText pop;
+      pop.name = block.View(r.name);
+      pop.hasReturnCode = r.hasReturnCode;
+      pop.returnCode = r.values[0];
+      pop.duration = r.values[1];
+      stack_.Pop(depth, names_.Intern(pop.name, r.nameHash), pop, time, thread_);
       return;
     }
-    PopText pop;
-    switch (ParsePop(text, pop)) {
-      case PopParse::kOk:
-        stack_.Pop(depth, pop, time, thread_);
-        return;
-      case PopParse::kBroken:
-        Notify(NoticeKind::kBadPop, lineNumber_, "Pop line without its duration; skipped");
-        return;
-      case PopParse::kBare:  // a pop of a level that was not on the stack: shown as it is
-      case PopParse::kNotPop:
-        break;
-    }
+    case RecordKind::kBrokenPop:
+      Notify(NoticeKind::kBadPop, lineNumber_, "Pop line without its duration; skipped");
+      return;
+    default:
+      break;
   }
   stack_.SeeLine(depth, previous);
-  TimedText(text, depth, time);
-  pendingColumn_ = parsed.textColumn + depth * jov::trace::format::kIndentWidth;
+  TimedText(block, r, time);
+  pendingColumn_ = r.column;
 }
 
-void TraceRun::TimedText(std::string_view text, std::size_t depth, Micros time) {
+void TraceRun::TimedText(const ParsedBlock& block, const LineRecord& r, Micros time) {
+  const std::string_view text = block.View(r.text);
+  const std::size_t depth = r.depth;
   if (inHeapReport_) {
-    inHeapReport_ = !IsHeapReportEnd(text);
+    inHeapReport_ = !r.heapEnd;
     EmitText(TextKind::kHeapRow, text, depth, time);
     return;
   }
-  HeaderText header;
-  std::int64_t committed = 0;
-  if (IsHeapReportTitle(text)) {
-    inHeapReport_ = true;
-    EmitText(TextKind::kHeapRow, text, depth, time);
-  } else if (IsDumpLine(text)) {
-    EmitText(TextKind::kDumpLine, text, depth, time);
-  } else if (ParseHeader(text, header)) {
-    // The header is written by the thread that started the trace.
-    SeeThread(header.threadId);
-    EmitText(TextKind::kHeader, text, depth, time);
-  } else if (text == jov::trace::format::kTraceClosed) {
-    EmitText(TextKind::kClosed, text, depth, time);
-  } else if (text == jov::trace::format::kTerminated) {
-    stack_.LostLine(depth, time, thread_);
-    EmitText(TextKind::kTerminated, text, depth, time);
-  } else if (ParseVirtualMemory(text, committed)) {
-    Counter(CounterKind::kVirtualCommitted, committed, time);
-    EmitText(TextKind::kVirtualMemory, text, depth, time);
-  } else if (!wantTexts_) {
-    ++stats_.texts;
-  } else {
-    textPending_ = true;
-    pendingText_.assign(text.data(), text.size());
-    pendingDepth_ = depth;
-    pendingTime_ = time;
-    pendingThread_ = thread_;
+  switch (r.textKind) {
+    case TextRecordKind::kHeapTitle:
+      inHeapReport_ = true;
+      EmitText(TextKind::kHeapRow, text, depth, time);
+      return;
+    case TextRecordKind::kDumpLine:
+      EmitText(TextKind::kDumpLine, text, depth, time);
+      return;
+    case TextRecordKind::kHeader:
+      // The header is written by the thread that started the trace.
+      SeeThread(static_cast<std::uint32_t>(r.values[0]));
+      EmitText(TextKind::kHeader, text, depth, time);
+      return;
+    case TextRecordKind::kClosed:
+      EmitText(TextKind::kClosed, text, depth, time);
+      return;
+    case TextRecordKind::kTerminated:
+      stack_.LostLine(depth, time, thread_);
+      EmitText(TextKind::kTerminated, text, depth, time);
+      return;
+    case TextRecordKind::kVirtualMemory:
+      Counter(CounterKind::kVirtualCommitted, r.values[0], time);
+      EmitText(TextKind::kVirtualMemory, text, depth, time);
+      return;
+    case TextRecordKind::kPlain:
+      break;
   }
+  if (!wantTexts_) {
+    ++stats_.texts;
+    return;
+  }
+  textPending_ = true;
+  pendingText_.assign(text.data(), text.size());
+  pendingDepth_ = depth;
+  pendingTime_ = time;
+  pendingThread_ = thread_;
 }
 
 TraceStats TraceRun::Finish() {
@@ -344,6 +353,11 @@ TraceStats TraceRun::Finish() {
 }
 
 }  // namespace
+
+TraceReader::TraceReader(NameTable& names, TraceSink& sink, const ParseOptions& parse)
+    : names_(names), sink_(sink), parse_(parse) {
+  parse_.wantTexts = sink.WantsTexts();
+}
 
 TraceStats TraceReader::Read(const TraceInfo& info, SourceOpener& opener,
                              const ProgressFn& progress) {
@@ -360,7 +374,7 @@ TraceStats TraceReader::Read(const TraceInfo& info, SourceOpener& opener,
     }
     // A file of a chain continues the one before: its header's interval runs from the
     // previous file's last line. A wrap dump breaks the clock at its banner anyway.
-    run.ReadFile(path, *source, continues, progress);
+    run.ReadFile(path, *source, continues, parse_, progress);
     continues = true;
   }
   TraceStats stats = run.Finish();
@@ -369,16 +383,20 @@ TraceStats TraceReader::Read(const TraceInfo& info, SourceOpener& opener,
 }
 
 struct TraceFeed::State {
-  State(const TraceInfo& traceInfo, NameTable& names, TraceSink& sink)
-      : info(traceInfo), run(info, names, sink) {}
+  State(const TraceInfo& traceInfo, NameTable& names, TraceSink& sink, const TextDecoder& decoder)
+      : info(traceInfo), run(info, names, sink), decoder(decoder) {}
   TraceInfo info;  // the run keeps a reference to it
   TraceRun run;
+  TextDecoder decoder;
+  ParsedBlock block;
   std::deque<std::string> paths;  // notices refer to the file's path
 };
 
-TraceFeed::TraceFeed(NameTable& names, TraceSink& sink, const TraceInfo& info) : sink_(sink) {
+TraceFeed::TraceFeed(NameTable& names, TraceSink& sink, const TraceInfo& info,
+                     const TextDecoder& decoder)
+    : sink_(sink) {
   sink_.BeginTrace(info);
-  state_ = std::make_unique<State>(info, names, sink);
+  state_ = std::make_unique<State>(info, names, sink, decoder);
 }
 
 TraceFeed::~TraceFeed() = default;
@@ -388,7 +406,15 @@ void TraceFeed::BeginFile(const std::string& path, bool continues) {
   state_->run.BeginFile(state_->paths.back(), continues);
 }
 
-void TraceFeed::Line(const PhysicalLine& line) { state_->run.Line(line); }
+void TraceFeed::Lines(LineChunk& chunk) {
+  ParsedBlock& block = state_->block;
+  block.chunk.bytes.swap(chunk.bytes);
+  block.chunk.size = chunk.size;
+  block.chunk.end = chunk.end;
+  ParseChunk(block, kMaxLine, state_->decoder, state_->run.WantsTexts());
+  state_->run.Block(block);
+  block.chunk.bytes.swap(chunk.bytes);
+}
 
 void TraceFeed::EndFile(std::uint64_t bytes) { state_->run.EndFile(bytes); }
 

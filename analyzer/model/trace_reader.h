@@ -1,5 +1,8 @@
-// trace_reader.h - reads the files of one trace, line by line, and tells a sink what they
-// hold: calls, texts, counter samples, and notices about what it skipped or repaired.
+// trace_reader.h - reads the files of one trace and tells a sink what they hold: calls,
+// texts, counter samples, and notices about what it skipped or repaired. The lines come
+// parsed (parse/parsed_block.h): whole files through the parallel parse stage, a growing file
+// chunk by chunk as it is followed; this stage keeps the clock, the thread, the counters and
+// the routine stack, in line order.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +15,7 @@
 #include "analyzer/model/call_stack.h"
 #include "analyzer/model/name_table.h"
 #include "analyzer/model/trace_model.h"
-#include "analyzer/parse/line_reader.h"
+#include "analyzer/parse/block_reader.h"
 
 namespace jov::analyzer {
 
@@ -21,7 +24,8 @@ using ProgressFn = std::function<void(std::uint64_t bytesInTrace)>;
 
 class TraceReader {
  public:
-  TraceReader(NameTable& names, TraceSink& sink) : names_(names), sink_(sink) {}
+  // `parse` says how the lines are parsed: the code page, the threads, the block size.
+  TraceReader(NameTable& names, TraceSink& sink, const ParseOptions& parse = ParseOptions());
   // Reads `info.files` in order as one trace: the routine stack, thread and clock carry
   // from one file into the next. Never throws for bad input; notices go to the sink.
   TraceStats Read(const TraceInfo& info, SourceOpener& opener,
@@ -30,14 +34,15 @@ class TraceReader {
  private:
   NameTable& names_;
   TraceSink& sink_;
+  ParseOptions parse_;
 };
 
 // The same reading with the lines pushed in as they come (a trace that is still written):
-// BeginTrace on construction, then files and lines in order, EndTrace at Finish. Between
-// lines it says how far it got and which routine levels are open.
+// BeginTrace on construction, then files and chunks of whole lines in order, EndTrace at
+// Finish. Between chunks it says how far it got and which routine levels are open.
 class TraceFeed {
  public:
-  TraceFeed(NameTable& names, TraceSink& sink, const TraceInfo& info);
+  TraceFeed(NameTable& names, TraceSink& sink, const TraceInfo& info, const TextDecoder& decoder);
   ~TraceFeed();
   TraceFeed(const TraceFeed&) = delete;
   TraceFeed& operator=(const TraceFeed&) = delete;
@@ -45,7 +50,8 @@ class TraceFeed {
   // A file of the trace begins; `continues`: it carries on the file before (a size limit's
   // chain), so the clock runs on.
   void BeginFile(const std::string& path, bool continues);
-  void Line(const PhysicalLine& line);
+  // The next whole lines of the file. The chunk's storage is borrowed while they are read.
+  void Lines(LineChunk& chunk);
   // The file is done, after `bytes` bytes.
   void EndFile(std::uint64_t bytes);
   // Hands out a text still waiting for continuation lines: the writer has gone quiet after

@@ -77,9 +77,7 @@ void ChromeWriter::OnCall(const Call& call) {
   }
   if (!call.detail.empty()) {
     json_.Raw(",\"detail\":");
-    scratch_.clear();
-    AppendUtf8(scratch_, call.detail);
-    json_.String(scratch_);
+    json_.String(call.detail);
   }
   if (!call.pushSeen) json_.Raw(",\"push_line\":false");
   json_.Raw("}}");

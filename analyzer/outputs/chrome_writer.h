@@ -40,7 +40,6 @@ class ChromeWriter : public TraceSink {
 
   JsonOut json_;
   const NameTable& names_;
-  std::string scratch_;
   bool firstEvent_ = true;
   bool closed_ = false;
   Micros origin_ = 0;

@@ -16,6 +16,10 @@ inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 inline int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
 
+bool FixedInterval(std::string_view s, ParsedLine& out);
+bool GeneralInterval(std::string_view s, ParsedLine& out);
+void CountIndent(ParsedLine& out);
+
 // "HH:MM:SS.mmm " then the interval right-aligned in at least 8 columns, then the separator.
 bool ParseTimed(std::string_view s, ParsedLine& out) {
   if (s.size() < format::kTimeChars + 1 + format::kIntervalWidth) return false;
@@ -31,16 +35,55 @@ bool ParseTimed(std::string_view s, ParsedLine& out) {
   if (hours > 23 || minutes > 59 || seconds > 59) return false;
   out.timeOfDayMs =
       ((hours * 60 + minutes) * 60 + seconds) * 1000 + (p[9] - '0') * 100 + TwoDigits(p + 10);
+  if (!FixedInterval(s, out)) return GeneralInterval(s, out);
+  CountIndent(out);
+  return true;
+}
+
+// The writer's own interval: right-aligned in exactly kIntervalWidth columns with three
+// decimals, then the separator blank; read in place. Anything else takes the general path.
+bool FixedInterval(std::string_view s, ParsedLine& out) {
+  constexpr std::size_t kStart = format::kTimeChars + 1;
+  constexpr std::size_t kPoint = kStart + format::kIntervalWidth - 1 - format::kMillisDecimals;
+  constexpr std::size_t kSeparator = kStart + format::kIntervalWidth;
+  const char* p = s.data();
+  if (s.size() <= kSeparator || p[kSeparator] != ' ' || p[kPoint] != '.' ||
+      !IsDigit(p[kPoint + 1]) || !IsDigit(p[kPoint + 2]) || !IsDigit(p[kPoint + 3])) {
+    return false;
+  }
+  std::size_t i = kStart;
+  while (i < kPoint && p[i] == ' ') ++i;
+  const bool negative = i < kPoint && p[i] == '-';
+  i += negative;
+  if (i == kPoint) return false;
+  Micros whole = 0;
+  for (; i < kPoint; ++i) {
+    if (!IsDigit(p[i])) return false;
+    whole = whole * 10 + (p[i] - '0');
+  }
+  const Micros value = whole * 1000 + (p[kPoint + 1] - '0') * 100 + (p[kPoint + 2] - '0') * 10 +
+                       (p[kPoint + 3] - '0');
+  out.intervalUs = negative ? -value : value;
+  out.textColumn = kSeparator + 1;
+  out.afterSeparator = s.substr(kSeparator + 1);
+  return true;
+}
+
+void CountIndent(ParsedLine& out) {
+  std::uint32_t indent = 0;
+  while (indent < out.afterSeparator.size() && out.afterSeparator[indent] == ' ') ++indent;
+  out.indent = indent;
+  out.kind = LineKind::kTimed;
+}
+
+bool GeneralInterval(std::string_view s, ParsedLine& out) {
   std::string_view rest = s.substr(13);
   while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
   if (!TakeMillisAsMicros(rest, out.intervalUs)) return false;
   if (!rest.empty() && rest.front() != ' ') return false;
   out.textColumn = s.size() - rest.size() + (rest.empty() ? 0 : 1);
   out.afterSeparator = rest.empty() ? rest : rest.substr(1);
-  std::uint32_t indent = 0;
-  while (indent < out.afterSeparator.size() && out.afterSeparator[indent] == ' ') ++indent;
-  out.indent = indent;
-  out.kind = LineKind::kTimed;
+  CountIndent(out);
   return true;
 }
 
@@ -103,12 +146,6 @@ std::int64_t DaysFromCivil(int year, unsigned month, unsigned day) {
   const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return static_cast<std::int64_t>(era) * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-bool TakePrefix(std::string_view& s, std::string_view prefix) {
-  if (s.substr(0, prefix.size()) != prefix) return false;
-  s.remove_prefix(prefix.size());
-  return true;
 }
 
 bool TakeInteger(std::string_view& s, std::int64_t& value) {

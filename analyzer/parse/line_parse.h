@@ -5,9 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
-#include "analyzer/model/trace_model.h"
+#include "analyzer/parse/micros.h"
 
 namespace jov::analyzer {
 
@@ -54,7 +55,16 @@ bool TakeInteger(std::string_view& s, std::int64_t& value);
 // Reads a decimal number with an optional fraction ("-12.345") as microseconds of a value
 // in milliseconds, rounding past the third decimal. Same failure rules as TakeInteger.
 bool TakeMillisAsMicros(std::string_view& s, Micros& micros);
+// Whether `s` starts with `prefix`. Inline, so that a prefix known when compiling is
+// compared without a call.
+inline bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && std::memcmp(s.data(), prefix.data(), prefix.size()) == 0;
+}
 // Takes `prefix` off the start of `s`; false (and `s` unchanged) when it is not there.
-bool TakePrefix(std::string_view& s, std::string_view prefix);
+inline bool TakePrefix(std::string_view& s, std::string_view prefix) {
+  if (!StartsWith(s, prefix)) return false;
+  s.remove_prefix(prefix.size());
+  return true;
+}
 
 }  // namespace jov::analyzer

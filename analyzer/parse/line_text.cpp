@@ -1,6 +1,8 @@
 // line_text.cpp - readers of the library's own line texts.
 #include "analyzer/parse/line_text.h"
 
+#include <cstring>
+
 #include "analyzer/parse/line_parse.h"
 #include "trace/trace_format.h"
 
@@ -14,6 +16,13 @@ constexpr std::string_view kDetailGap = format::kDetailGap;
 constexpr std::string_view kDur = format::kDuration;
 constexpr std::string_view kMsecs = format::kMsecs;
 constexpr std::string_view kReturnCode = format::kReturnCode;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() &&
+         std::memcmp(s.data() + s.size() - suffix.size(), suffix.data(), suffix.size()) == 0;
+}
 
 bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
@@ -34,13 +43,58 @@ bool ParsePush(std::string_view text, PushText& out) {
   return true;
 }
 
+namespace {
+
+// The writer's own Pop line, read from its right end: "  Dur=" and "%.3f" milliseconds before
+// " msecs", and before them " Return Code=" and a decimal code or nothing. False for anything
+// else, which the general reading below takes apart.
+bool FastPop(std::string_view text, PopText& out) {
+  const char* const begin = text.data();
+  const char* p = begin + text.size();
+  if (p - begin < 5 || p[-4] != '.' || !IsDigit(p[-1]) || !IsDigit(p[-2]) || !IsDigit(p[-3]))
+    return false;
+  const Micros fraction = (p[-3] - '0') * 100 + (p[-2] - '0') * 10 + (p[-1] - '0');
+  p -= 4;
+  const char* const wholeEnd = p;
+  while (p > begin && IsDigit(p[-1]) && wholeEnd - p < 15) --p;
+  if (p == wholeEnd) return false;
+  Micros whole = 0;
+  for (const char* d = p; d < wholeEnd; ++d) whole = whole * 10 + (*d - '0');
+  const bool negative = p > begin && p[-1] == '-';
+  p -= negative;
+  const std::string_view before(begin, static_cast<std::size_t>(p - begin));
+  if (!EndsWith(before, kDur)) return false;
+  out.duration = negative ? -(whole * 1000 + fraction) : whole * 1000 + fraction;
+  p -= kDur.size();
+  // The return code: digits, a sign, " Return Code=" before them.
+  const char* const codeEnd = p;
+  while (p > begin && IsDigit(p[-1]) && codeEnd - p <= 18) --p;
+  out.hasReturnCode = false;
+  if (p != codeEnd && codeEnd - p <= 18) {
+    const char* sign = p;
+    if (sign > begin && (sign[-1] == '-' || sign[-1] == '+')) --sign;
+    const std::string_view head(begin, static_cast<std::size_t>(sign - begin));
+    if (EndsWith(head, kReturnCode)) {
+      std::int64_t code = 0;
+      for (const char* d = p; d < codeEnd; ++d) code = code * 10 + (*d - '0');
+      out.hasReturnCode = true;
+      out.returnCode = *sign == '-' ? -code : code;
+      out.name = head.substr(0, head.size() - kReturnCode.size());
+      return true;
+    }
+  }
+  out.name = std::string_view(begin, static_cast<std::size_t>(codeEnd - begin));
+  return true;
+}
+
+}  // namespace
+
 PopParse ParsePop(std::string_view text, PopText& out) {
   if (!TakePrefix(text, kPop)) return PopParse::kNotPop;
   if (text.empty()) return PopParse::kBare;
-  if (text.size() < kMsecs.size() || text.substr(text.size() - kMsecs.size()) != kMsecs) {
-    return PopParse::kBroken;
-  }
+  if (!EndsWith(text, kMsecs)) return PopParse::kBroken;
   text.remove_suffix(kMsecs.size());
+  if (FastPop(text, out)) return PopParse::kOk;
   const std::size_t dur = text.rfind(kDur);
   if (dur == std::string_view::npos) return PopParse::kBroken;
   std::string_view number = text.substr(dur + kDur.size());

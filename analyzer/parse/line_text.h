@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "analyzer/model/trace_model.h"
+#include "analyzer/parse/micros.h"
 
 namespace jov::analyzer {
 

@@ -1,8 +1,9 @@
 // line_parse_test.cpp - every kind of line the library writes, taken apart, and the lines
 // that only look like them.
-#include "analyzer/input/byte_source.h"
+#include <cstring>
+
+#include "analyzer/input/line_chunker.h"
 #include "analyzer/parse/line_parse.h"
-#include "analyzer/parse/line_reader.h"
 #include "analyzer/parse/line_text.h"
 #include "bench/analyzer/trace_lines.h"
 #include "support/reader_test.h"
@@ -103,18 +104,41 @@ TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
   EXPECT_FALSE(jov::analyzer::IsDumpLine("00412A3g" + dump.substr(8)));
 }
 
-TEST(LineReader, EndlessLineIsCutAndTheBufferStaysBounded) {
+// The one splitter, as whole files and growing files are read: whatever the block size and
+// however the bytes arrive, the same lines come out; a line past the limit is cut with memory
+// bounded; the end of the input ends its last line, which waits for its line feed before.
+TEST(LineChunker, SameLinesWhateverTheBlocksAndPiecesTheBytesComeIn) {
   std::string content = "Date=12/03/26" + std::string(80, '=') + "\r\n";
   content += "09:00:00.000    1.000 " + std::string(3 << 20, 'x') + "\r\n";
-  content += "09:00:00.001    1.000 after\r\nno line end";
-  jov::analyzer::MemorySource source(content);
-  jov::analyzer::LineReader reader(source, 1 << 16, 1 << 12);
-  jov::analyzer::PhysicalLine line;
-  std::string seen;
-  while (reader.Next(line))
-    seen += std::to_string(line.text.size()) + (line.cut ? " cut" : "") +
-            (line.unterminated ? " unterminated" : "") + (line.crlf ? " crlf" : "") + "\n";
-  EXPECT_EQ(seen, "93 crlf\n4096 cut\n27 crlf\n11 unterminated\n");
+  content += "09:00:00.001    1.000 after\r\n\nno line end\r";
+  for (const std::size_t block : {1, 7, 64, 4096, 1 << 16}) {
+    for (const std::size_t piece : {1, 5, 1 << 20}) {
+      SCOPED_TRACE(std::to_string(block) + " " + std::to_string(piece));
+      jov::analyzer::LineChunker chunker(1 << 12);
+      jov::analyzer::LineChunk chunk;
+      std::size_t at = 0, limit = 0;
+      const jov::analyzer::ReadFn read = [&](char* buffer, std::size_t size) {
+        const std::size_t n = std::min({size, piece, limit - at});
+        std::memcpy(buffer, content.data() + at, n);
+        at += n;
+        return n;
+      };
+      std::string seen;
+      // The bytes come in two halves; the first ends inside a line, which waits.
+      for (const bool final : {false, true}) {
+        limit = final ? content.size() : content.size() - 20;
+        while (chunker.Next(chunk, block, read, final)) {
+          EXPECT_LE(chunk.bytes.size(), 2 * block + (1u << 12));
+          jov::analyzer::ChunkLines lines(chunk, chunker.MaxLine());
+          for (jov::analyzer::PhysicalLine line; lines.Next(line);)
+            seen += std::to_string(line.text.size()) + (line.cut ? " cut" : "") +
+                    (line.unterminated ? " unterminated" : "") + "\n";
+        }
+        EXPECT_EQ(chunker.Pending(), !final);
+      }
+      EXPECT_EQ(seen, "93\n4096 cut\n27\n0\n11 unterminated\n");
+    }
+  }
 }
 
 }  // namespace

@@ -126,8 +126,8 @@ TEST(Figures, PercentilesNearTheExactRankTopCodeAmongRareOnesAndTotalsOfUnknownL
 
 TEST(Encoding, AnsiTextBecomesUtf8AndUtf8PassesUnchanged) {
   std::string out;
-  jov::analyzer::AppendUtf8(out, "caf\xe9 \x80 \x81");
-  jov::analyzer::AppendUtf8(out, "|caf\xc3\xa9");
+  jov::analyzer::TextDecoder().Append(out, "caf\xe9 \x80 \x81");
+  jov::analyzer::TextDecoder().Append(out, "|caf\xc3\xa9");
   EXPECT_EQ(out, "caf\xc3\xa9 \xe2\x82\xac \xef\xbf\xbd|caf\xc3\xa9");
   out.clear();
   jov::analyzer::AppendJsonEscaped(out, "a\"b\\c\n\x01");

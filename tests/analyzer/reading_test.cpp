@@ -26,12 +26,21 @@ class Reading : public testing::TestWithParam<Case> {};
 
 TEST_P(Reading, TellsTheSinkWhatTheTraceHolds) {
   const Case& c = GetParam();
-  const readertest::Reading r = readertest::Read(readertest::Play(c.steps));
-  EXPECT_EQ(r.calls, c.calls);
-  EXPECT_EQ(r.traces, c.traces);
-  EXPECT_EQ(r.notices, c.notices);
-  if (c.texts != "-") EXPECT_EQ(r.texts, c.texts);
-  if (c.counters != nullptr) EXPECT_EQ(r.counters, c.counters);
+  // On the calling thread, and in blocks of a few lines parsed by three threads: the blocks'
+  // seams fall everywhere, and the reading must not change.
+  jov::analyzer::ParseOptions threaded;
+  threaded.block = 37;
+  threaded.workers = 3;
+  for (const jov::analyzer::ParseOptions& parse : {jov::analyzer::ParseOptions(), threaded}) {
+    SCOPED_TRACE(parse.workers);
+    const readertest::Reading r =
+        readertest::Read(readertest::Play(c.steps), nullptr, nullptr, parse);
+    EXPECT_EQ(r.calls, c.calls);
+    EXPECT_EQ(r.traces, c.traces);
+    EXPECT_EQ(r.notices, c.notices);
+    if (c.texts != "-") EXPECT_EQ(r.texts, c.texts);
+    if (c.counters != nullptr) EXPECT_EQ(r.counters, c.counters);
+  }
 }
 
 const Case kCases[] = {

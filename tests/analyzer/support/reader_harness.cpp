@@ -140,7 +140,8 @@ Files Play(std::string_view steps) {
   return files;
 }
 
-Reading Read(const Files& files, jov::analyzer::TraceSink* extra, jov::analyzer::NameTable* names) {
+Reading Read(const Files& files, jov::analyzer::TraceSink* extra, jov::analyzer::NameTable* names,
+             const jov::analyzer::ParseOptions& parse) {
   Reading reading;
   jov::analyzer::NameTable ownNames;
   Opener opener(files);
@@ -150,7 +151,7 @@ Reading Read(const Files& files, jov::analyzer::TraceSink* extra, jov::analyzer:
   if (extra != nullptr) fanout.Add(*extra);
   std::vector<jov::analyzer::FileFacts> facts;
   for (const auto& file : files) facts.push_back(jov::analyzer::ExamineFile(file.first, opener));
-  jov::analyzer::TraceReader reader(names != nullptr ? *names : ownNames, fanout);
+  jov::analyzer::TraceReader reader(names != nullptr ? *names : ownNames, fanout, parse);
   for (const jov::analyzer::TraceInfo& info : jov::analyzer::GroupTraces(facts))
     reader.Read(info, opener);
   return reading;

@@ -12,6 +12,7 @@
 
 #include "analyzer/model/name_table.h"
 #include "analyzer/model/trace_model.h"
+#include "analyzer/parse/block_reader.h"
 
 namespace readertest {
 
@@ -40,9 +41,11 @@ struct Reading {
   std::string calls, texts, counters, notices, traces;
 };
 
-// Reads the files; `extra` is told everything too, with names interned in `names`.
+// Reads the files; `extra` is told everything too, with names interned in `names`; `parse`
+// chooses the block size and the parsing threads.
 Reading Read(const Files& files, jov::analyzer::TraceSink* extra = nullptr,
-             jov::analyzer::NameTable* names = nullptr);
+             jov::analyzer::NameTable* names = nullptr,
+             const jov::analyzer::ParseOptions& parse = jov::analyzer::ParseOptions());
 
 // Everything `write` writes to a file, as a string.
 std::string Captured(const std::function<void(std::FILE*)>& write);

@@ -1,0 +1,89 @@
+// line_chunker.h - the reader's one line splitter. Bytes, whether read from a whole file or
+// from a file that is still being written, are cut into chunks that hold whole lines only
+// (the start of a line whose line feed has not come yet waits for the next chunk), and a chunk
+// is split into its lines. Memory stays bounded: a line longer than the limit is cut there
+// and the rest of it dropped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jov::analyzer {
+
+// The longest line the reader keeps; longer ones are cut.
+inline constexpr std::size_t kMaxLine = std::size_t{1} << 20;
+
+struct PhysicalLine {
+  std::string_view text;      // without its line feed and a carriage return before it
+  bool unterminated = false;  // the input ended inside this line
+  bool cut = false;           // longer than the limit: only its start is in `text`
+};
+
+// How a chunk's last line ends when not with a line feed.
+enum class ChunkEnd : std::uint8_t {
+  kLineFeed,      // every line of the chunk ends with its line feed
+  kUnterminated,  // the input ended inside the last line
+  kCut,           // the last line reached the limit; the rest of it is dropped
+};
+
+struct LineChunk {
+  std::vector<char> bytes;  // storage, reused from chunk to chunk; bytes[0, size) are the lines
+  std::size_t size = 0;
+  ChunkEnd end = ChunkEnd::kLineFeed;
+  std::string_view Lines() const { return {bytes.data(), size}; }
+};
+
+// Reads up to `size` bytes into `buffer`: how many, 0 when nothing more is there (yet).
+using ReadFn = std::function<std::size_t(char* buffer, std::size_t size)>;
+
+class LineChunker {
+ public:
+  explicit LineChunker(std::size_t maxLine = kMaxLine) : maxLine_(maxLine) {}
+
+  // Fills `chunk` with the next whole lines: the start of a line carried from the call
+  // before, then bytes from `read`, `block` bytes at a time, until at least one line is
+  // whole. When `read` has nothing more, a line still without its line feed waits for the
+  // next call, unless `final` says the input has ended: then it is the chunk's last,
+  // unterminated line. False when no line is complete.
+  bool Next(LineChunk& chunk, std::size_t block, const ReadFn& read, bool final);
+  // Whether the start of a line waits for its line feed.
+  bool Pending() const { return !carry_.empty(); }
+  // The start of a line waiting for its line feed.
+  std::string_view Carried() const { return carry_; }
+  std::size_t MaxLine() const { return maxLine_; }
+
+ private:
+  std::size_t maxLine_;
+  std::string carry_;
+  bool skipping_ = false;  // dropping the rest of a cut line up to its line feed
+};
+
+// The last line of a chunk, without its line end (empty for an empty chunk).
+std::string_view LastLineOf(const LineChunk& chunk);
+
+// The lines of a chunk, one at a time. Line feeds are found 64 bytes at a time with wide
+// compares: most lines are short, and a search per line would cost more than the line.
+class ChunkLines {
+ public:
+  ChunkLines(const LineChunk& chunk, std::size_t maxLine);
+  // The next line; false after the last.
+  bool Next(PhysicalLine& line);
+
+ private:
+  const char* NextFeed();
+
+  const char* begin_;
+  const char* at_;
+  const char* end_;
+  ChunkEnd lastEnd_;
+  std::size_t maxLine_;
+  // Line feeds found ahead: a mask over the 64 bytes from `maskBase_`.
+  const char* maskBase_;
+  std::uint64_t mask_ = 0;
+};
+
+}  // namespace jov::analyzer

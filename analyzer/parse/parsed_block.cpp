@@ -1,0 +1,180 @@
+// parsed_block.cpp - the parse stage: each line of a chunk classified and taken apart into a
+// record, its texts decoded to UTF-8 once.
+#include "analyzer/parse/parsed_block.h"
+
+#include "analyzer/parse/line_parse.h"
+#include "analyzer/parse/line_text.h"
+#include "trace/trace_format.h"
+
+namespace jov::analyzer {
+namespace {
+
+namespace format = jov::trace::format;
+
+class ChunkParser {
+ public:
+  ChunkParser(ParsedBlock& block, const TextDecoder& decoder, bool wantTexts)
+      : block_(block), decoder_(decoder), wantTexts_(wantTexts) {}
+
+  void Line(const PhysicalLine& line);
+
+ private:
+  // Where `piece` (a view into the chunk) stands as UTF-8: in place, or decoded into the
+  // block's text when `decode` and it needs it.
+  TextSpan Span(std::string_view piece, bool decode) const;
+  void Timed(const ParsedLine& parsed, LineRecord& r);
+  void TimedText(std::string_view text, LineRecord& r);
+
+  ParsedBlock& block_;
+  const TextDecoder& decoder_;
+  const bool wantTexts_;
+};
+
+TextSpan ChunkParser::Span(std::string_view piece, bool decode) const {
+  TextSpan span;
+  if (decode && TextDecoder::NeedsDecoding(piece)) {
+    span.decoded = true;
+    span.offset = static_cast<std::uint32_t>(block_.decoded.size());
+    decoder_.Append(block_.decoded, piece);
+    span.size = static_cast<std::uint32_t>(block_.decoded.size() - span.offset);
+    return span;
+  }
+  span.offset = static_cast<std::uint32_t>(piece.data() - block_.chunk.bytes.data());
+  span.size = static_cast<std::uint32_t>(piece.size());
+  return span;
+}
+
+void ChunkParser::Line(const PhysicalLine& line) {
+  LineRecord& r = block_.records.emplace_back();
+  r.cut = line.cut;
+  r.unterminated = line.unterminated;
+  ParsedLine parsed;
+  ParseLine(line.text, parsed);
+  switch (parsed.kind) {
+    case LineKind::kEmpty:
+      r.kind = RecordKind::kEmpty;
+      return;
+    case LineKind::kDate:
+      r.kind = RecordKind::kDate;
+      r.values[0] = parsed.day;
+      return;
+    case LineKind::kThread:
+      r.kind = RecordKind::kThread;
+      r.values[0] = parsed.thread;
+      return;
+    case LineKind::kHandleCount:
+      r.kind = RecordKind::kHandleCount;
+      r.values[0] = parsed.values[0];
+      return;
+    case LineKind::kMemory:
+      r.kind = RecordKind::kMemory;
+      for (int i = 0; i < 4; ++i) r.values[i] = parsed.values[i];
+      return;
+    case LineKind::kSizeNotice:
+      r.kind = RecordKind::kSizeNotice;
+      r.text = Span(line.text, true);
+      return;
+    case LineKind::kWrapBanner:
+      r.kind = RecordKind::kWrapBanner;
+      return;
+    case LineKind::kWrapEnd:
+      r.kind = RecordKind::kWrapEnd;
+      return;
+    case LineKind::kContinuation:
+      r.kind = RecordKind::kContinuation;
+      r.text = Span(line.text, wantTexts_);
+      return;
+    case LineKind::kOther:
+      // Rare (garbage, or a wrap dump's reason line, which the trace's figures keep).
+      r.kind = RecordKind::kOther;
+      r.timePrefixLike = line.text.size() >= 12 && line.text[2] == ':';
+      r.text = Span(line.text, true);
+      return;
+    case LineKind::kTimed:
+      Timed(parsed, r);
+      return;
+  }
+}
+
+void ChunkParser::Timed(const ParsedLine& parsed, LineRecord& r) {
+  r.timeOfDayMs = parsed.timeOfDayMs;
+  r.interval = parsed.intervalUs;
+  r.depth = parsed.indent / format::kIndentWidth;
+  const std::size_t indentation = std::size_t{r.depth} * format::kIndentWidth;
+  r.column = static_cast<std::uint32_t>(parsed.textColumn + indentation);
+  const std::string_view text = parsed.afterSeparator.substr(indentation);
+  if (!text.empty() && text.front() == 'P') {
+    PushText push;
+    if (ParsePush(text, push)) {
+      r.kind = RecordKind::kPush;
+      r.name = Span(push.name, true);
+      r.nameHash = NameHash(block_.View(r.name));
+      r.detail = Span(push.detail, true);
+      return;
+    }
+    PopText pop;
+    switch (ParsePop(text, pop)) {
+      case PopParse::kOk:
+        r.kind = RecordKind::kPop;
+        r.name = Span(pop.name, true);
+        r.nameHash = NameHash(block_.View(r.name));
+        r.hasReturnCode = pop.hasReturnCode;
+        r.values[0] = pop.returnCode;
+        r.values[1] = pop.duration;
+        return;
+      case PopParse::kBroken:
+        r.kind = RecordKind::kBrokenPop;
+        return;
+      case PopParse::kBare:  // a pop of a level that was not on the stack: a text as it is
+      case PopParse::kNotPop:
+        break;
+    }
+  }
+  TimedText(text, r);
+}
+
+void ChunkParser::TimedText(std::string_view text, LineRecord& r) {
+  r.kind = RecordKind::kText;
+  r.text = Span(text, wantTexts_);
+  r.heapEnd = IsHeapReportEnd(text);
+  const std::string_view headerWords = format::kHeader;
+  r.headerWords = text.substr(0, headerWords.size()) == headerWords;
+  HeaderText header;
+  if (IsHeapReportTitle(text)) {
+    r.textKind = TextRecordKind::kHeapTitle;
+  } else if (IsDumpLine(text)) {
+    r.textKind = TextRecordKind::kDumpLine;
+  } else if (r.headerWords && ParseHeader(text, header)) {
+    r.textKind = TextRecordKind::kHeader;
+    r.values[0] = header.threadId;
+  } else if (text == format::kTraceClosed) {
+    r.textKind = TextRecordKind::kClosed;
+  } else if (text == format::kTerminated) {
+    r.textKind = TextRecordKind::kTerminated;
+  } else if (ParseVirtualMemory(text, r.values[0])) {
+    r.textKind = TextRecordKind::kVirtualMemory;
+  }
+}
+
+}  // namespace
+
+std::uint64_t NameHash(std::string_view name) {
+  std::uint64_t h = 1469598103934665603ULL;  // FNV-1a
+  for (const char c : name) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 1099511628211ULL;
+  }
+  return h;
+}
+
+void ParseChunk(ParsedBlock& block, std::size_t maxLine, const TextDecoder& decoder,
+                bool wantTexts) {
+  block.records.clear();
+  block.decoded.clear();
+  ChunkParser parser(block, decoder, wantTexts);
+  ChunkLines lines(block.chunk, maxLine);
+  PhysicalLine line;
+  while (lines.Next(line)) parser.Line(line);
+}
+
+}  // namespace jov::analyzer
