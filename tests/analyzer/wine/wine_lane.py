@@ -11,7 +11,3 @@ def wine(lane, *argv):
 def windows_path(path):
     # Drive Z: is the host's root.
     return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def host_path(path):
-    return path.replace("\\", "/")[2:] if path[1:2] == ":" else path
