@@ -44,13 +44,14 @@
     ctx.stroke();
   }
 
-  // First index whose running maximum end reaches t: the first call that may be visible.
-  function firstVisible(maxEnd, t) {
+  // First index of an ascending column whose value reaches t: of a row's running maximum
+  // end, the first call that may be visible; of a lane's text times, the first text.
+  function firstReaching(values, t) {
     let lo = 0;
-    let hi = maxEnd.length;
+    let hi = values.length;
     while (lo < hi) {
       const mid = (lo + hi) >> 1;
-      if (maxEnd[mid] < t) lo = mid + 1;
+      if (values[mid] < t) lo = mid + 1;
       else hi = mid;
     }
     return lo;
@@ -104,7 +105,7 @@
 
   function drawCalls(ctx, trace, row, view, ppu, y, h, minPx) {
     let lastPixel = -Infinity;
-    for (let i = firstVisible(row.maxEnd, view.v0); i < row.start.length; i += 1) {
+    for (let i = firstReaching(row.maxEnd, view.v0); i < row.start.length; i += 1) {
       const s = row.start[i];
       if (s > view.v1) break;
       let x = (s - view.v0) * ppu;
@@ -145,24 +146,12 @@
     }
   }
 
-  // First index whose time reaches t.
-  function firstAt(times, t) {
-    let lo = 0;
-    let hi = times.length;
-    while (lo < hi) {
-      const mid = (lo + hi) >> 1;
-      if (times[mid] < t) lo = mid + 1;
-      else hi = mid;
-    }
-    return lo;
-  }
-
   // A diamond on a stem per text, one per pixel column.
   function drawTexts(ctx, texts, view, ppu, h) {
     const r = h * 0.28;
     let lastPixel = -Infinity;
     ctx.fillStyle = pal.textMark;
-    for (let i = firstAt(texts.t, view.v0 - r / ppu); i < texts.t.length; i += 1) {
+    for (let i = firstReaching(texts.t, view.v0 - r / ppu); i < texts.t.length; i += 1) {
       const x = (texts.t[i] - view.v0) * ppu;
       if (x > view.width + r) break;
       if (Math.round(x) === lastPixel) continue;
@@ -182,7 +171,7 @@
   function textAt(trace, texts, t, ppu) {
     const slack = 4 / ppu;
     let best = -1;
-    for (let i = firstAt(texts.t, t - slack); i < texts.t.length && texts.t[i] <= t + slack; i += 1) {
+    for (let i = firstReaching(texts.t, t - slack); i < texts.t.length && texts.t[i] <= t + slack; i += 1) {
       if (best < 0 || Math.abs(texts.t[i] - t) < Math.abs(texts.t[best] - t)) best = i;
     }
     if (best < 0) return null;
@@ -248,7 +237,7 @@
       const row = lane.rows[d];
       const level = levelFor(trace, lane.pyramids[d], ppu);
       const minDur = minCallPx(level, ppu) / ppu;
-      for (let i = firstVisible(row.maxEnd, t - slack); i < row.start.length && row.start[i] <= t + slack; i += 1) {
+      for (let i = firstReaching(row.maxEnd, t - slack); i < row.start.length && row.start[i] <= t + slack; i += 1) {
         if (row.start[i] + row.dur[i] >= t - slack && row.dur[i] >= minDur) {
           return { title: trace.nameOf(row.name[i]), rows: callRows(trace, row, i),
             span: [row.start[i], row.start[i] + row.dur[i]] };
