@@ -25,7 +25,8 @@ void ReportTimeline::Add(const Call& call, Micros base) {
 }
 
 void ReportTimeline::AddText(const Text& text, Micros base) {
-  if (rows_.count(text.thread) == 0) texts_.Add(text.thread, text.time - base, text.text);
+  // A thread that made calls was dropped from the marks: its texts are not kept.
+  texts_.Add(text.thread, text.time - base, text.text);
 }
 
 void ReportTimeline::Write(JsonOut& json, const std::vector<std::uint32_t>& threads,
