@@ -1,5 +1,6 @@
 # page_test.py - the report page in headless chromium, made by the writer from the traces of
-# report_test_pages: it shows what the writer's data holds, reacts to input and fetches nothing.
+# report_test_pages: it shows what the writer's data holds (in print too), reacts to input and
+# fetches nothing.
 # Run: python3 page_test.py REPORT_TEST_PAGES OUTPUT_DIR (the pages and a screenshot go there)
 
 import json
