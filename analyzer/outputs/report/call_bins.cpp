@@ -15,16 +15,15 @@ TimelineCall TimelineCall::From(const Call& call, Micros base) {
   c.returnCode = call.hasReturnCode ? call.returnCode : 0;
   c.flags = static_cast<std::uint8_t>((call.hasReturnCode ? 1 : 0) | (call.pushSeen ? 0 : 2) |
                                       (static_cast<unsigned>(call.close) << 2));
-  std::string_view detail = call.detail.substr(0, kDetailBytes);
-  // Never cut a UTF-8 character in two.
-  if (detail.size() < call.detail.size()) {
-    while (!detail.empty() &&
-           (static_cast<unsigned char>(call.detail[detail.size()]) & 0xC0) == 0x80) {
-      detail.remove_suffix(1);
-    }
-  }
-  c.detail.assign(detail);
+  c.detail.assign(Utf8Prefix(call.detail, kDetailBytes));
   return c;
+}
+
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  std::size_t size = maxBytes;
+  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  return text.substr(0, size);
 }
 
 CallBins::Bin& CallBins::At(std::vector<Bin>& row, std::int64_t index) {

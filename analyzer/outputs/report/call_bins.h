@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct TimelineCall {
   static TimelineCall From(const Call& call, Micros base);
   bool Failed() const { return (flags & 1) != 0 && returnCode != 0; }
 };
+
+// The longest start of `text` of at most `maxBytes` that cuts no UTF-8 character in two.
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes);
 
 class CallBins {
  public:

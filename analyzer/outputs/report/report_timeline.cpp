@@ -10,6 +10,7 @@ namespace jov::analyzer {
 void ReportTimeline::Add(const Call& call, Micros base) {
   TimelineCall c = TimelineCall::From(call, base);
   std::uint32_t& rows = rows_[c.thread];
+  if (rows == 0) texts_.Drop(c.thread);
   rows = std::max(rows, c.depth + 1);
   if (complete_) {
     if (exact_.size() < kMaxExactCalls) {
@@ -21,6 +22,11 @@ void ReportTimeline::Add(const Call& call, Micros base) {
     }
   }
   bins_.Add(c);
+}
+
+void ReportTimeline::AddText(const Text& text, Micros base) {
+  // A thread that made calls was dropped from the marks: its texts are not kept.
+  texts_.Add(text.thread, text.time - base, text.text);
 }
 
 void ReportTimeline::Write(JsonOut& json, const std::vector<std::uint32_t>& threads,
@@ -133,7 +139,12 @@ void ReportTimeline::WriteLane(JsonOut& json, std::uint32_t thread,
         "name", [&](const Bin& b) { return localName(b.name); }, false);
     json.Raw("}");
   }
-  json.Raw("]}");
+  json.Raw("]");
+  if (!texts_.Of(thread).empty()) {
+    json.Raw(",\"texts\":");
+    texts_.Write(json, thread);
+  }
+  json.Raw("}");
 }
 
 }  // namespace jov::analyzer

@@ -1,6 +1,7 @@
 // report_timeline.h - the timeline part of a trace's report data: one lane per thread, with
 // every call while the trace has few (up to kMaxExactCalls), else the longest call of each
-// bin, and always the bins (call_bins.h). Memory and output stay bounded by the bins.
+// bin, and always the bins (call_bins.h); a thread without calls shows its texts
+// (text_marks.h). Memory and output stay bounded by the bins and the marks.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "analyzer/outputs/report/call_bins.h"
+#include "analyzer/outputs/report/text_marks.h"
 #include "analyzer/model/trace_model.h"
 
 namespace jov::analyzer {
@@ -21,7 +23,8 @@ class ReportTimeline {
 
   // `call` relative to the trace's base.
   void Add(const Call& call, Micros base);
-  bool Complete() const { return complete_; }
+  // `text` relative to the trace's base.
+  void AddText(const Text& text, Micros base);
   const CallBins& Bins() const { return bins_; }
 
   // Writes {"binWidth":..,"complete":..,"lanes":[..]}: lanes in the order of `threads`, then
@@ -34,6 +37,7 @@ class ReportTimeline {
                  const std::function<std::int64_t(NameId)>& localName) const;
 
   CallBins bins_;
+  TextMarks texts_;
   std::vector<TimelineCall> exact_;
   bool complete_ = true;
   std::map<std::uint32_t, std::uint32_t> rows_;  // thread -> deepest depth + 1

@@ -179,7 +179,11 @@ void ReportWriter::OnCall(const Call& call) {
   trace_->timeline.Add(call, trace_->base);
 }
 
-void ReportWriter::OnText(const Text& text) { SetBase(text.time); }
+void ReportWriter::OnText(const Text& text) {
+  if (!trace_) return;
+  SetBase(text.time);
+  trace_->timeline.AddText(text, trace_->base);
+}
 
 void ReportWriter::OnCounter(const CounterSample& sample) {
   if (!trace_) return;

@@ -1,5 +1,6 @@
 # page_test.py - the report page in headless chromium, made by the writer from the traces of
-# report_test_pages: it shows what the writer's data holds, reacts to input and fetches nothing.
+# report_test_pages: it shows what the writer's data holds (in print too), reacts to input and
+# fetches nothing.
 # Run: python3 page_test.py REPORT_TEST_PAGES OUTPUT_DIR (the pages and a screenshot go there)
 
 import json
@@ -126,7 +127,7 @@ class SmallTraceTest(PageTest):
             self.page.click_center("#flame-orientation")
 
     def test_timeline_has_one_lane_per_thread_and_the_counters(self):
-        self.assertEqual(self.page.lanes(), [[7, 5], [9, 2]])
+        self.assertEqual(self.page.lanes(), [[7, 5, 0], [9, 2, 0]])
         counters = self.page.evaluate("[...document.querySelectorAll('#timeline-counters .lane')]"
                                       ".map(l => [l.dataset.counter, +l.dataset.samples])")
         self.assertEqual(counters, [[c["kind"], len(c["v"])] for c in self.trace["counters"]])
@@ -197,7 +198,7 @@ class OtherDataTest(PageTest):
         trace = load(self.page, "dense")[1]["traces"][0]
         self.check_figures(trace)
         # 700 batches of a Batch.Run and 40 Db.Query on each thread.
-        self.assertEqual(self.page.lanes(), [[7, 700 * 41], [9, 700 * 41]])
+        self.assertEqual(self.page.lanes(), [[7, 700 * 41, 0], [9, 700 * 41, 0]])
         kept = sum(len(lane["calls"]["dur"]) for lane in trace["timeline"]["lanes"])
         self.assertLess(kept, trace["stats"]["calls"] / 2)
         r = self.page.rect("#timeline-lanes .lane[data-thread='7'] canvas")
@@ -224,6 +225,24 @@ class OtherDataTest(PageTest):
         name = "</script><img src=x onerror=alert(1)>.Ünïcode"
         self.assertEqual(self.page.texts("#summary-table tbody th"), [name])
         self.assertEqual(self.page.evaluate("document.querySelectorAll('img, b').length"), 0)
+
+    def test_threads_without_calls_show_their_texts_and_the_print_reads_as_written(self):
+        # The demo's shape in code page 1252: threads 7 (the header and a text) and 9 wrote
+        # texts only, thread 8 made the calls, one each 3 ms.
+        self.page.open(f"file://{os.path.join(PAGES, 'ansi.html')}")
+        self.assertEqual(self.page.lanes(), [[7, 0, 2], [8, 4, 0], [9, 0, 4]])
+        start, end = self.page.view()
+
+        def hover(thread, t):
+            r = self.page.rect(f"#timeline-lanes .lane[data-thread='{thread}'] canvas")
+            self.page.hover(r["x"] + (t - start) / (end - start) * r["w"], r["y"] + r["h"] / 2)
+            return self.page.tooltip()
+        self.assertRegex(hover(9, 5000), r"Text\s+monitor: Prüfung 1")
+        text = self.page.visible_text()
+        self.assertNotIn("no routine calls", text)
+        self.assertIn("Büro.Öffnen", text)
+        self.assertIn("Jürgen", text)
+        self.assertRegex(hover(8, 1500), r"Detail\s+file=café\.dat")
 
     def test_an_empty_trace_a_foreign_version_and_no_trace_say_so(self):
         empty = load(self.page, "empty")[0]

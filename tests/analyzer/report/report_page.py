@@ -1,6 +1,9 @@
 # report_page.py - a browser (browser.py) that reads from and acts on an open report page.
 
+import base64
 import json
+import shutil
+import subprocess
 
 from browser import Browser
 
@@ -56,9 +59,18 @@ class ReportPage(Browser):
             width: e.getBoundingClientRect().width, top: e.getBoundingClientRect().top}))""")
 
     def lanes(self):
+        """[thread, calls, texts] of each thread's lane."""
         return self.evaluate("[...document.querySelectorAll('#timeline-lanes .lane')]"
-                             ".map(l => [+l.dataset.thread, +l.dataset.calls])")
+                             ".map(l => [+l.dataset.thread, +l.dataset.calls, +l.dataset.texts])")
 
     def view(self):
         timeline = "document.getElementById('timeline').dataset"
         return self.evaluate(f"[+{timeline}.viewStart, +{timeline}.viewEnd]")
+
+    def visible_text(self):
+        """The text a reader sees: the page printed to PDF, read back by pdftotext."""
+        if not shutil.which("pdftotext"):
+            raise RuntimeError("pdftotext is not installed: run scripts/setup")
+        pdf = base64.b64decode(self.call("Page.printToPDF")["data"])
+        return subprocess.run(["pdftotext", "-enc", "UTF-8", "-", "-"], input=pdf, capture_output=True,
+                              check=True).stdout.decode("utf-8")

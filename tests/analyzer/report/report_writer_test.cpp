@@ -21,15 +21,15 @@ std::string Data(const std::string& page) {
   return page.substr(prefix.size(), page.size() - prefix.size() - suffix.size());
 }
 
-// Two threads on one stack, an error, a level closed by an outer Pop, memory lines, a detail
-// that looks like the end of the page's script, a garbled line; and a file that is no trace,
-// read through the command's own run over a folder.
+// Two threads on one stack and one that writes texts only, an error, a level closed by an outer
+// Pop, memory lines, a detail that looks like the end of the page's script, a garbled line; and a
+// file that is no trace, read through the command's own run over a folder.
 TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
   readertest::Files files = readertest::Play(
       "+1000|push Parser.Open/</script><!--|+2000|push Parser.ReadBlock/Request=1|+5000|pop -1 5|"
       "thread 9|+700|push Monitor.Poll|+300|mem 4096 100000|pop -1 0|thread 7|"
       "push Parser.ReadBlock/Request=2|+2500|pop 0|bare garbage that is no trace line|+500|"
-      "mem 1024 90000");
+      "mem 1024 90000|thread 11|+200|text watching|+100|text still watching");
   files["notes.JOV_Log"] = "just notes\r\n";
   const std::filesystem::path dir = readertest::WrittenFolder("jovtrace-report-", files);
   const std::string text = Data(readertest::Captured([&](std::FILE* file) {
@@ -52,7 +52,7 @@ TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
                   t["stats"]["calls"], t["notices"]["kinds"]["bad line"],
                   data["notices"]["kinds"]["not a trace"]})
                 .dump(),
-            R"(["app",42,[7,9],1,4,1,1])");
+            R"(["app",42,[7,9,11],1,4,1,1])");
   // The summary's rows (name, calls, total, self, mean, median, p95, max, errors, top code and
   // its count) and the merged tree, as the summary and the tree would print them.
   EXPECT_EQ(t["names"].dump(),
@@ -65,17 +65,20 @@ TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
             R"({"calls":[0,1,2,1],"name":[-1,1,2,3],"other":[],"parent":[-1,0,1,1],)"
             R"("self":[0,2700,7500,300],"total":[10500,10500,7500,300]})");
   // A lane per thread; starts are deltas from the base; flags: return code, closed by an outer Pop.
+  // The texts of the thread without calls are its marks; thread 7's header is not.
   const json& tl = t["timeline"];
+  EXPECT_EQ(tl["lanes"][2]["texts"].dump(),
+            R"({"count":[1,1],"t":[12200,100],"text":["watching","still watching"],"width":0})");
   EXPECT_EQ(
       json({tl["complete"], tl["lanes"].size(), tl["lanes"][0]["thread"], tl["lanes"][0]["rows"],
             tl["lanes"][0]["calls"], tl["lanes"][1]["calls"]["depth"], t["counters"].size(),
             t["counters"][0]["kind"], t["counters"][0]["v"]})
           .dump(),
-      R"([true,2,7,2,{"depth":[0,1,1],"detail":[[0,"</script><!--"],[1,"Request=1"],[2,"Request=2"]],)"
+      R"([true,3,7,2,{"depth":[0,1,1],"detail":[[0,"</script><!--"],[1,"Request=1"],[2,"Request=2"]],)"
       R"("dur":[10500,5000,2500],"flags":[0,1,4],"name":[1,2,2],"rc":[0,5,0],"start":[1000,2000,6000]},[1],2,"internal-pool",[4096,1024]])");
 }
 
-TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhateverTheCalls) {
+TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhateverTheLines) {
   std::size_t sizes[3];
   const std::uint64_t counts[3] = {0, 400000, 1600000};
   for (int run = 0; run < 3; ++run) {
@@ -96,19 +99,29 @@ TEST(ReportWriter, EmptyTraceStartsAtItsFirstLineAndPageSizeStaysBoundedWhatever
         call.end = t + call.duration;
         call.thread = 1 + static_cast<std::uint32_t>(i % 4 / 2);
         writer.OnCall(call);
+        // A thread without calls writes a text with each call: its marks merge into bins.
+        writer.OnText({0, t, 3, 0, jov::analyzer::TextKind::kPlain, "progress"});
         t += 50000000 / static_cast<Micros>(counts[run]) + 1;
       }
       stats.last = t;
       stats.calls = counts[run];
+      stats.threads = {1, 2, 3};
       writer.EndTrace({}, stats);
       EXPECT_TRUE(writer.Finish());
     });
     sizes[run] = page.size();
     const json trace = json::parse(Data(page))["traces"][0];
-    if (run == 0)
+    if (run == 0) {
       EXPECT_EQ(trace["base"], stats.first);
-    else
-      EXPECT_FALSE(trace["timeline"]["complete"]);
+      continue;
+    }
+    EXPECT_FALSE(trace["timeline"]["complete"]);
+    const json& texts = trace["timeline"]["lanes"][2]["texts"];
+    std::uint64_t marked = 0;
+    for (const json& n : texts["count"]) marked += n.get<std::uint64_t>();
+    EXPECT_EQ(marked, counts[run]);
+    EXPECT_GT(texts["width"], 0);
+    EXPECT_LE(texts["t"].size(), jov::analyzer::TextMarks::kMaxMarks);
   }
   EXPECT_LT(sizes[2], 20u << 20);
   EXPECT_LT(static_cast<double>(sizes[2]), 1.3 * static_cast<double>(sizes[1]))

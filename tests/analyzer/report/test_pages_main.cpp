@@ -72,6 +72,31 @@ int main(int argc, char** argv) {
   markup.Push("</script><img src=x onerror=alert(1)>.Ünïcode", "<b>x</b>");
   markup.Advance(10);
   markup.Pop(-1);
+  // The demo's shape in the ANSI code page the DLL writes (1252): the starting thread and a
+  // monitor write texts only, a worker makes the calls; a user, a routine and a detail with
+  // accents.
+  jov::bench::Script ansi(2026, 12, 3, readertest::At(22, 15, 30) % jov::analyzer::Timeline::kDay);
+  ansi.Open(42, 7, "C:\\t\\demo.JOV_Log");
+  ansi.Text("demo: two threads share one trace object");
+  for (int step = 0; step < 4; ++step) {
+    ansi.Thread(8);
+    ansi.Advance(1000);
+    ansi.Push(
+        "B\xFCro.\xD6"
+        "ffnen",
+        "file=caf\xE9.dat");
+    ansi.Thread(9);
+    ansi.Advance(1000);
+    ansi.Text(
+        "monitor: Pr\xFC"
+        "fung " +
+        std::to_string(step));
+    ansi.Thread(8);
+    ansi.Advance(1000);
+    ansi.Pop(-1, 0);
+  }
+  std::string ansiContent = ansi.Content();
+  ansiContent.replace(ansiContent.find("UserId=tester") + 7, 6, "J\xFCrgen");
   const std::pair<const char*, readertest::Files> pages[] = {
       {"small", readertest::Play(kSmall)},
       {"dense", readertest::Play(Dense("261203 221530 batch.JOV_Log", 700))},
@@ -81,6 +106,7 @@ int main(int argc, char** argv) {
       {"two", readertest::Play(std::string(kSmall) + "|+60000000|" +
                                Dense("261203 221630 batch.JOV_Log", 20))},
       {"markup", {{"261203 221530 demo.JOV_Log", markup.Content()}}},
+      {"ansi", {{"261203 221530 demo.JOV_Log", ansiContent}}},
       {"empty", readertest::Play("text no calls")},
       {"nothing", {}},
   };

@@ -6,8 +6,16 @@ target_include_directories(analyzer_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${
 target_link_libraries(analyzer_tests PRIVATE jovtest_support jovtrace_core)
 jovtest_add_wine_gtest(analyzer analyzer_tests)
 
-# The live workload as a program of its own, for the Wine test of `jovtrace follow`.
+# The workloads as a program of their own, for the Python tests of the 64-bit lane (each
+# starts several processes; the 32-bit lane's cost a minute each): the Wine test of
+# `jovtrace follow`, and the report and the comparison of two runs the DLL traced, read by
+# jovtrace.exe, the report opened in chromium.
 if(JOVUTIL_LANE STREQUAL "x64")
   add_executable(jovtrace_workload wine/workload_main.cpp wine/workload.cpp)
   target_link_libraries(jovtrace_workload PRIVATE JOVUtil32)
+  add_test(NAME analyzer_dll_runs
+    COMMAND ${JOVTRACE_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/wine/dll_runs_test.py
+      ${JOVUTIL_WINE_LANE} ${JOVUTIL_WINE_PREFIX} $<TARGET_FILE:jovtrace>
+      $<TARGET_FILE:jovtrace_workload> ${CMAKE_CURRENT_BINARY_DIR}/dll_runs)
+  set_tests_properties(analyzer_dll_runs PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600)
 endif()

@@ -41,7 +41,43 @@ void Step(JOVDebug& trace, Done& done, int i) {
   JOV_MemoryFree(block);
 }
 
+// One step of RunBatches' batch.
+void BatchStep(JOVDebug& trace, int i, DWORD delayMs) {
+  const long step = trace.RoutinePushReq(L"Batch", L"Step", i, -2);
+  ::Sleep(4);
+  trace.RoutinePush(L"Io", L"Read", L"file=input.dat", -2);
+  ::Sleep(1);
+  trace.RoutinePop(-1, 0);
+  trace.RoutinePush(L"Io", L"Parse", nullptr, -2);
+  ::Sleep(1 + delayMs);
+  trace.RoutinePop(-1, i % 7 == 0 ? 3 : 0);
+  trace.RoutinePush(L"Db", L"Write", nullptr, -2);
+  ::Sleep(1);
+  trace.RoutinePop(-1, 0);
+  trace.RoutinePop(step, 0);
+}
+
 }  // namespace
+
+void RunBatches(const std::wstring& folder, int traces, unsigned delayMs) {
+  for (const wchar_t* side : {L"\\base", L"\\new"})
+    ::CreateDirectoryW((folder + side).c_str(), nullptr);
+  for (int n = 1; n <= traces; ++n) {
+    JOVDebug base, next;
+    for (JOVDebug* trace : {&base, &next}) {
+      std::wstring name =
+          folder + (trace == &base ? L"\\base" : L"\\new") + L"\\batch" + std::to_wstring(n);
+      trace->TraceStart(&name[0], 0);
+      std::thread([trace] { trace->InsertMsg(L"monitor: batch started"); }).join();
+    }
+    for (int i = 0; i < 10; ++i) {
+      BatchStep(base, i, 0);
+      BatchStep(next, i, delayMs);
+    }
+    base.TraceStop(1);
+    next.TraceStop(1);
+  }
+}
 
 Done RunWorkload(const std::wstring& folder, bool threads) {
   Done done;

@@ -16,19 +16,12 @@ import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, ".."), os.path.join(HERE, "..", "..", "wine")]
 from follow_test import HEADER, Tmux, section, wait_for  # noqa: E402
+from wine_lane import wine, windows_path  # noqa: E402
 
 LANE = JOVTRACE = WORKLOAD = WORK = None
-
-
-def wine(*argv):
-    return [*LANE, "run", *argv]
-
-
-def windows_path(path):
-    # Drive Z: is the host's root.
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 class FollowWineTest(unittest.TestCase):
@@ -37,7 +30,7 @@ class FollowWineTest(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.dir, True)
 
     def tmux(self, *args):
-        tmux = Tmux(" ".join(shlex.quote(a) for a in wine(JOVTRACE, "follow", *args)),
+        tmux = Tmux(" ".join(shlex.quote(a) for a in wine(LANE, JOVTRACE, "follow", *args)),
                     width=160, height=40)
         self.addCleanup(tmux.close)
         return tmux
@@ -59,7 +52,7 @@ class FollowWineTest(unittest.TestCase):
         self.assertTrue(wait_for(tmux.dead, seconds=30), "q did not quit")
 
     def test_dll_trace_with_rollovers_and_held_routine(self):
-        writer = subprocess.Popen(wine(WORKLOAD, windows_path(self.dir), "14", "6000"))
+        writer = subprocess.Popen(wine(LANE, WORKLOAD, windows_path(self.dir), "14", "6000"))
         self.addCleanup(lambda: writer.poll() is None and writer.kill())
         self.assertTrue(wait_for(lambda: glob.glob(os.path.join(self.dir, "*.JOV_Log")),
                                  seconds=60), "the workload wrote no trace")
@@ -83,7 +76,7 @@ class FollowWineTest(unittest.TestCase):
                         "follow did not stop at the close:\n" + "\n".join(tmux.screen()))
         shown = [l.rstrip() for l in tmux.screen()]
         files = sorted(glob.glob(os.path.join(self.dir, "*.JOV_Log")))
-        summary = subprocess.run(wine(JOVTRACE, "summary", *map(windows_path, files)),
+        summary = subprocess.run(wine(LANE, JOVTRACE, "summary", *map(windows_path, files)),
                                  capture_output=True, text=True)
         expected = [l.rstrip() for l in summary.stdout.replace("\r", "").split("\n") if l]
         self.assertGreater(len(expected), 2)

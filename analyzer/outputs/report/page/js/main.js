@@ -7,6 +7,7 @@
     ['mark-dashed', 'closed by an outer Pop, without a Pop line, or open at the end'],
     ['mark-aggregate', 'many short calls, one block per time bin, darker when busier'],
     ['mark-error-bar', 'a bin with non-zero return codes'],
+    ['mark-text', 'a text of a thread without calls (hover to read it)'],
   ];
 
   let model = null;

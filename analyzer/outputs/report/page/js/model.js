@@ -1,6 +1,7 @@
 // model.js - turns the embedded data document into what the views draw from: decoded
-// columns in typed arrays, the tree's children, the calls of each timeline row, and the
-// aggregate bins at coarser resolutions, built on first need.
+// columns in typed arrays, the tree's children, the calls of each timeline row, the text
+// marks of lanes without calls, and the aggregate bins at coarser resolutions, built on
+// first need.
 (function (JT) {
   const kVersion = 1;
   const kPyramidFactor = 4;
@@ -198,10 +199,26 @@
           if (row.start.length > 0) pyramids[d] = [binsFromCalls(row, binWidth)];
         });
       }
+      // Every call of the lane: the bins count them when not all are kept.
       let calls = 0;
       for (const r of rows) calls += r.start.length;
-      return { thread: lane.thread, rows, pyramids, callCount: calls };
+      if (!tl.complete) {
+        let binned = 0;
+        for (const p of pyramids) if (p) for (const c of p[0].count) binned += c;
+        calls = Math.max(calls, binned);
+      }
+      return { thread: lane.thread, rows, pyramids, calls, texts: decodeTexts(lane.texts) };
     });
+  }
+
+  // The marks of a thread that wrote texts and made no calls: each the first text of its
+  // bin (of every text when `width` is 0), with how many it stands for.
+  function decodeTexts(texts) {
+    if (!texts || texts.t.length === 0) return null;
+    let total = 0;
+    for (const c of texts.count) total += c;
+    return { width: texts.width, t: undelta(texts.t), count: Float64Array.from(texts.count),
+      text: texts.text, total };
   }
 
   function buildCounters(trace) {
@@ -237,6 +254,10 @@
     let lo = Math.min(0, raw.first - raw.base);
     let hi = raw.last - raw.base;
     for (const lane of trace.lanes) {
+      if (lane.texts) {
+        lo = Math.min(lo, lane.texts.t[0]);
+        hi = Math.max(hi, lane.texts.t[lane.texts.t.length - 1]);
+      }
       for (const row of lane.rows) {
         if (row.start.length > 0) {
           lo = Math.min(lo, row.start[0]);

@@ -49,6 +49,7 @@
     matchText: '#ffffff',
     counter: ['#0072b2', '#d55e00', '#009e73', '#cc79a7'],
     grid: '#d0d0d0',
+    textMark: '#333333',   // the marks of a thread's texts
     axisText: '#333333',
   };
 })(window.JT = window.JT || {});

@@ -72,8 +72,9 @@
       fragment.appendChild(tr);
     }
     body.replaceChildren(fragment);
-    let status = shown.length === rows.length ? `${f.count(rows.length)} routines`
-      : `${f.count(shown.length)} of ${f.count(rows.length)} routines`;
+    const noun = rows.length === 1 ? 'routine' : 'routines';
+    let status = shown.length === rows.length ? `${f.count(rows.length)} ${noun}`
+      : `${f.count(shown.length)} of ${f.count(rows.length)} ${noun}`;
     status += ', times in ms';
     if (shown.length > kMaxRows) status += `, the first ${f.count(kMaxRows)} listed`;
     document.getElementById('summary-count').textContent = status;

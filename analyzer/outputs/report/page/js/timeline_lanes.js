@@ -2,7 +2,7 @@
 // tell apart it draws the aggregate bins (the coarsest level whose bins are still a pixel
 // wide), shaded by how busy each bin was; over them every call a pixel wide or more. Calls
 // with a non-zero return code get a hatch and a mark; calls not closed by their own Pop a
-// dashed edge.
+// dashed edge. A thread that made no calls shows its texts as marks, the text on hover.
 (function (JT) {
   const f = JT.format;
   const pal = JT.palette;
@@ -44,13 +44,14 @@
     ctx.stroke();
   }
 
-  // First index whose running maximum end reaches t: the first call that may be visible.
-  function firstVisible(maxEnd, t) {
+  // First index of an ascending column whose value reaches t: of a row's running maximum
+  // end, the first call that may be visible; of a lane's text times, the first text.
+  function firstReaching(values, t) {
     let lo = 0;
-    let hi = maxEnd.length;
+    let hi = values.length;
     while (lo < hi) {
       const mid = (lo + hi) >> 1;
-      if (maxEnd[mid] < t) lo = mid + 1;
+      if (values[mid] < t) lo = mid + 1;
       else hi = mid;
     }
     return lo;
@@ -104,7 +105,7 @@
 
   function drawCalls(ctx, trace, row, view, ppu, y, h, minPx) {
     let lastPixel = -Infinity;
-    for (let i = firstVisible(row.maxEnd, view.v0); i < row.start.length; i += 1) {
+    for (let i = firstReaching(row.maxEnd, view.v0); i < row.start.length; i += 1) {
       const s = row.start[i];
       if (s > view.v1) break;
       let x = (s - view.v0) * ppu;
@@ -145,6 +146,41 @@
     }
   }
 
+  // A diamond on a stem per text, one per pixel column.
+  function drawTexts(ctx, texts, view, ppu, h) {
+    const r = h * 0.28;
+    let lastPixel = -Infinity;
+    ctx.fillStyle = pal.textMark;
+    for (let i = firstReaching(texts.t, view.v0 - r / ppu); i < texts.t.length; i += 1) {
+      const x = (texts.t[i] - view.v0) * ppu;
+      if (x > view.width + r) break;
+      if (Math.round(x) === lastPixel) continue;
+      lastPixel = Math.round(x);
+      ctx.fillRect(Math.round(x), 2, 1, h - 4);
+      ctx.beginPath();
+      ctx.moveTo(x, h / 2 - r);
+      ctx.lineTo(x + r, h / 2);
+      ctx.lineTo(x, h / 2 + r);
+      ctx.lineTo(x - r, h / 2);
+      ctx.closePath();
+      ctx.fill();
+    }
+  }
+
+  // The text mark nearest to x, within a few pixels.
+  function textAt(trace, texts, t, ppu) {
+    const slack = 4 / ppu;
+    let best = -1;
+    for (let i = firstReaching(texts.t, t - slack); i < texts.t.length && texts.t[i] <= t + slack; i += 1) {
+      if (best < 0 || Math.abs(texts.t[i] - t) < Math.abs(texts.t[best] - t)) best = i;
+    }
+    if (best < 0) return null;
+    const n = texts.count[best];
+    const rows = [['Time', f.clock(trace.base + texts.t[best])], [n > 1 ? 'First' : 'Text', texts.text[best]]];
+    if (n > 1) rows.push(['Texts', `${f.count(n)} within ${f.duration(texts.width)}`]);
+    return { title: n > 1 ? `${f.count(n)} texts` : 'Text', rows };
+  }
+
   function callRows(trace, row, i) {
     const flags = row.flags[i];
     const rows = [
@@ -162,13 +198,12 @@
     const el = document.createElement('div');
     el.className = 'lane';
     el.dataset.thread = String(lane.thread);
-    let total = 0;
-    for (const p of lane.pyramids) if (p) for (const c of p[0].count) total += c;
-    if (trace.complete || total === 0) total = lane.callCount;
-    el.dataset.calls = String(total);
+    el.dataset.calls = String(lane.calls);
+    el.dataset.texts = String(lane.texts ? lane.texts.total : 0);
     const label = document.createElement('div');
     label.className = 'lane-label';
-    label.textContent = `Thread ${lane.thread} · ${f.count(total)} calls`;
+    label.textContent = `Thread ${lane.thread} · ` +
+      (lane.texts ? `${f.count(lane.texts.total)} texts` : `${f.count(lane.calls)} calls`);
     const canvas = document.createElement('canvas');
     el.append(label, canvas);
     const rowsOf = () => Math.max(1, lane.rows.length);
@@ -188,19 +223,21 @@
         if (level) drawBins(ctx, trace, level, view, ppu, d * h, h);
         drawCalls(ctx, trace, lane.rows[d], view, ppu, d * h, h, minCallPx(level, ppu));
       }
+      if (lane.texts) drawTexts(ctx, lane.texts, view, ppu, h);
     }
 
     // The call under the pointer (within 2 px), else the aggregate bin under it.
     function hit(x, y) {
+      const ppu = JT.timelineView.pxPerUs();
+      if (lane.texts) return textAt(trace, lane.texts, view.v0 + x / ppu, ppu);
       const d = Math.floor(y / view.rowH);
       if (d < 0 || d >= lane.rows.length) return null;
-      const ppu = JT.timelineView.pxPerUs();
       const t = view.v0 + x / ppu;
       const slack = 2 / ppu;
       const row = lane.rows[d];
       const level = levelFor(trace, lane.pyramids[d], ppu);
       const minDur = minCallPx(level, ppu) / ppu;
-      for (let i = firstVisible(row.maxEnd, t - slack); i < row.start.length && row.start[i] <= t + slack; i += 1) {
+      for (let i = firstReaching(row.maxEnd, t - slack); i < row.start.length && row.start[i] <= t + slack; i += 1) {
         if (row.start[i] + row.dur[i] >= t - slack && row.dur[i] >= minDur) {
           return { title: trace.nameOf(row.name[i]), rows: callRows(trace, row, i),
             span: [row.start[i], row.start[i] + row.dur[i]] };
@@ -234,8 +271,7 @@
       elements.push(element);
       parts.push(part);
     }
-    // Threads that wrote only texts have lanes without rows.
-    if (!trace.lanes.some((lane) => lane.rows > 0)) {
+    if (!trace.lanes.some((lane) => lane.calls > 0)) {
       const p = document.createElement('p');
       p.className = 'empty';
       p.textContent = 'The trace holds no routine calls.';
