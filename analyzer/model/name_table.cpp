@@ -5,20 +5,16 @@ namespace jov::analyzer {
 
 NameTable::NameTable() : slots_(256) { texts_.emplace_back("(unknown)"); }
 
-NameId NameTable::Intern(std::string_view name, std::uint64_t hash) {
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    Slot& slot = slots_[i];
-    if (slot.id == kUnknownName) {
-      const auto id = static_cast<NameId>(texts_.size());
-      texts_.emplace_back(name);
-      slot.hash = hash;
-      slot.id = id;
-      if (2 * texts_.size() > slots_.size()) Grow();
-      return id;
-    }
-    if (slot.hash == hash && texts_[slot.id] == name) return slot.id;
-  }
+NameId NameTable::Add(std::string_view name, std::uint64_t hash, std::size_t at) {
+  const auto id = static_cast<NameId>(texts_.size());
+  const std::string& text = texts_.emplace_back(name);
+  Slot& slot = slots_[at];
+  slot.hash = hash;
+  slot.text = text.data();
+  slot.size = static_cast<std::uint32_t>(text.size());
+  slot.id = id;
+  if (2 * texts_.size() > slots_.size()) Grow();
+  return id;
 }
 
 void NameTable::Grow() {

@@ -91,9 +91,8 @@ const ParsedBlock* BlockReader::Next() {
     slotFreed_.notify_one();
   }
   Slot& slot = slots_[nextOut_ % slots_.size()];
-  slotReady_.wait(lock, [&slot] {
-    return slot.state == SlotState::kReady || slot.state == SlotState::kEnd;
-  });
+  slotReady_.wait(
+      lock, [&slot] { return slot.state == SlotState::kReady || slot.state == SlotState::kEnd; });
   if (slot.state == SlotState::kEnd) return nullptr;
   ++nextOut_;
   handedOut_ = true;

@@ -74,7 +74,7 @@ struct LineRecord {
 struct ParsedBlock {
   LineChunk chunk;
   std::vector<LineRecord> records;
-  std::string decoded;     // texts that had to be decoded to UTF-8
+  std::string decoded;      // texts that had to be decoded to UTF-8
   std::uint64_t bytes = 0;  // bytes of the input the block covers
 
   std::string_view View(const TextSpan& span) const {
