@@ -189,10 +189,11 @@ void TraceRun::Record(const ParsedBlock& block, const LineRecord& r) {
   }
   if (r.kind == RecordKind::kContinuation) {
     if (textPending_) {
-      // Aligned 4 blanks in from where the text began; blanks beyond that are the text's.
+      // Aligned a few blanks in from where the text began; blanks beyond that are the text's.
       std::string_view more = block.View(r.text);
+      const std::size_t aligned = pendingColumn_ + jov::trace::format::kContinuationIndent;
       std::size_t blanks = 0;
-      while (blanks < more.size() && blanks < pendingColumn_ + 4 && more[blanks] == ' ') ++blanks;
+      while (blanks < more.size() && blanks < aligned && more[blanks] == ' ') ++blanks;
       more.remove_prefix(blanks);
       pendingText_ += '\n';
       pendingText_.append(more.data(), more.size());
