@@ -10,13 +10,16 @@ namespace {
 
 // Slots per worker beyond the one it parses: blocks parsed ahead while the caller is busy.
 constexpr unsigned kAhead = 1;
+// More workers than this only wait: the one thread that applies the records in order takes
+// about as long for a block as two workers take to parse it.
+constexpr unsigned kMostWorkers = 4;
 
 }  // namespace
 
 BlockReader::BlockReader(ByteSource& source, const ParseOptions& options)
     : source_(source), options_(options), chunker_(options.maxLine) {
   unsigned workers = options.workers;
-  if (workers == 0) workers = std::max(1u, std::thread::hardware_concurrency());
+  if (workers == 0) workers = std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
   if (source.Size() < 4 * options.block) workers = 0;
   slots_.resize(workers == 0 ? 1 : workers * (1 + kAhead) + 1);
   for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });

@@ -23,8 +23,8 @@ struct ParseOptions {
   // Bytes read at a time. Small enough that the records of a block of the shortest lines
   // stay a few megabytes; large enough that handing blocks between threads costs little.
   std::size_t block = std::size_t{128} << 10;
-  // Threads that parse: 0 for one per core. A source of less than four blocks is parsed on
-  // the calling thread.
+  // Threads that parse: 0 for one per core, up to four. A source of less than four blocks is
+  // parsed on the calling thread.
   unsigned workers = 0;
   std::size_t maxLine = kMaxLine;
   TextDecoder decoder;
