@@ -1,5 +1,5 @@
 // duration_histogram.cpp - the log-linear buckets of the durations (duration_histogram.h):
-// a bucket's index from a duration's highest set bit and the bits after it, and back.
+// the memory of the octaves used, merging, and a rank's value from its bucket's middle.
 #include "analyzer/model/duration_histogram.h"
 
 #include <algorithm>
@@ -10,26 +10,15 @@ namespace {
 constexpr int kBits = DurationHistogram::kSubBucketBits;
 constexpr std::uint32_t kPerOctave = 1u << kBits;
 
-// Buckets below kExactBelow are the durations themselves; above, an octave of kPerOctave
-// buckets follows the other, so the indices run on without a gap.
-std::uint32_t BucketOf(Micros micros) {
-  const auto value = static_cast<std::uint64_t>(micros);
-  if (micros < DurationHistogram::kExactBelow) return static_cast<std::uint32_t>(value);
-  const int shift = 63 - __builtin_clzll(value) - kBits;
-  return (static_cast<std::uint32_t>(shift + 1) << kBits) |
-         static_cast<std::uint32_t>((value >> shift) & (kPerOctave - 1));
-}
+}  // namespace
 
-// The middle microsecond of a bucket (its lower one when the bucket is one or two wide).
-Micros MiddleOf(std::uint32_t bucket) {
+Micros DurationHistogram::MiddleOf(std::uint32_t bucket) {
   if (bucket < DurationHistogram::kExactBelow) return bucket;
   const int shift = static_cast<int>(bucket >> kBits) - 1;
   const std::uint64_t low = static_cast<std::uint64_t>(kPerOctave + (bucket & (kPerOctave - 1)))
                             << shift;
   return static_cast<Micros>(low + ((std::uint64_t{1} << shift) - 1) / 2);
 }
-
-}  // namespace
 
 void DurationHistogram::Cover(std::uint32_t bucket) {
   const std::uint32_t from = bucket & ~(kPerOctave - 1);
@@ -44,17 +33,6 @@ void DurationHistogram::Cover(std::uint32_t bucket) {
   }
   const std::size_t end = from + kPerOctave - first_;
   if (end > counts_.size()) counts_.resize(end, 0);
-}
-
-void DurationHistogram::Add(Micros micros) {
-  if (micros < 0) micros = 0;
-  min_ = std::min(min_, micros);
-  max_ = std::max(max_, micros);
-  ++count_;
-  const std::uint32_t bucket = BucketOf(micros);
-  // Below first_ the difference wraps around to a large number: one test covers both ends.
-  if (bucket - first_ >= counts_.size()) Cover(bucket);
-  ++counts_[bucket - first_];
 }
 
 void DurationHistogram::Merge(const DurationHistogram& other) {

@@ -26,8 +26,18 @@ class DurationHistogram {
   static constexpr double kRelativeError = 1.0 / static_cast<double>(kExactBelow);
 
   // Counts one duration; a negative one counts as 0. O(1) with integer arithmetic; allocates
-  // only when the duration falls in an octave not seen before.
-  void Add(Micros micros);
+  // only when the duration falls in an octave not seen before. (Inline: it runs once per call
+  // in every sink that counts figures.)
+  void Add(Micros micros) {
+    if (micros < 0) micros = 0;
+    min_ = micros < min_ ? micros : min_;
+    max_ = micros > max_ ? micros : max_;
+    ++count_;
+    const std::uint32_t bucket = BucketOf(micros);
+    // Below first_ the difference wraps around to a large number: one test covers both ends.
+    if (bucket - first_ >= counts_.size()) Cover(bucket);
+    ++counts_[bucket - first_];
+  }
   // Adds everything `other` holds, as if its durations had been added here.
   void Merge(const DurationHistogram& other);
   std::uint64_t Count() const { return count_; }
@@ -38,6 +48,18 @@ class DurationHistogram {
   // Nearest-rank median (the ceil(n/2)-th value) and 95th percentile (the ceil(0.95 n)-th).
   Micros Median() const { return AtRank((count_ + 1) / 2); }
   Micros P95() const { return AtRank((95 * count_ + 99) / 100); }
+
+  // The bucket of a duration: below kExactBelow the duration itself; above, one octave of
+  // 2^kSubBucketBits buckets after the other, so the indices run on without a gap.
+  static std::uint32_t BucketOf(Micros micros) {
+    const auto value = static_cast<std::uint64_t>(micros);
+    if (micros < kExactBelow) return static_cast<std::uint32_t>(value);
+    const int shift = 63 - __builtin_clzll(value) - kSubBucketBits;
+    return (static_cast<std::uint32_t>(shift + 1) << kSubBucketBits) |
+           static_cast<std::uint32_t>((value >> shift) & ((1u << kSubBucketBits) - 1));
+  }
+  // The middle microsecond of a bucket (its lower one when the bucket is one or two wide).
+  static Micros MiddleOf(std::uint32_t bucket);
 
  private:
   // Memory grows by whole octaves, from the lowest octave used to the highest.

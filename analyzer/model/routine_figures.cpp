@@ -1,5 +1,5 @@
-// routine_figures.cpp - counting a call into its routine's figures, merging figures, and the
-// space-saving counters of the return codes.
+// routine_figures.cpp - merging a routine's figures, and the space-saving counters of the
+// return codes.
 #include "analyzer/model/routine_figures.h"
 
 #include <algorithm>
@@ -37,19 +37,6 @@ std::pair<std::int64_t, std::uint64_t> TopCodes::Top() const {
     }
   }
   return top;
-}
-
-void RoutineFigures::Add(const Call& call) {
-  name = call.name;
-  ++calls;
-  total += call.duration;
-  self += call.self;
-  max = std::max(max, call.duration);
-  durations.Add(call.duration);
-  if (call.hasReturnCode && call.returnCode != 0) {
-    ++errors;
-    codes.Add(call.returnCode);
-  }
 }
 
 void RoutineFigures::Merge(const RoutineFigures& other) {

@@ -41,7 +41,18 @@ struct RoutineFigures {
   TopCodes codes;
 
   // Counts one call of the routine. O(1), no allocation once its durations' octaves are seen.
-  void Add(const Call& call);
+  void Add(const Call& call) {
+    name = call.name;
+    ++calls;
+    total += call.duration;
+    self += call.self;
+    max = call.duration > max ? call.duration : max;
+    durations.Add(call.duration);
+    if (call.hasReturnCode && call.returnCode != 0) {
+      ++errors;
+      codes.Add(call.returnCode);
+    }
+  }
   // Adds the figures of the same routine read elsewhere (another trace, another slice).
   void Merge(const RoutineFigures& other);
   double Mean() const {
