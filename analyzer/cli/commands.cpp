@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "analyzer/cli/command_run.h"
 #include "analyzer/diff/diff_command.h"
+#include "analyzer/follow/follow_command.h"
+#include "analyzer/model/duration_histogram.h"
 #include "analyzer/outputs/chrome_writer.h"
 #include "analyzer/outputs/report/report_writer.h"
 #include "analyzer/outputs/summary_format.h"
@@ -47,14 +51,13 @@ Command AddWriterCommand(CLI::App& app, const char* name, const char* descriptio
           }};
 }
 
-// The sides of a comparison read as every subcommand reads its inputs, with the progress bar.
-diff::SideReader SideReader(const diff::DiffCommandLine& line) {
-  return [&line](const std::vector<std::string>& inputs, NameTable& names, TraceSink& sink) {
-    CommonOptions common;
-    common.inputs = inputs;
-    common.strict = line.strict;
-    common.quiet = line.quiet;
-    return ReadInputs(common, names, sink);
+// The sides of a comparison read as every subcommand reads its inputs (--strict, --quiet,
+// the progress bar): the command's common options with each side's names.
+diff::SideReader SideReader(const CommonOptions& common) {
+  return [&common](const std::vector<std::string>& inputs, NameTable& names, TraceSink& sink) {
+    CommonOptions side = common;
+    side.inputs = inputs;
+    return ReadInputs(side, names, sink);
   };
 }
 
@@ -67,13 +70,15 @@ Command AddSummaryCommand(CLI::App& app) {
     bool csv = false;
   };
   CLI::App* command = nullptr;
-  auto options = Add<Options>(
-      app, "summary",
+  const std::string description = fmt::format(
       "One row per routine: calls, total, self time, mean, median, 95th percentile and max "
       "duration, non-zero return codes and the most frequent one.\nThe median and the 95th "
-      "percentile come from a sketch in bounded memory: within 1 % of the true value.\n"
+      "percentile are nearest-rank, from a histogram of the durations in bounded memory: exact "
+      "below {} us, else within {:.3g} % of the true value (clamped to the smallest and largest "
+      "duration). report, diff and follow print the same figures.\n"
       "Example: jovtrace summary --sort self logs/",
-      command);
+      DurationHistogram::kExactBelow, 100 * DurationHistogram::kRelativeError);
+  auto options = Add<Options>(app, "summary", description.c_str(), command);
   command
       ->add_option("--sort", options->sort,
                    "total, self, calls, mean, median, p95, max, errors or name")
@@ -172,18 +177,15 @@ Command AddReportCommand(CLI::App& app) {
                    "Example: jovtrace report --base baseline/ run/ -o diff.html")
       ->allow_extra_args(false);
   return {command, [options] {
+            const CommonOptions& common = options->common;
             if (!options->base.empty()) {
               diff::DiffCommandLine line;
               line.base = options->base;
-              line.traces = options->common.inputs;
-              line.output = options->common.output;
-              line.strict = options->common.strict;
-              line.quiet = options->common.quiet;
-              return diff::RunDiffPage(line, SideReader(line));
+              return diff::RunDiffPage(line, common.inputs, common.output, SideReader(common));
             }
-            return RunWithOutput(options->common, [&](std::FILE* out, NameTable& names) {
+            return RunWithOutput(common, [&](std::FILE* out, NameTable& names) {
               ReportWriter sink(out, names);
-              const RunResult result = ReadInputs(options->common, names, sink);
+              const RunResult result = ReadInputs(common, names, sink);
               sink.Finish();
               return result;
             });
@@ -191,9 +193,40 @@ Command AddReportCommand(CLI::App& app) {
 }
 
 Command AddDiffCommand(CLI::App& app) {
-  auto line = std::make_shared<diff::DiffCommandLine>();
-  CLI::App* command = diff::AddDiffOptions(app, *line);
-  return {command, [line] { return diff::RunDiff(*line, SideReader(*line)); }};
+  struct Options {
+    CommonOptions common;
+    diff::DiffCommandLine line;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* command = diff::AddDiffOptions(app, options->line);
+  AddCommonOptions(*command, options->common);
+  // The sides may come from --base and --new alone.
+  command->get_option("traces")->required(false)->description(diff::kDiffTracesHelp);
+  return {command, [options] {
+            const CommonOptions& common = options->common;
+            return diff::RunDiff(options->line, common.inputs, common.output, SideReader(common));
+          }};
+}
+
+Command AddFollowCommand(CLI::App& app) {
+  auto options = std::make_shared<FollowOptions>();
+  CLI::App* command = app.add_subcommand("follow", kFollowDescription);
+  command->add_option("trace", options->trace, "a trace file, or a directory: its newest trace")
+      ->required();
+  command->add_option("--interval", options->interval, "seconds between screens (default 1)")
+      ->check(CLI::Range(0.1, 10.0));
+  command
+      ->add_option("--window", options->window,
+                   "seconds of the routines' window: calls, errors, mean, p95 (default 10)")
+      ->check(CLI::Range(1.0, 86400.0));
+  command->add_flag("--once", options->once, "print one snapshot of what is there and exit");
+  return {command, [options] {
+            // The screen goes to standard output, checked as every subcommand's output is.
+            int code = 0;
+            const int written =
+                WriteOutput("", [&](std::FILE* out) { code = RunFollow(*options, out); });
+            return written != 0 ? written : code;
+          }};
 }
 
 }  // namespace jov::analyzer

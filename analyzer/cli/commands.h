@@ -23,5 +23,7 @@ Command AddChromeCommand(CLI::App& app);
 Command AddReportCommand(CLI::App& app);
 // `diff`: two runs compared routine by routine (analyzer/diff/).
 Command AddDiffCommand(CLI::App& app);
+// `follow`: a trace watched while it is written (analyzer/follow/).
+Command AddFollowCommand(CLI::App& app);
 
 }  // namespace jov::analyzer

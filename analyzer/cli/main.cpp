@@ -7,7 +7,6 @@
 #include <CLI/CLI.hpp>
 
 #include "analyzer/cli/commands.h"
-#include "analyzer/follow/follow_command.h"
 
 namespace {
 

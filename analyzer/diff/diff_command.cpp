@@ -11,26 +11,15 @@
 #include "analyzer/diff/diff_page.h"
 #include "analyzer/diff/diff_tree.h"
 #include "analyzer/diff/sample_reservoir.h"
-#include "analyzer/input/file_source.h"
 #include "analyzer/outputs/output_file.h"
 
 namespace jov::analyzer::diff {
 namespace {
 
 // Reads one side; false (with the reason on standard error) for an input error.
-bool ReadSide(const char* label, const std::vector<std::string>& inputs,
-              const DiffCommandLine& line, const SideReader& read, NameTable& names,
-              TraceSink& side) {
-  RunResult result;
-  if (read) {
-    result = read(inputs, names, side);
-  } else {
-    FileOpener opener;
-    RunOptions options;
-    options.inputs = inputs;
-    options.strict = line.strict;
-    result = Run(options, names, side, opener, stderr);
-  }
+bool ReadSide(const char* label, const std::vector<std::string>& inputs, const SideReader& read,
+              NameTable& names, TraceSink& side) {
+  const RunResult result = read(inputs, names, side);
   if (result.exitCode != 0) return false;
   if (result.traces == 0) {
     fmt::print(stderr, "{}: no trace to read\n", label);
@@ -41,20 +30,20 @@ bool ReadSide(const char* label, const std::vector<std::string>& inputs,
 
 // The positional names complete whichever side the options left empty: both (BASE NEW), or
 // the other one.
-bool SortSides(const DiffCommandLine& line, std::vector<std::string>& base,
-               std::vector<std::string>& next) {
+bool SortSides(const DiffCommandLine& line, const std::vector<std::string>& traces,
+               std::vector<std::string>& base, std::vector<std::string>& next) {
   base = line.base;
   next = line.next;
   if (base.empty() && next.empty()) {
-    if (line.traces.size() != 2) {
+    if (traces.size() != 2) {
       fmt::print(stderr, "diff: name the base and the new run (BASE NEW, or --base and --new)\n");
       return false;
     }
-    base.push_back(line.traces[0]);
-    next.push_back(line.traces[1]);
+    base.push_back(traces[0]);
+    next.push_back(traces[1]);
   } else {
     auto& open = base.empty() ? base : next;
-    open.insert(open.end(), line.traces.begin(), line.traces.end());
+    open.insert(open.end(), traces.begin(), traces.end());
   }
   if (base.empty() || next.empty()) {
     fmt::print(stderr, "diff: the {} side names no trace\n", base.empty() ? "base" : "new");
@@ -71,8 +60,9 @@ struct Prepared {
 };
 
 // Returns 0, or the exit code of an input error (its reason on standard error).
-int Prepare(const DiffCommandLine& line, Prepared& prepared) {
-  if (!SortSides(line, prepared.baseInputs, prepared.nextInputs)) return 2;
+int Prepare(const DiffCommandLine& line, const std::vector<std::string>& traces,
+            Prepared& prepared) {
+  if (!SortSides(line, traces, prepared.baseInputs, prepared.nextInputs)) return 2;
   for (const std::string& rename : line.renames) {
     const auto at = rename.find('=');
     if (at == 0 || at == std::string::npos || at + 1 == rename.size()) {
@@ -90,21 +80,21 @@ int Prepare(const DiffCommandLine& line, Prepared& prepared) {
 
 }  // namespace
 
-int RunDiff(const DiffCommandLine& line, const SideReader& read) {
+int RunDiff(const DiffCommandLine& line, const std::vector<std::string>& traces,
+            const std::string& output, const SideReader& read) {
   Prepared prepared;
-  if (const int code = Prepare(line, prepared); code != 0) return code;
+  if (const int code = Prepare(line, traces, prepared); code != 0) return code;
   NameTable names;
   DiffSide base(names), next(names);
-  if (!ReadSide("base", prepared.baseInputs, line, read, names, base)) return 2;
-  if (!ReadSide("new", prepared.nextInputs, line, read, names, next)) return 2;
+  if (!ReadSide("base", prepared.baseInputs, read, names, base)) return 2;
+  if (!ReadSide("new", prepared.nextInputs, read, names, next)) return 2;
   const DiffTable table = BuildDiff(base, next, names, prepared.renames, prepared.settings);
 
   const DiffFormat format = line.markdown ? DiffFormat::kMarkdown
                             : line.csv    ? DiffFormat::kCsv
                             : line.json   ? DiffFormat::kJson
                                           : DiffFormat::kTable;
-  if (const int code =
-          WriteOutput(line.output, [&](std::FILE* out) { WriteDiff(out, table, format); });
+  if (const int code = WriteOutput(output, [&](std::FILE* out) { WriteDiff(out, table, format); });
       code != 0) {
     return code;
   }
@@ -112,9 +102,10 @@ int RunDiff(const DiffCommandLine& line, const SideReader& read) {
   return table.Count(Verdict::kSlower) != 0 ? 1 : 0;
 }
 
-int RunDiffPage(const DiffCommandLine& line, const SideReader& read) {
+int RunDiffPage(const DiffCommandLine& line, const std::vector<std::string>& traces,
+                const std::string& output, const SideReader& read) {
   Prepared prepared;
-  if (const int code = Prepare(line, prepared); code != 0) return code;
+  if (const int code = Prepare(line, traces, prepared); code != 0) return code;
   NameTable names;
   DiffSide base(names), next(names);
   TreeSide baseTree, nextTree;
@@ -123,12 +114,12 @@ int RunDiffPage(const DiffCommandLine& line, const SideReader& read) {
   baseSinks.Add(baseTree);
   nextSinks.Add(next);
   nextSinks.Add(nextTree);
-  if (!ReadSide("base", prepared.baseInputs, line, read, names, baseSinks)) return 2;
-  if (!ReadSide("new", prepared.nextInputs, line, read, names, nextSinks)) return 2;
+  if (!ReadSide("base", prepared.baseInputs, read, names, baseSinks)) return 2;
+  if (!ReadSide("new", prepared.nextInputs, read, names, nextSinks)) return 2;
   const DiffTable table = BuildDiff(base, next, names, prepared.renames, prepared.settings);
   const std::vector<MergedNode> tree =
       MergeTrees(baseTree.Finished(), nextTree.Finished(), names, prepared.renames);
-  return WriteOutput(line.output, [&](std::FILE* out) {
+  return WriteOutput(output, [&](std::FILE* out) {
     WriteDiffPage(out, table, tree, prepared.baseInputs, prepared.nextInputs);
   });
 }
@@ -146,9 +137,9 @@ CLI::App* AddDiffOptions(CLI::App& app, DiffCommandLine& line) {
           "medians (exact bootstrap). A routine is slower only when the corrected p is under\n"
           "--alpha, the interval lies wholly above +threshold and the median grew by more than\n"
           "--min-us; faster likewise. With fewer than {} calls on a side the verdict is\n"
-          "\"too few calls\", which never fails the run. At most {} calls per routine and side\n"
-          "are kept (a seeded uniform sample; median and p95 come from it, exact below that),\n"
-          "so traces of any size are compared in bounded memory.\n"
+          "\"too few calls\", which never fails the run. The test and the interval use at most\n"
+          "{} calls per routine and side (a seeded uniform sample), so traces of any size are\n"
+          "compared in bounded memory; the figures shown are the summary's own, of every call.\n"
           "Exit codes: 0 no routine slower; 1 a routine slower (--fail-on total: the self\n"
           "time of all routines grew beyond the threshold); 2 an input error; 3 the output\n"
           "could not be written.\n"
@@ -157,9 +148,6 @@ CLI::App* AddDiffOptions(CLI::App& app, DiffCommandLine& line) {
           "  jovtrace diff --base mon/ --base tue/ --new wed/ --metric total\n"
           "  jovtrace diff old.JOV_Log new.JOV_Log --rename Parser.Load=Parser.Open --csv",
           kMinCalls, SampleReservoir::kCapacity));
-  diff->add_option("traces", line.traces,
-                   "BASE NEW (files, directories or wildcards), or the side that --base or "
-                   "--new leaves open");
   // One value per occurrence, so that the positional names after an option stay positional.
   diff->add_option("--base", line.base, "a trace of the base side (repeatable; pooled)")
       ->allow_extra_args(false);
@@ -198,10 +186,6 @@ CLI::App* AddDiffOptions(CLI::App& app, DiffCommandLine& line) {
   auto* json = diff->add_flag("--json", line.json, "JSON, every figure");
   markdown->excludes(csv)->excludes(json);
   csv->excludes(json);
-  diff->add_option("-o,--output", line.output, "write to this file instead of standard output");
-  diff->add_flag("--strict", line.strict,
-                 "treat any line that cannot be read as an error (exit code 2)");
-  diff->add_flag("-q,--quiet", line.quiet, "no progress bar");
   return diff;
 }
 

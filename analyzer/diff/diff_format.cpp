@@ -8,12 +8,13 @@
 
 #include "analyzer/diff/sample_reservoir.h"
 #include "analyzer/outputs/json_out.h"
+#include "analyzer/outputs/summary_format.h"
 
 namespace jov::analyzer::diff {
 namespace format {
 
 std::string Value(double value, bool time) {
-  return time ? fmt::format("{:.3f}", value / 1000) : fmt::format("{:.0f}", value);
+  return time ? Millis(value) : fmt::format("{:.0f}", value);
 }
 
 std::string Change(double value, bool time) {

@@ -1,26 +1,21 @@
 // diff_side.h - one side of a comparison: the routines' figures pooled over every trace read
-// into it (as the summary counts them) and a bounded sample of each routine's calls (their
-// durations and self times).
+// into it (the aggregate the summary prints, routine_figures.h) and a bounded sample of each
+// routine's calls (their durations and self times) for the verdict's statistics.
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
+#include <optional>
 
-#include "analyzer/model/name_table.h"
-#include "analyzer/model/trace_model.h"
 #include "analyzer/diff/sample_reservoir.h"
+#include "analyzer/model/name_table.h"
+#include "analyzer/model/routine_figures.h"
+#include "analyzer/model/trace_model.h"
 
 namespace jov::analyzer::diff {
 
 struct RoutineSide {
-  explicit RoutineSide(std::uint64_t seed) : samples(seed) {}
-  // Of every call, as the summary counts them.
-  std::uint64_t calls = 0;
-  Micros total = 0;
-  Micros self = 0;
-  Micros max = 0;
-  std::uint64_t errors = 0;  // calls with a non-zero return code
-  SampleReservoir samples;
+  RoutineFigures figures;
+  std::optional<SampleReservoir> samples;  // seeded by the routine's name on its first call
 };
 
 // A sink that keeps, per routine, memory bounded by SampleReservoir::kCapacity calls.
@@ -30,13 +25,12 @@ class DiffSide : public TraceSink {
   void OnCall(const Call& call) override;
   bool WantsTexts() const override { return false; }
 
-  const std::unordered_map<NameId, RoutineSide>& Routines() const { return routines_; }
-  std::uint64_t Calls() const { return calls_; }
+  // By NameId; a routine without calls on this side has figures.calls == 0.
+  const PerRoutine<RoutineSide>& Routines() const { return routines_; }
 
  private:
   const NameTable& names_;
-  std::unordered_map<NameId, RoutineSide> routines_;
-  std::uint64_t calls_ = 0;
+  PerRoutine<RoutineSide> routines_;
 };
 
 }  // namespace jov::analyzer::diff

@@ -15,35 +15,24 @@ namespace {
 // Durations under the trace's 1 µs resolution count as half of it in a ratio.
 constexpr double kRatioFloor = 0.5;
 
-// Nearest-rank quantile of a sorted, non-empty sample.
-double SortedQuantile(const std::vector<double>& sorted, double q) {
-  const double rank = std::ceil(q * static_cast<double>(sorted.size())) - 1;
-  return sorted[static_cast<std::size_t>(std::max(rank, 0.0))];
-}
-
 // The sample's durations, or self times, sorted.
 std::vector<double> SortedSamples(const RoutineSide& side, bool selfTimes) {
   std::vector<double> values;
-  values.reserve(side.samples.Samples().size());
-  for (const CallSample& call : side.samples.Samples()) {
+  values.reserve(side.samples->Samples().size());
+  for (const CallSample& call : side.samples->Samples()) {
     values.push_back(static_cast<double>(selfTimes ? call.self : call.duration));
   }
   std::sort(values.begin(), values.end());
   return values;
 }
 
-// Median and p95 from the sample of durations; the rest exact.
+// The side's figures as the summary prints them.
 std::array<double, kFigureCount> FiguresOf(const RoutineSide& side) {
-  const std::vector<double> sorted = SortedSamples(side, false);
-  const auto calls = static_cast<double>(side.calls);
-  return {calls,
-          static_cast<double>(side.total),
-          static_cast<double>(side.self),
-          static_cast<double>(side.total) / calls,
-          SortedMedian(sorted),
-          SortedQuantile(sorted, 0.95),
-          static_cast<double>(side.max),
-          static_cast<double>(side.errors)};
+  const RoutineFigures& f = side.figures;
+  return {static_cast<double>(f.calls),    static_cast<double>(f.total),
+          static_cast<double>(f.self),     f.Mean(),
+          static_cast<double>(f.Median()), static_cast<double>(f.P95()),
+          static_cast<double>(f.max),      static_cast<double>(f.errors)};
 }
 
 struct Pair {
@@ -87,8 +76,11 @@ DiffTable BuildDiff(const DiffSide& base, const DiffSide& next, const NameTable&
                     const Renames& renames, const DiffSettings& settings) {
   // By name, so that the order (and so the output) does not depend on the reading order.
   std::map<std::string, Pair> pairs;
-  for (const auto& [id, side] : base.Routines()) {
-    std::string name = names.Text(id);
+  const std::vector<RoutineSide>& baseSides = base.Routines().All();
+  for (std::size_t id = 0; id < baseSides.size(); ++id) {
+    const RoutineSide& side = baseSides[id];
+    if (side.figures.calls == 0) continue;
+    std::string name = names.Text(static_cast<NameId>(id));
     std::string baseName;
     for (const auto& [from, to] : renames) {
       if (from == name) {
@@ -100,7 +92,11 @@ DiffTable BuildDiff(const DiffSide& base, const DiffSide& next, const NameTable&
     pair.base = &side;
     pair.baseName = baseName;
   }
-  for (const auto& [id, side] : next.Routines()) pairs[names.Text(id)].next = &side;
+  const std::vector<RoutineSide>& nextSides = next.Routines().All();
+  for (std::size_t id = 0; id < nextSides.size(); ++id) {
+    if (nextSides[id].figures.calls != 0)
+      pairs[names.Text(static_cast<NameId>(id))].next = &nextSides[id];
+  }
 
   DiffTable table;
   table.settings = settings;
@@ -123,7 +119,7 @@ DiffTable BuildDiff(const DiffSide& base, const DiffSide& next, const NameTable&
       row.verdict = Verdict::kAdded;
     } else if (pair.next == nullptr) {
       row.verdict = Verdict::kRemoved;
-    } else if (pair.base->calls < kMinCalls || pair.next->calls < kMinCalls) {
+    } else if (pair.base->figures.calls < kMinCalls || pair.next->figures.calls < kMinCalls) {
       row.verdict = Verdict::kTooFewCalls;
     } else {
       row.tested = true;

@@ -8,11 +8,10 @@
 namespace jov::analyzer::diff {
 namespace {
 
-std::string NodeName(const BoundedTree& tree, std::uint32_t index, const NameTable& names,
+std::string NodeName(const CallTree& tree, std::uint32_t index, const NameTable& names,
                      const Renames* renames) {
-  if (tree.IsOther(index)) return "(other paths)";
-  std::string name = names.Text(tree.Nodes()[index].name);
-  if (renames != nullptr) {
+  std::string name = tree.NameOf(index, names);
+  if (renames != nullptr && !tree.IsOther(index)) {
     for (const auto& [from, to] : *renames) {
       if (from == name) name = to;
     }
@@ -22,9 +21,9 @@ std::string NodeName(const BoundedTree& tree, std::uint32_t index, const NameTab
 
 }  // namespace
 
-std::vector<MergedNode> MergeTrees(const BoundedTree& base, const BoundedTree& next,
+std::vector<MergedNode> MergeTrees(const CallTree& base, const CallTree& next,
                                    const NameTable& names, const Renames& renames) {
-  const BoundedTree* trees[2] = {&base, &next};
+  const CallTree* trees[2] = {&base, &next};
   std::vector<MergedNode> merged(1);
   // (merged node, its node on each side or -1), walked depth first.
   struct Pending {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "analyzer/diff/diff_table.h"
-#include "analyzer/outputs/report/bounded_tree.h"
+#include "analyzer/outputs/call_tree.h"
 
 namespace jov::analyzer::diff {
 
@@ -19,13 +19,13 @@ class TreeSide : public TraceSink {
   void OnCall(const Call& call) override { tree_.Add(call); }
   bool WantsTexts() const override { return false; }
   // Call once, after reading.
-  const BoundedTree& Finished() {
+  const CallTree& Finished() {
     tree_.Finish();
     return tree_;
   }
 
  private:
-  BoundedTree tree_;
+  CallTree tree_;
 };
 
 struct MergedNode {
@@ -39,7 +39,7 @@ struct MergedNode {
 
 // Parents before children; children of a node in the order of their names. Node 0 is the
 // root above every outermost routine.
-std::vector<MergedNode> MergeTrees(const BoundedTree& base, const BoundedTree& next,
+std::vector<MergedNode> MergeTrees(const CallTree& base, const CallTree& next,
                                    const NameTable& names, const Renames& renames);
 
 }  // namespace jov::analyzer::diff

@@ -24,9 +24,8 @@ void SampleReservoir::Skip() {
   nextKept_ = gap < 1e18 ? seen_ + static_cast<std::uint64_t>(gap) : UINT64_MAX;
 }
 
-void SampleReservoir::Add(const CallSample& sample) {
-  const std::uint64_t index = seen_++;
-  if (samples_.size() < kCapacity) {
+void SampleReservoir::Keep(std::uint64_t index, const CallSample& sample) {
+  if (index < kCapacity) {
     samples_.push_back(sample);
     if (samples_.size() == kCapacity) {
       w_ = 1;
@@ -34,7 +33,6 @@ void SampleReservoir::Add(const CallSample& sample) {
     }
     return;
   }
-  if (index != nextKept_) return;
   samples_[Next() % kCapacity] = sample;
   Skip();
 }

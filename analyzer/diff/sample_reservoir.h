@@ -20,12 +20,18 @@ class SampleReservoir {
   static constexpr std::size_t kCapacity = 4096;
 
   explicit SampleReservoir(std::uint64_t seed) : state_(seed) {}
-  void Add(const CallSample& sample);
+  // Inline: once the reservoir is full, most calls cost this compare alone.
+  void Add(const CallSample& sample) {
+    const std::uint64_t index = seen_++;
+    if (index >= kCapacity && index != nextKept_) return;
+    Keep(index, sample);
+  }
   // The kept calls in the order they were kept (not sorted).
   const std::vector<CallSample>& Samples() const { return samples_; }
   std::uint64_t Seen() const { return seen_; }
 
  private:
+  void Keep(std::uint64_t index, const CallSample& sample);
   std::uint64_t Next();
   double Uniform();  // in (0, 1)
   void Skip();

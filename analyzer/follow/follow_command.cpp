@@ -1,17 +1,14 @@
-// follow_command.cpp - `jovtrace follow`: its options, and the loop that reads what the
-// trace's writer appends, redraws the screen every interval, answers the keys, and prints
-// the trace's summary when its closing line comes.
+// follow_command.cpp - `jovtrace follow`: the loop that reads what the trace's writer
+// appends, redraws the screen every interval, answers the keys, and prints the trace's
+// summary when its closing line comes.
 #include "analyzer/follow/follow_command.h"
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <string>
 
-#include "analyzer/cli/command_run.h"
 #include "analyzer/follow/follow_session.h"
 #include "analyzer/follow/terminal.h"
-#include "analyzer/outputs/output_file.h"
 #include "analyzer/outputs/summary_format.h"
 
 namespace jov::analyzer {
@@ -25,38 +22,9 @@ constexpr std::size_t kBudget = std::size_t{8} << 20;
 constexpr int kPlainWidth = 132;
 constexpr int kPlainHeight = 45;
 
-struct Options {
-  std::string trace;
-  double interval = 1.0;
-  double window = 10.0;
-  bool once = false;
-};
-
-constexpr char kDescription[] =
-    "Watches a trace while its program writes it: reads what is there, then follows the\n"
-    "lines appended (into the next file when the size limit replaces it). A directory\n"
-    "follows its newest trace. Every interval the screen shows the program and process,\n"
-    "lines read and per second, the memory counters with their trend; the open calls per\n"
-    "thread with how long each level has been open, the longest first (a hang is at the\n"
-    "top); the routines' calls, errors, mean and 95th percentile in the last window beside\n"
-    "their total calls; and the last texts. When the trace closes it prints the summary\n"
-    "that `jovtrace summary` gives for the same files.\n"
-    "Keys:\n"
-    "  q  quit\n"
-    "  p  pause the screen (reading goes on); p again resumes\n"
-    "  s  sort the routines by the next of: calls in window, p95, mean, errors, total\n"
-    "     calls, name\n"
-    "  /  filter the routines by a text (Enter keeps it, Esc clears it)\n"
-    "  r  reset the window\n"
-    "Without a terminal (output redirected) a plain-text snapshot is printed every\n"
-    "interval.\n"
-    "Exit codes: 0 closed, quit or --once; 2 not a trace, or the file was deleted while\n"
-    "followed; 3 the output could not be written; 130 interrupted (Ctrl-C).\n"
-    "Example: jovtrace follow --interval 0.5 logs/";
-
 class FollowLoop {
  public:
-  FollowLoop(const Options& options, std::FILE* out)
+  FollowLoop(const FollowOptions& options, std::FILE* out)
       : options_(options),
         out_(out),
         session_(options.trace, static_cast<Micros>(options.window * 1e6)),
@@ -72,7 +40,7 @@ class FollowLoop {
   bool Key(int key);  // false: quit
   int Wait(Clock::time_point until);
 
-  const Options& options_;
+  const FollowOptions& options_;
   std::FILE* out_;
   FollowSession session_;
   Terminal terminal_;
@@ -260,35 +228,31 @@ int FollowLoop::Run() {
 
 }  // namespace
 
-Command AddFollowCommand(CLI::App& app) {
-  auto options = std::make_shared<Options>();
-  CLI::App* command = app.add_subcommand("follow", kDescription);
-  command->add_option("trace", options->trace, "a trace file, or a directory: its newest trace")
-      ->required();
-  command->add_option("--interval", options->interval, "seconds between screens (default 1)")
-      ->check(CLI::Range(0.1, 10.0));
-  command
-      ->add_option("--window", options->window,
-                   "seconds of the routines' window: calls, errors, mean, p95 (default 10)")
-      ->check(CLI::Range(1.0, 86400.0));
-  command->add_flag("--once", options->once, "print one snapshot of what is there and exit");
-  return {command, [options] {
-            OutputFile output("");
-            int code = 2;
-            if (output.Stream() != nullptr) {
-              FollowLoop loop(*options, output.Stream());
-              code = loop.Run();
-            }
-            switch (output.Close()) {
-              case OutputFile::Status::kWritten:
-              case OutputFile::Status::kPipeClosed:
-                return code;
-              case OutputFile::Status::kFailed:
-                break;
-            }
-            std::fprintf(stderr, "jovtrace: %s\n", output.Error().c_str());
-            return kExitWriteFailed;
-          }};
+const char kFollowDescription[] =
+    "Watches a trace while its program writes it: reads what is there, then follows the\n"
+    "lines appended (into the next file when the size limit replaces it). A directory\n"
+    "follows its newest trace. Every interval the screen shows the program and process,\n"
+    "lines read and per second, the memory counters with their trend; the open calls per\n"
+    "thread with how long each level has been open, the longest first (a hang is at the\n"
+    "top); the routines' calls, errors, mean and 95th percentile in the last window beside\n"
+    "their total calls; and the last texts. When the trace closes it prints the summary\n"
+    "that `jovtrace summary` gives for the same files.\n"
+    "Keys:\n"
+    "  q  quit\n"
+    "  p  pause the screen (reading goes on); p again resumes\n"
+    "  s  sort the routines by the next of: calls in window, p95, mean, errors, total\n"
+    "     calls, name\n"
+    "  /  filter the routines by a text (Enter keeps it, Esc clears it)\n"
+    "  r  reset the window\n"
+    "Without a terminal (output redirected) a plain-text snapshot is printed every\n"
+    "interval.\n"
+    "Exit codes: 0 closed, quit or --once; 2 not a trace, or the file was deleted while\n"
+    "followed; 3 the output could not be written; 130 interrupted (Ctrl-C).\n"
+    "Example: jovtrace follow --interval 0.5 logs/";
+
+int RunFollow(const FollowOptions& options, std::FILE* out) {
+  FollowLoop loop(options, out);
+  return loop.Run();
 }
 
 }  // namespace jov::analyzer

@@ -13,11 +13,8 @@ void LiveModel::OnCall(const Call& call) {
   const std::int64_t index = call.end / SliceWidth();
   Slice& slice = f.slices[static_cast<std::size_t>(index % kWindowSlices)];
   if (slice.index > index) return;  // older than the window the ring holds
-  if (slice.index < index) slice = Slice{index, 0, 0, 0, {}};
-  ++slice.calls;
-  if (error) ++slice.errors;
-  slice.sum += call.duration;
-  slice.durations.Add(call.duration);
+  if (slice.index < index) slice = Slice{index, {}};
+  slice.figures.Add(call);
 }
 
 void LiveModel::OnText(const Text& text) {
@@ -53,34 +50,26 @@ void LiveModel::SampleCounters() {
 
 void LiveModel::ResetWindow(Micros now) {
   windowStart_ = now;
-  for (auto& entry : routines_) entry.second.slices.fill(Slice{});
+  for (Figures& figures : routines_.All()) figures.slices.fill(Slice{});
 }
 
 std::vector<LiveRoutine> LiveModel::Routines(Micros now) const {
   const std::int64_t newest = now / SliceWidth();
   std::vector<LiveRoutine> rows;
-  rows.reserve(routines_.size());
-  for (const auto& entry : routines_) {
-    const Figures& f = entry.second;
+  const std::vector<Figures>& all = routines_.All();
+  for (std::size_t id = 0; id < all.size(); ++id) {
+    const Figures& f = all[id];
+    if (f.calls == 0) continue;
     LiveRoutine row;
-    row.name = entry.first;
+    row.name = static_cast<NameId>(id);
     row.calls = f.calls;
     row.errors = f.errors;
-    QuantileSketch window;
-    Micros sum = 0;
     for (const Slice& slice : f.slices) {
       if (slice.index < 0 || slice.index <= newest - kWindowSlices || slice.index > newest)
         continue;
-      row.windowCalls += slice.calls;
-      row.windowErrors += slice.errors;
-      sum += slice.sum;
-      window.Merge(slice.durations);
+      row.window.Merge(slice.figures);
     }
-    if (row.windowCalls != 0) {
-      row.windowMean = static_cast<double>(sum) / static_cast<double>(row.windowCalls);
-      row.windowP95 = window.Quantile(0.95);
-    }
-    rows.push_back(row);
+    rows.push_back(std::move(row));
   }
   return rows;
 }

@@ -7,21 +7,18 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "analyzer/model/quantile_sketch.h"
+#include "analyzer/model/routine_figures.h"
 #include "analyzer/model/trace_model.h"
 
 namespace jov::analyzer {
 
-// One routine's row: calls in the window and in total.
+// One routine's row: its figures in the window (the summary's aggregate, routine_figures.h)
+// and its calls and errors in total.
 struct LiveRoutine {
   NameId name = kUnknownName;
-  std::uint64_t windowCalls = 0;
-  std::uint64_t windowErrors = 0;
-  double windowMean = 0;  // microseconds
-  double windowP95 = 0;
+  RoutineFigures window;
   std::uint64_t calls = 0;
   std::uint64_t errors = 0;
 };
@@ -71,10 +68,7 @@ class LiveModel : public TraceSink {
  private:
   struct Slice {
     std::int64_t index = -1;  // which slice of the clock it holds (end time / slice width)
-    std::uint64_t calls = 0;
-    std::uint64_t errors = 0;
-    Micros sum = 0;
-    QuantileSketch durations;
+    RoutineFigures figures;
   };
   struct Figures {
     std::uint64_t calls = 0;
@@ -86,7 +80,7 @@ class LiveModel : public TraceSink {
   Micros window_;
   Micros windowStart_ = INT64_MIN;  // calls that ended before are not in the window
   TraceInfo info_;
-  std::unordered_map<NameId, Figures> routines_;
+  PerRoutine<Figures> routines_;
   std::deque<LiveText> texts_;
   std::array<LiveCounter, 4> counters_;
   bool closed_ = false;

@@ -8,6 +8,8 @@
 
 #include <fmt/format.h>
 
+#include "analyzer/outputs/summary_format.h"
+
 namespace jov::analyzer {
 namespace {
 
@@ -24,13 +26,6 @@ std::string Fit(std::string text, int width) {
     }
   }
   return text;
-}
-
-std::string ClockText(Micros time) {
-  const Micros ofDay = ((time % 86400000000LL) + 86400000000LL) % 86400000000LL;
-  const auto ms = ofDay / 1000;
-  return fmt::format("{:02}:{:02}:{:02}.{:03}", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
-                     ms % 1000);
 }
 
 std::string Grouped(std::uint64_t n) {
@@ -170,13 +165,13 @@ void Routines(Builder& out, const LiveModel& model, const NameTable& names, cons
   auto key = [&](const LiveRoutine& r) -> double {
     switch (view.sort) {
       case RoutineSort::kWindowCalls:
-        return static_cast<double>(r.windowCalls);
+        return static_cast<double>(r.window.calls);
       case RoutineSort::kP95:
-        return r.windowP95;
+        return static_cast<double>(r.window.P95());
       case RoutineSort::kMean:
-        return r.windowMean;
+        return r.window.Mean();
       case RoutineSort::kErrors:
-        return static_cast<double>(r.windowErrors * 1000000 + r.errors);
+        return static_cast<double>(r.window.errors * 1000000 + r.errors);
       case RoutineSort::kCalls:
         return static_cast<double>(r.calls);
       case RoutineSort::kName:
@@ -200,11 +195,11 @@ void Routines(Builder& out, const LiveModel& model, const NameTable& names, cons
                       "win calls", "win err", "mean ms", "p95 ms", "calls", "errors"));
   for (int i = 0; i < rows && i < static_cast<int>(shown.size()); ++i) {
     const LiveRoutine& r = shown[static_cast<std::size_t>(i)];
-    const bool any = r.windowCalls != 0;
+    const bool any = r.window.calls != 0;
     out.Add(fmt::format("{:<{}} {:>9} {:>7} {:>10} {:>10} {:>11} {:>8}", names.Text(r.name), width,
-                        r.windowCalls, r.windowErrors,
-                        any ? fmt::format("{:.3f}", r.windowMean / 1000) : "-",
-                        any ? fmt::format("{:.3f}", r.windowP95 / 1000) : "-", r.calls, r.errors));
+                        r.window.calls, r.window.errors, any ? Millis(r.window.Mean()) : "-",
+                        any ? Millis(static_cast<double>(r.window.P95())) : "-", r.calls,
+                        r.errors));
   }
 }
 

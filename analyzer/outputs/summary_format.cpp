@@ -11,6 +11,13 @@
 namespace jov::analyzer {
 namespace {
 
+std::string TopCodeText(const RoutineFigures& r) {
+  const auto top = r.TopCode();
+  return top.second == 0 ? std::string("-") : fmt::format("{} ({}x)", top.first, top.second);
+}
+
+}  // namespace
+
 std::string Millis(double micros) { return fmt::format("{:.3f}", micros / 1000.0); }
 
 std::string ClockText(Micros time) {
@@ -19,13 +26,6 @@ std::string ClockText(Micros time) {
   return fmt::format("{:02}:{:02}:{:02}.{:03}", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
                      ms % 1000);
 }
-
-std::string TopCodeText(const RoutineFigures& r) {
-  const auto top = r.TopCode();
-  return top.second == 0 ? std::string("-") : fmt::format("{} ({}x)", top.first, top.second);
-}
-
-}  // namespace
 
 std::string TraceHeading(const TraceInfo& info, const TraceStats& stats) {
   std::string text = fmt::format(
@@ -60,9 +60,8 @@ void WriteSummaryTable(std::FILE* out, const SummarySink& summary, const NameTab
     for (const RoutineFigures& r : table.rows) {
       fmt::print(out, "{:<{}} {:>9} {:>12} {:>12} {:>10} {:>10} {:>10} {:>10} {:>7}  {}\n",
                  names.Text(r.name), width, r.calls, Millis(static_cast<double>(r.total)),
-                 Millis(static_cast<double>(r.self)),
-                 Millis(static_cast<double>(r.total) / static_cast<double>(r.calls)),
-                 Millis(r.durations.Quantile(0.5)), Millis(r.durations.Quantile(0.95)),
+                 Millis(static_cast<double>(r.self)), Millis(r.Mean()),
+                 Millis(static_cast<double>(r.Median())), Millis(static_cast<double>(r.P95())),
                  Millis(static_cast<double>(r.max)), r.errors, TopCodeText(r));
     }
     if (table.rows.empty()) fmt::print(out, "(no routine calls)\n");
@@ -78,9 +77,8 @@ void WriteSummaryCsv(std::FILE* out, const SummarySink& summary, const NameTable
       const auto top = r.TopCode();
       fmt::print(out, "{},{},{},{},{},{},{},{},{},{},{},{}\n", CsvField(table.info.label),
                  CsvField(names.Text(r.name)), r.calls, Millis(static_cast<double>(r.total)),
-                 Millis(static_cast<double>(r.self)),
-                 Millis(static_cast<double>(r.total) / static_cast<double>(r.calls)),
-                 Millis(r.durations.Quantile(0.5)), Millis(r.durations.Quantile(0.95)),
+                 Millis(static_cast<double>(r.self)), Millis(r.Mean()),
+                 Millis(static_cast<double>(r.Median())), Millis(static_cast<double>(r.P95())),
                  Millis(static_cast<double>(r.max)), r.errors,
                  top.second == 0 ? std::string() : std::to_string(top.first), top.second);
     }

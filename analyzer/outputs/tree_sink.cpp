@@ -1,4 +1,4 @@
-// tree_sink.cpp - merging calls into the tree by path, and the tree's two text forms.
+// tree_sink.cpp - a merged tree per trace, and the tree's two text forms.
 #include "analyzer/outputs/tree_sink.h"
 
 #include <algorithm>
@@ -11,52 +11,15 @@
 namespace jov::analyzer {
 
 void TreeSink::BeginTrace(const TraceInfo& info) {
-  current_ = Tree();
-  current_.info = info;
-  current_.nodes.emplace_back();
-  index_.clear();
-}
-
-std::uint32_t TreeSink::Child(std::uint32_t parent, NameId name) {
-  const std::uint64_t key = (std::uint64_t{parent} << 32) | name;
-  const auto found = index_.find(key);
-  if (found != index_.end()) return found->second;
-  const auto node = static_cast<std::uint32_t>(current_.nodes.size());
-  current_.nodes.emplace_back();
-  current_.nodes.back().name = name;
-  current_.nodes.back().parent = parent;
-  current_.nodes[parent].children.push_back(node);
-  index_.emplace(key, node);
-  return node;
-}
-
-void TreeSink::OnCall(const Call& call) {
-  std::uint32_t node = 0;
-  for (std::size_t i = 0; i < call.pathLength; ++i) node = Child(node, call.path[i]);
-  TreeNode& n = current_.nodes[node];
-  ++n.calls;
-  n.total += call.duration;
-  n.self += call.self;
+  trees_.emplace_back();
+  trees_.back().info = info;
 }
 
 void TreeSink::EndTrace(const TraceInfo& info, const TraceStats& stats) {
-  current_.info = info;
-  current_.stats = stats;
-  FillUnknownTotals(current_.nodes);
-  trees_.push_back(std::move(current_));
-  current_ = Tree();
-  index_.clear();
-}
-
-void FillUnknownTotals(std::vector<TreeNode>& nodes) {
-  // Children always have larger indices than their parents.
-  for (std::size_t i = nodes.size(); i-- > 0;) {
-    TreeNode& node = nodes[i];
-    if (node.calls != 0 && i != 0) continue;
-    Micros sum = 0;
-    for (const std::uint32_t child : node.children) sum += nodes[child].total;
-    node.total = sum;
-  }
+  Tree& tree = trees_.back();
+  tree.info = info;
+  tree.stats = stats;
+  tree.tree.Finish();
 }
 
 namespace {
@@ -67,18 +30,19 @@ void SortChildren(std::vector<std::uint32_t>& children, const std::vector<TreeNo
   });
 }
 
-void WriteNode(std::FILE* out, const std::vector<TreeNode>& nodes, std::uint32_t at, int depth,
-               double whole, double minPercent, const NameTable& names) {
+void WriteNode(std::FILE* out, const CallTree& tree, std::uint32_t at, int depth, double whole,
+               double minPercent, const NameTable& names) {
+  const std::vector<TreeNode>& nodes = tree.Nodes();
   const TreeNode& node = nodes[at];
   const double percent = whole > 0 ? 100.0 * static_cast<double>(node.total) / whole : 0;
   if (percent < minPercent) return;
   fmt::print(out, "{:>12.3f} {:>12.3f} {:>9} {:>6.1f}  {:{}}{}\n",
              static_cast<double>(node.total) / 1000.0, static_cast<double>(node.self) / 1000.0,
-             node.calls, percent, "", depth * 2, names.Text(node.name));
+             node.calls, percent, "", depth * 2, tree.NameOf(at, names));
   std::vector<std::uint32_t> children = node.children;
   SortChildren(children, nodes);
   for (const std::uint32_t child : children)
-    WriteNode(out, nodes, child, depth + 1, whole, minPercent, names);
+    WriteNode(out, tree, child, depth + 1, whole, minPercent, names);
 }
 
 std::string Frame(const std::string& name) {
@@ -90,16 +54,16 @@ std::string Frame(const std::string& name) {
   return frame;
 }
 
-void WriteFoldedNode(std::FILE* out, const std::vector<TreeNode>& nodes, std::uint32_t at,
-                     std::string& stack, FoldedWeight weight, const NameTable& names) {
-  const TreeNode& node = nodes[at];
+void WriteFoldedNode(std::FILE* out, const CallTree& tree, std::uint32_t at, std::string& stack,
+                     FoldedWeight weight, const NameTable& names) {
+  const TreeNode& node = tree.Nodes()[at];
   const std::size_t mark = stack.size();
   if (!stack.empty()) stack += ';';
-  stack += Frame(names.Text(node.name));
+  stack += Frame(tree.NameOf(at, names));
   const Micros value = weight == FoldedWeight::kSelf ? node.self : node.total;
   if (value > 0) fmt::print(out, "{} {}\n", stack, value);
   for (const std::uint32_t child : node.children)
-    WriteFoldedNode(out, nodes, child, stack, weight, names);
+    WriteFoldedNode(out, tree, child, stack, weight, names);
   stack.resize(mark);
 }
 
@@ -108,17 +72,17 @@ void WriteFoldedNode(std::FILE* out, const std::vector<TreeNode>& nodes, std::ui
 void WriteTreeText(std::FILE* out, const TreeSink& trees, const NameTable& names,
                    double minPercent) {
   bool first = true;
-  for (const TreeSink::Tree& tree : trees.Trees()) {
+  for (const TreeSink::Tree& traceTree : trees.Trees()) {
     if (!first) fmt::print(out, "\n");
     first = false;
-    fmt::print(out, "{}", TraceHeading(tree.info, tree.stats));
-    const double whole = static_cast<double>(tree.nodes[0].total);
+    fmt::print(out, "{}", TraceHeading(traceTree.info, traceTree.stats));
+    const CallTree& tree = traceTree.tree;
+    const double whole = static_cast<double>(tree.Nodes()[0].total);
     fmt::print(out, "{:>12} {:>12} {:>9} {:>6}  {}\n", "total ms", "self ms", "calls", "%",
                "routine");
-    std::vector<std::uint32_t> roots = tree.nodes[0].children;
-    SortChildren(roots, tree.nodes);
-    for (const std::uint32_t root : roots)
-      WriteNode(out, tree.nodes, root, 0, whole, minPercent, names);
+    std::vector<std::uint32_t> roots = tree.Nodes()[0].children;
+    SortChildren(roots, tree.Nodes());
+    for (const std::uint32_t root : roots) WriteNode(out, tree, root, 0, whole, minPercent, names);
     if (roots.empty()) fmt::print(out, "(no routine calls)\n");
   }
 }
@@ -126,10 +90,10 @@ void WriteTreeText(std::FILE* out, const TreeSink& trees, const NameTable& names
 void WriteFolded(std::FILE* out, const TreeSink& trees, const NameTable& names,
                  FoldedWeight weight) {
   const bool label = trees.Trees().size() > 1;
-  for (const TreeSink::Tree& tree : trees.Trees()) {
-    std::string stack = label ? Frame(tree.info.label) : std::string();
-    for (const std::uint32_t root : tree.nodes[0].children)
-      WriteFoldedNode(out, tree.nodes, root, stack, weight, names);
+  for (const TreeSink::Tree& traceTree : trees.Trees()) {
+    std::string stack = label ? Frame(traceTree.info.label) : std::string();
+    for (const std::uint32_t root : traceTree.tree.Nodes()[0].children)
+      WriteFoldedNode(out, traceTree.tree, root, stack, weight, names);
   }
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "child_run.h"
-#include "trace_generator.h"
+#include "analyzer/generator/trace_generator.h"
 
 int main(int argc, char** argv) {
   using jov::bench::Best;
@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     fs::create_directories(files[side].parent_path());
     std::FILE* out = std::fopen(files[side].c_str(), "wb");
     if (out == nullptr) return 1;
-    const jov::bench::Generated generated = jov::bench::WriteTrace(out, bytes, 20261203 + side);
+    const jov::generator::Generated generated =
+        jov::generator::WriteTrace(out, bytes, 20261203 + side);
     if (std::fclose(out) != 0) return 1;
     std::printf("generated %s: %.0f MB, %llu Pop lines\n", files[side].c_str(),
                 generated.bytes / 1e6, static_cast<unsigned long long>(generated.pops));

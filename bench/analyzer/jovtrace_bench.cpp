@@ -12,7 +12,7 @@
 
 #include "trace/trace_format.h"
 #include "child_run.h"
-#include "trace_generator.h"
+#include "analyzer/generator/trace_generator.h"
 
 int main(int argc, char** argv) {
   using jov::bench::Best;
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   std::FILE* out = std::fopen(file.c_str(), "wb");
   if (out == nullptr) return 1;
   const auto genStart = std::chrono::steady_clock::now();
-  const jov::bench::Generated generated = jov::bench::WriteTrace(out, bytes, 20261203);
+  const jov::generator::Generated generated = jov::generator::WriteTrace(out, bytes, 20261203);
   std::fclose(out);
   const double genSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - genStart).count();

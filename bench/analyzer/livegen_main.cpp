@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/analyzer/trace_lines.h"
+#include "analyzer/generator/trace_lines.h"
 
 namespace {
 
@@ -77,8 +77,8 @@ class Writer {
     start_ = Clock::now();
     const std::int64_t ofDay =
         (local.tm_hour * 3600LL + local.tm_min * 60 + local.tm_sec) * 1000000LL;
-    script_ = std::make_unique<jov::bench::Script>(local.tm_year + 1900, local.tm_mon + 1,
-                                                   local.tm_mday, ofDay);
+    script_ = std::make_unique<jov::generator::Script>(local.tm_year + 1900, local.tm_mon + 1,
+                                                       local.tm_mday, ofDay);
     stamp_ = local;
   }
 
@@ -140,7 +140,7 @@ class Writer {
       script_->Push(name);
     } else if (pick < 80 && script_->Depth() > base_) {
       const unsigned code = random_() % 20;
-      script_->Pop(-1, code == 0 ? 5 : (code < 10 ? 0 : jov::bench::kNoValue));
+      script_->Pop(-1, code == 0 ? 5 : (code < 10 ? 0 : jov::generator::kNoValue));
     } else if (pick < 82) {
       script_->Thread(101);
       script_->Text("worker: progress check");
@@ -184,7 +184,7 @@ class Writer {
     fileBytes_ += text.size();
     if (o_.sizeLimit != 0 && fileBytes_ > o_.sizeLimit) {
       // As the library does: the notice ends the full file and a new one goes on.
-      const std::string notice = std::string(jov::bench::kSizeNotice) + "\r\n";
+      const std::string notice = std::string(jov::generator::kSizeNotice) + "\r\n";
       std::fwrite(notice.data(), 1, notice.size(), file_);
       ++lines_;
       std::fclose(file_);
@@ -195,7 +195,7 @@ class Writer {
 
   const Options& o_;
   std::mt19937 random_;
-  std::unique_ptr<jov::bench::Script> script_;
+  std::unique_ptr<jov::generator::Script> script_;
   std::tm stamp_;
   Clock::time_point start_;
   std::int64_t scriptElapsed_ = 0;

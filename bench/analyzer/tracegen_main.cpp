@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "trace_generator.h"
+#include "analyzer/generator/trace_generator.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   const std::uint64_t bytes = std::strtoull(argv[2], nullptr, 10) << 20;
   const auto seed =
       static_cast<std::uint32_t>(argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 20261203);
-  const jov::bench::Generated generated = jov::bench::WriteTrace(out, bytes, seed);
+  const jov::generator::Generated generated = jov::generator::WriteTrace(out, bytes, seed);
   if (std::fclose(out) != 0) return 2;
   std::printf("%llu bytes, %llu lines, %llu Pop lines\n",
               static_cast<unsigned long long>(generated.bytes),

@@ -5,12 +5,12 @@
 #include "analyzer/input/line_chunker.h"
 #include "analyzer/parse/line_parse.h"
 #include "analyzer/parse/line_text.h"
-#include "bench/analyzer/trace_lines.h"
+#include "analyzer/generator/trace_lines.h"
 #include "support/reader_test.h"
 
 namespace {
 
-namespace bench = jov::bench;
+namespace generator = jov::generator;
 using jov::analyzer::PopParse;
 
 std::string Code(PopParse result) { return std::to_string(static_cast<int>(result)); }
@@ -57,18 +57,18 @@ std::string TextParsed(const std::string& text) {
 TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
   const std::tuple<const char*, std::string, std::string> cases[] = {
       // name, line or text, taken apart
-      {"date", bench::DateLine(2026, 12, 3),
+      {"date", generator::DateLine(2026, 12, 3),
        "1 " + std::to_string(jov::analyzer::DaysFromCivil(2026, 12, 3))},
-      {"thread_printed_negative", bench::ThreadLine(0xFFFFFFF0u), "2 4294967280"},
-      {"memory", bench::MemoryLine(5000000000LL, -1024, 8192, -4096),
+      {"thread_printed_negative", generator::ThreadLine(0xFFFFFFF0u), "2 4294967280"},
+      {"memory", generator::MemoryLine(5000000000LL, -1024, 8192, -4096),
        "4 5000000000 -1024 8192 -4096"},
-      {"handles", bench::HandleCountLine(0, 6), "3 0 6"},
-      {"size_notice", bench::kSizeNotice, "5"},
-      {"wrap_banner", bench::kWrapBanner, "6"},
-      {"wrap_end", bench::kWrapEnd, "7"},
-      {"timed_9_column_interval", bench::TimedLine(80130042, 12345679, 2, "hello"),
+      {"handles", generator::HandleCountLine(0, 6), "3 0 6"},
+      {"size_notice", generator::kSizeNotice, "5"},
+      {"wrap_banner", generator::kWrapBanner, "6"},
+      {"wrap_end", generator::kWrapEnd, "7"},
+      {"timed_9_column_interval", generator::TimedLine(80130042, 12345679, 2, "hello"),
        "8 80130042 12345679 8 23 |        hello|"},
-      {"timed_negative_empty", bench::TimedLine(0, -1500, 0, ""), "8 0 -1500 0 22 ||"},
+      {"timed_negative_empty", generator::TimedLine(0, -1500, 0, ""), "8 0 -1500 0 22 ||"},
       {"continuation", "                          b", "9"},
       {"empty", "", "0"},
       {"interval_overflows", "22:15:30.000 9999999999999999.000 x", "10"},
@@ -79,17 +79,19 @@ TEST(LinesAndTexts, AreRecognisedAndTakenApart) {
       {"date_month_13", "Date=13/03/26" + std::string(80, '='), "10"},
       {"memory_cut", "...Memory use changed. Internal Pool=12, Chan", "10"},
       {"garbage", "\x01\x02\xff binary", "10"},
-      {"text", bench::PopText("Parser.ReadBlock", 0, 12345), "ok Parser.ReadBlock rc 0 dur 12345"},
-      {"text", bench::PopText("Parser.Open", bench::kNoValue, 15002), "ok Parser.Open dur 15002"},
-      {"text", bench::PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
-      {"text", bench::PopText("My Class.Do  it", 7, 90061001),
+      {"text", generator::PopText("Parser.ReadBlock", 0, 12345),
+       "ok Parser.ReadBlock rc 0 dur 12345"},
+      {"text", generator::PopText("Parser.Open", generator::kNoValue, 15002),
+       "ok Parser.Open dur 15002"},
+      {"text", generator::PopText("A.B", -2147483647 - 1, 1), "ok A.B rc -2147483648 dur 1"},
+      {"text", generator::PopText("My Class.Do  it", 7, 90061001),
        "ok My Class.Do  it rc 7 dur 90061001"},
-      {"text", bench::PopText(".", bench::kNoValue, 0), "ok . dur 0"},
+      {"text", generator::PopText(".", generator::kNoValue, 0), "ok . dur 0"},
       {"text", "Pop  ", Code(PopParse::kBare)},
       {"text", "Pop  Parser.Open Return Co", Code(PopParse::kBroken)},
       {"text", "Other text", Code(PopParse::kNotPop)},
       {"text", "Push Parser.ReadBlock  Request=42", "push Parser.ReadBlock|Request=42"},
-      {"text", bench::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"),
+      {"text", generator::HeaderText("a, b", 42, 7, "C:\\t\\261203 221530 app 2.JOV_Log"),
        "header a, b 42 7 app"},
   };
   for (const auto& [name, line, want] : cases) {

@@ -1,8 +1,6 @@
 // outputs_test.cpp - what the sinks make of a read trace: the summary's figures, the merged
-// tree and its pruning, folded stacks, and the Trace Event Format JSON checked by a strict
-// parser, event by event.
-#include <cmath>
-
+// tree, folded stacks, and the Trace Event Format JSON checked by a strict parser, event by
+// event; and the text's conversion to UTF-8.
 #include "analyzer/outputs/chrome_writer.h"
 #include "analyzer/outputs/summary_format.h"
 #include "analyzer/input/text_encoding.h"
@@ -90,38 +88,6 @@ TEST(Outputs, SummaryTreeFoldedStacksAndChromeOfOneReading) {
       "221530 app.JOV_Log\" 0\ni 7 \"saved \\\"all\\\"\\tdone\" 17500\ni 7 \"\" 17500 +dump\n"
       "X 7 \"Io.Save\" 15500 2000 rc 0\nX 7 \"App.Main\" 0 18000 rc 0\ni 9 \"other thread\" 17500\n"
       "M 7 \"thread_name\"\nM 9 \"thread_name\"\n");
-}
-
-TEST(Figures, PercentilesNearTheExactRankTopCodeAmongRareOnesAndTotalsOfUnknownLevels) {
-  jov::analyzer::QuantileSketch sketch;
-  std::vector<std::int64_t> values;
-  for (std::uint64_t i = 0, x = 12345; i < 20000; ++i) {
-    x = x * 6364136223846793005ULL + 1442695040888963407ULL;
-    values.push_back(static_cast<std::int64_t>((x >> 33) % 5000000) + (i % 10 == 0 ? 0 : 1));
-    sketch.Add(values.back());
-  }
-  std::sort(values.begin(), values.end());
-  for (double q : {0.01, 0.5, 0.95, 1.0}) {
-    SCOPED_TRACE(q);
-    const double exact =
-        static_cast<double>(values[static_cast<std::size_t>(std::ceil(q * values.size())) - 1]);
-    EXPECT_NEAR(sketch.Quantile(q), exact, exact * 0.01 + 1e-9);
-  }
-  // The top code survives many rare codes: 87 a third of the time, others once.
-  jov::analyzer::RoutineFigures figures;
-  jov::analyzer::Call call;
-  call.hasReturnCode = true;
-  for (int i = 0; i < 300; ++i) {
-    call.returnCode = i % 3 == 0 ? 87 : 1000 + i;
-    figures.Add(call);
-  }
-  EXPECT_EQ(figures.TopCode().first, 87);
-  // An unknown level (no calls of its own) totals what ran inside it.
-  std::vector<jov::analyzer::TreeNode> nodes = {
-      {0, 0, 0, 0, 0, {1}}, {1, 0, 0, 0, 0, {2, 3}}, {2, 1, 1, 300, 0, {}}, {3, 1, 1, 200, 0, {}}};
-  jov::analyzer::FillUnknownTotals(nodes);
-  EXPECT_EQ(std::make_pair(nodes[0].total, nodes[1].total),
-            std::make_pair(jov::analyzer::Micros{500}, jov::analyzer::Micros{500}));
 }
 
 TEST(Encoding, AnsiTextBecomesUtf8AndUtf8PassesUnchanged) {

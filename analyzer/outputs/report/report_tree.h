@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "analyzer/outputs/tree_sink.h"
+#include "analyzer/outputs/call_tree.h"
 
 namespace jov::analyzer {
 
@@ -19,8 +19,8 @@ class JsonOut;
 inline constexpr std::size_t kMaxTreeNodes = 20000;
 
 // Writes {"name":[..],"parent":[..],"calls":[..],"total":[..],"self":[..],"other":[..]}.
-// `nodes` as TreeSink keeps them: nodes[0] the root, every child after its parent;
-// `isOther` tells the nodes that stand for paths past a tree's bound already (written as
+// `nodes` as CallTree keeps them: nodes[0] the root, every child after its parent;
+// `isOther` tells the nodes that stand for paths past the tree's bound already (written as
 // other nodes of 0 counted paths).
 void WriteReportTree(JsonOut& json, const std::vector<TreeNode>& nodes,
                      const std::function<bool(std::uint32_t)>& isOther,

@@ -75,8 +75,8 @@ void WriteStats(JsonOut& json, const TraceStats& s) {
 }
 
 // [name, calls, total, self, mean, median, p95, max, errors, top code, its count] per
-// routine, the largest total first. Mean, median and 95 % are the very doubles that the
-// summary's own writer prints, so the page shows the same figures.
+// routine, the largest total first: the summary's own figures (routine_figures.h), so the
+// page shows the same digits.
 void WriteSummaryRows(JsonOut& json, const std::vector<RoutineFigures>& figures,
                       LocalNames& local) {
   std::vector<const RoutineFigures*> rows;
@@ -94,13 +94,10 @@ void WriteSummaryRows(JsonOut& json, const std::vector<RoutineFigures>& figures,
       json.Raw(",");
       json.Int(v);
     }
-    for (const double v : {static_cast<double>(r.total) / static_cast<double>(r.calls),
-                           r.durations.Quantile(0.5), r.durations.Quantile(0.95)}) {
-      json.Raw(",");
-      json.Double(v);
-    }
-    for (const std::int64_t v : {r.max, static_cast<std::int64_t>(r.errors), top.first,
-                                 static_cast<std::int64_t>(top.second)}) {
+    json.Raw(",");
+    json.Double(r.Mean());
+    for (const std::int64_t v : {r.Median(), r.P95(), r.max, static_cast<std::int64_t>(r.errors),
+                                 top.first, static_cast<std::int64_t>(top.second)}) {
       json.Raw(",");
       json.Int(v);
     }
@@ -261,13 +258,13 @@ void ReportWriter::WriteTrace(const TraceInfo& info, const TraceStats& stats) {
   json_.Flush();
 }
 
-bool ReportWriter::Finish() {
+void ReportWriter::Finish() {
   Start();
   json_.Raw("\n],\"notices\":");
   runNotices_.Write(json_);
   json_.Raw("}");
   json_.Raw(ReportPageSuffix());
-  return json_.Flush();
+  json_.Flush();
 }
 
 }  // namespace jov::analyzer

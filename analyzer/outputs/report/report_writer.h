@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "analyzer/model/name_table.h"
-#include "analyzer/outputs/report/bounded_tree.h"
+#include "analyzer/outputs/call_tree.h"
 #include "analyzer/outputs/report/counter_series.h"
 #include "analyzer/outputs/json_out.h"
 #include "analyzer/outputs/report/report_timeline.h"
@@ -51,16 +51,16 @@ class ReportWriter : public TraceSink {
   void OnNotice(const Notice& notice) override;
   void EndTrace(const TraceInfo& info, const TraceStats& stats) override;
 
-  // Writes the rest of the page (after the last trace). False when the page could not be
-  // written in full (a full disk, a closed stream).
-  bool Finish();
+  // Writes the rest of the page (after the last trace). A write that failed shows on the
+  // stream's error flag, which the checked output (output_file.h) reports.
+  void Finish();
 
  private:
   struct TraceState {
     bool hasBase = false;
     Micros base = 0;
     ReportTimeline timeline;
-    BoundedTree tree;
+    CallTree tree;
     std::array<CounterSeries, 4> counters;  // by CounterKind
     NoticeLog notices;
   };

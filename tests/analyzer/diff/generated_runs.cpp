@@ -1,5 +1,5 @@
-// generated_runs.cpp - a run's trace written through the benchmark's line formats; the test's
-// temporary folder; the diff command's arguments parsed by its own command line, its CSV read
+// generated_runs.cpp - a run's trace written through the generator's line formats; the test's
+// temporary folder; the diff command's own options parsed by its command line, its CSV read
 // back.
 #include "generated_runs.h"
 
@@ -15,7 +15,8 @@
 #include <CLI/CLI.hpp>
 
 #include "analyzer/diff/diff_command.h"
-#include "bench/analyzer/trace_lines.h"
+#include "analyzer/input/file_source.h"
+#include "analyzer/generator/trace_lines.h"
 
 namespace difftest {
 namespace {
@@ -38,7 +39,7 @@ std::filesystem::path GeneratedRun(const std::filesystem::path& dir,
   std::vector<std::size_t> order;
   for (std::size_t r = 0; r < routines.size(); ++r) order.insert(order.end(), routines[r].calls, r);
   std::shuffle(order.begin(), order.end(), random);
-  jov::bench::Script s(2026, 12, 3, (22LL * 3600 + 15 * 60) * 1000000);
+  jov::generator::Script s(2026, 12, 3, (22LL * 3600 + 15 * 60) * 1000000);
   s.Open(4242, 100, "C:\\runs\\261203 221500 batch.JOV_Log");
   s.Push("Batch.Run");
   for (const std::size_t r : order) {
@@ -60,9 +61,7 @@ std::filesystem::path Scratch(const std::string& name) { return kFolder / name; 
 
 Compared Diff(const std::filesystem::path& base, const std::filesystem::path& next,
               const std::vector<std::string>& options) {
-  const std::string csv = (base.parent_path() / "diff.csv").string();
-  std::vector<std::string> args = {"jovtrace", "diff", "-q",          "--csv",
-                                   "-o",       csv,    base.string(), next.string()};
+  std::vector<std::string> args = {"jovtrace", "diff", "--csv"};
   args.insert(args.end(), options.begin(), options.end());
   std::vector<const char*> argv;
   for (const std::string& arg : args) argv.push_back(arg.c_str());
@@ -70,8 +69,15 @@ Compared Diff(const std::filesystem::path& base, const std::filesystem::path& ne
   jov::analyzer::diff::DiffCommandLine line;
   jov::analyzer::diff::AddDiffOptions(app, line);
   app.parse(static_cast<int>(argv.size()), argv.data());
+  // The sides read quietly, as the command reads them without a progress bar.
+  const auto read = [](const std::vector<std::string>& inputs, jov::analyzer::NameTable& names,
+                       jov::analyzer::TraceSink& sink) {
+    jov::analyzer::FileOpener opener;
+    return jov::analyzer::Run({inputs, false, {}}, names, sink, opener, stderr);
+  };
+  const std::string csv = (base.parent_path() / "diff.csv").string();
   Compared result;
-  result.exitCode = jov::analyzer::diff::RunDiff(line);
+  result.exitCode = jov::analyzer::diff::RunDiff(line, {base.string(), next.string()}, csv, read);
   std::ifstream in(csv);
   std::string row;
   std::getline(in, row);  // the heading

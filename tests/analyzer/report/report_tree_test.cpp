@@ -1,6 +1,6 @@
 // report_tree_test.cpp - the call tree in the report's data: a tree of very many paths pruned
 // without losing any of its time, and the writer's own bound on the paths it merges.
-#include "analyzer/outputs/report/bounded_tree.h"
+#include "analyzer/outputs/call_tree.h"
 #include "analyzer/outputs/json_out.h"
 #include "analyzer/outputs/report/report_tree.h"
 #include "support/reader_test.h"
@@ -20,7 +20,7 @@ std::uint32_t AddNode(std::vector<TreeNode>& nodes, std::uint32_t parent,
 }
 
 nlohmann::json Written(const std::vector<TreeNode>& nodes,
-                       const jov::analyzer::BoundedTree* tree = nullptr) {
+                       const jov::analyzer::CallTree* tree = nullptr) {
   return nlohmann::json::parse(readertest::Captured([&](std::FILE* file) {
     jov::analyzer::JsonOut json(file, jov::analyzer::JsonOut::Embedding::kInScript);
     jov::analyzer::WriteReportTree(
@@ -60,8 +60,8 @@ TEST(ReportTree, AHugeTreeIsPrunedWithoutLosingTimeOrPaths) {
   EXPECT_EQ(paths, nodes.size() - 1) << "kept and pruned paths add up to all";
 }
 
-TEST(BoundedTree, CallsOnPathsPastTheBoundCountOnceUnderTheirDeepestNode) {
-  jov::analyzer::BoundedTree tree(3);  // the root and two paths
+TEST(CallTree, CallsOnPathsPastTheBoundCountOnceUnderTheirDeepestNode) {
+  jov::analyzer::CallTree tree(3);  // the root and two paths
   const jov::analyzer::NameId a = 1, b = 2, c = 3, d = 4;
   const auto add = [&tree](std::vector<jov::analyzer::NameId> path, jov::analyzer::Micros duration,
                            jov::analyzer::Micros self) {

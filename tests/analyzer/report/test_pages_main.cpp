@@ -8,7 +8,7 @@
 
 #include "analyzer/model/timeline.h"
 #include "analyzer/outputs/report/report_writer.h"
-#include "bench/analyzer/trace_lines.h"
+#include "analyzer/generator/trace_lines.h"
 #include "support/reader_harness.h"
 
 namespace {
@@ -53,7 +53,8 @@ bool WritePage(const std::filesystem::path& folder, const std::string& name,
   if (files.empty())
     writer.OnNotice({0, jov::analyzer::NoticeKind::kNotATrace, "notes.txt", 1, "not a trace file"});
   readertest::Read(files, &writer, &names);
-  return writer.Finish() && std::fclose(out) == 0;
+  writer.Finish();
+  return std::ferror(out) == 0 && std::fclose(out) == 0;
 }
 
 }  // namespace
@@ -66,8 +67,8 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = argv[1];
   std::filesystem::create_directories(folder);
   // A name and a detail that look like markup ("/" would split a harness step).
-  jov::bench::Script markup(2026, 12, 3,
-                            readertest::At(22, 15, 30) % jov::analyzer::Timeline::kDay);
+  jov::generator::Script markup(2026, 12, 3,
+                                readertest::At(22, 15, 30) % jov::analyzer::Timeline::kDay);
   markup.Open(42, 7, "C:\\t\\demo.JOV_Log");
   markup.Push("</script><img src=x onerror=alert(1)>.Ünïcode", "<b>x</b>");
   markup.Advance(10);
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
   // The demo's shape in the ANSI code page the DLL writes (1252): the starting thread and a
   // monitor write texts only, a worker makes the calls; a user, a routine and a detail with
   // accents.
-  jov::bench::Script ansi(2026, 12, 3, readertest::At(22, 15, 30) % jov::analyzer::Timeline::kDay);
+  jov::generator::Script ansi(2026, 12, 3,
+                             readertest::At(22, 15, 30) % jov::analyzer::Timeline::kDay);
   ansi.Open(42, 7, "C:\\t\\demo.JOV_Log");
   ansi.Text("demo: two threads share one trace object");
   for (int step = 0; step < 4; ++step) {

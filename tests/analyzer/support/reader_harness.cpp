@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "bench/analyzer/trace_lines.h"
+#include "analyzer/generator/trace_lines.h"
 
 #include "analyzer/input/byte_source.h"
 #include "analyzer/model/input_set.h"
@@ -90,10 +90,10 @@ Files Play(std::string_view steps) {
   if (steps.rfind("file ", 0) != 0 && steps.rfind("raw ", 0) != 0)
     return Play("file 261203 221530 app.JOV_Log|" + std::string(steps));
   const auto fresh = [] {
-    return jov::bench::Script(2026, 12, 3, At(22, 15, 30) % jov::analyzer::Timeline::kDay);
+    return jov::generator::Script(2026, 12, 3, At(22, 15, 30) % jov::analyzer::Timeline::kDay);
   };
   Files files;
-  jov::bench::Script s = fresh();
+  jov::generator::Script s = fresh();
   std::string name;
   const auto store = [&] {
     if (!name.empty()) files[name] += s.Content();
@@ -107,7 +107,7 @@ Files Play(std::string_view steps) {
     const std::string verb = step.substr(0, blank),
                       arg = blank == std::string::npos ? "" : step.substr(blank + 1);
     int level = -1;
-    long code = jov::bench::kNoValue;
+    long code = jov::generator::kNoValue;
     long long pool = 0;
     if (verb == "file" || verb == "raw" || verb == "new" || verb == "cut") store();
     if (verb == "new") s = fresh();
@@ -131,7 +131,7 @@ Files Play(std::string_view steps) {
     else if (verb == "cut")
       files[name] += arg;  // a last line without its line end
     else if (verb == "date")
-      s.Bare(jov::bench::DateLine(2026, 12, std::stoi(arg)));
+      s.Bare(jov::generator::DateLine(2026, 12, std::stoi(arg)));
     else
       throw std::invalid_argument("bad step: " + step);
     if (verb == "file") s.Open(42, 7, "C:\\t\\" + arg.substr(arg.rfind('/') + 1));

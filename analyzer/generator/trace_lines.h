@@ -1,7 +1,7 @@
-// trace_lines.h - the benchmark generator's lines of a trace file in the library's exact
-// format, and a small script that writes a trace the way the library's writer does (clock,
-// intervals, routine stack, durations). The end-to-end test checks these formats against
-// lines the DLL itself wrote; the reader's tests write their hand-made traces with them.
+// trace_lines.h - the lines of a trace file in the library's exact format, and a small script
+// that writes a trace the way the library's writer does (clock, intervals, routine stack,
+// durations): how the reader's tests write their hand-made traces and the benchmarks their
+// workloads.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 
 #include "trace/trace_format.h"
 
-namespace jov::bench {
+namespace jov::generator {
 
 using jov::trace::format::kNoValue;
 
@@ -54,8 +54,6 @@ class Script {
   void Pop(int level, long code = kNoValue);
   void Memory(std::int64_t pool, int processBytes);
   void Bare(std::string_view line) { lines_.emplace_back(line); }
-  // The durations written on the Pop lines, in order.
-  const std::vector<std::int64_t>& PopDurations() const { return popDurations_; }
   std::int64_t Now() const { return now_; }
   int Depth() const { return static_cast<int>(stack_.size()); }
   // The file content: every line ended by CR LF.
@@ -81,7 +79,6 @@ class Script {
   };
   std::vector<Level> stack_;
   std::vector<std::string> lines_;
-  std::vector<std::int64_t> popDurations_;
 };
 
-}  // namespace jov::bench
+}  // namespace jov::generator

@@ -1,10 +1,10 @@
 // trace_lines.cpp - the library's line formats, rebuilt with the C library's printf from
 // the texts and columns of trace/trace_format.h.
-#include "bench/analyzer/trace_lines.h"
+#include "analyzer/generator/trace_lines.h"
 
 #include <cstdio>
 
-namespace jov::bench {
+namespace jov::generator {
 namespace format = jov::trace::format;
 
 std::string DateLine(int year, int month, int day) {
@@ -129,7 +129,6 @@ void Script::Pop(int level, long code) {
   if (level < 0) level = static_cast<int>(stack_.size()) - 1;
   const Level popped = stack_[static_cast<std::size_t>(level)];
   stack_.resize(static_cast<std::size_t>(level));
-  popDurations_.push_back(now_ - popped.start);
   Line(PopText(popped.name, code, now_ - popped.start), level);
 }
 
@@ -145,4 +144,4 @@ std::string Script::Content() const {
   return content;
 }
 
-}  // namespace jov::bench
+}  // namespace jov::generator

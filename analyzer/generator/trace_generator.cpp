@@ -1,14 +1,14 @@
-// trace_generator.cpp - the benchmark's workload, written through the same line formats the
-// end-to-end test checks against lines the DLL wrote.
-#include "trace_generator.h"
+// trace_generator.cpp - the benchmarks' workload, written through the library's line formats
+// (trace_lines.h).
+#include "analyzer/generator/trace_generator.h"
 
 #include <random>
 #include <string>
 #include <vector>
 
-#include "bench/analyzer/trace_lines.h"
+#include "analyzer/generator/trace_lines.h"
 
-namespace jov::bench {
+namespace jov::generator {
 namespace {
 
 const char* const kClasses[] = {"Parser", "Buffer", "Index", "Store", "Net", "Report", "Cache"};
@@ -19,7 +19,7 @@ const char* const kRoutines[] = {"Open",  "ReadBlock", "Fill",    "Lookup",  "Wr
 
 Generated WriteTrace(std::FILE* out, std::uint64_t bytes, std::uint32_t seed) {
   std::mt19937 random(seed);
-  jov::bench::Script s(2026, 12, 3, (22LL * 3600 + 15 * 60) * 1000000);
+  jov::generator::Script s(2026, 12, 3, (22LL * 3600 + 15 * 60) * 1000000);
   s.Open(4242, 100, "C:\\batch\\261203 221500 nightly.JOV_Log");
   Generated result;
   std::int64_t pool = 0;
@@ -44,7 +44,7 @@ Generated WriteTrace(std::FILE* out, std::uint64_t bytes, std::uint32_t seed) {
         }
       } else if (pick < 80 && s.Depth() > 0) {
         const unsigned code = random() % 20;
-        s.Pop(-1, code == 0 ? 5 : (code < 10 ? 0 : jov::bench::kNoValue));
+        s.Pop(-1, code == 0 ? 5 : (code < 10 ? 0 : jov::generator::kNoValue));
         ++result.pops;
       } else if (pick < 82) {
         s.Thread(s.Depth() % 2 == 0 ? 100 : 101);
@@ -71,4 +71,4 @@ Generated WriteTrace(std::FILE* out, std::uint64_t bytes, std::uint32_t seed) {
   return result;
 }
 
-}  // namespace jov::bench
+}  // namespace jov::generator

@@ -1,11 +1,12 @@
-// bounded_tree.cpp - merging calls by path up to the bound, and the "other paths" past it.
-#include "analyzer/outputs/report/bounded_tree.h"
+// call_tree.cpp - merging calls by path up to the bound, the "other paths" past it, and the
+// totals of levels without calls of their own.
+#include "analyzer/outputs/call_tree.h"
 
 namespace jov::analyzer {
 
-BoundedTree::BoundedTree(std::size_t maxNodes) : maxNodes_(maxNodes) { nodes_.emplace_back(); }
+CallTree::CallTree(std::size_t maxNodes) : maxNodes_(maxNodes) { nodes_.emplace_back(); }
 
-std::uint32_t BoundedTree::NewNode(std::uint32_t parent, NameId name) {
+std::uint32_t CallTree::NewNode(std::uint32_t parent, NameId name) {
   const auto node = static_cast<std::uint32_t>(nodes_.size());
   nodes_.emplace_back();
   nodes_.back().name = name;
@@ -14,7 +15,7 @@ std::uint32_t BoundedTree::NewNode(std::uint32_t parent, NameId name) {
   return node;
 }
 
-void BoundedTree::Add(const Call& call) {
+void CallTree::Add(const Call& call) {
   std::uint32_t node = 0;
   for (std::size_t i = 0; i < call.pathLength; ++i) {
     const std::uint64_t key = (std::uint64_t{node} << 32) | call.path[i];
@@ -45,6 +46,22 @@ void BoundedTree::Add(const Call& call) {
   ++n.calls;
   n.total += call.duration;
   n.self += call.self;
+}
+
+void CallTree::Finish() {
+  // Children always have larger indices than their parents.
+  for (std::size_t i = nodes_.size(); i-- > 0;) {
+    TreeNode& node = nodes_[i];
+    if (node.calls != 0 && i != 0) continue;
+    Micros sum = 0;
+    for (const std::uint32_t child : node.children) sum += nodes_[child].total;
+    node.total = sum;
+  }
+}
+
+const std::string& CallTree::NameOf(std::uint32_t node, const NameTable& names) const {
+  static const std::string other = kOtherPathsName;
+  return IsOther(node) ? other : names.Text(nodes_[node].name);
 }
 
 }  // namespace jov::analyzer
