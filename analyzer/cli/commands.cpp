@@ -220,7 +220,10 @@ Command AddFollowCommand(CLI::App& app) {
                    "seconds of the routines' window: calls, errors, mean, p95 (default 10)")
       ->check(CLI::Range(1.0, 86400.0));
   command->add_flag("--once", options->once, "print one snapshot of what is there and exit");
-  return {command, [options] {
+  auto codePage = std::make_shared<unsigned>(kDefaultCodePage);
+  AddCodePageOption(*command, *codePage);
+  return {command, [options, codePage] {
+            options->decoder = DecoderFor(*codePage);
             // The screen goes to standard output, checked as every subcommand's output is.
             int code = 0;
             const int written =

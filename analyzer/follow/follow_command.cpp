@@ -27,7 +27,7 @@ class FollowLoop {
   FollowLoop(const FollowOptions& options, std::FILE* out)
       : options_(options),
         out_(out),
-        session_(options.trace, static_cast<Micros>(options.window * 1e6)),
+        session_(options.trace, static_cast<Micros>(options.window * 1e6), options.decoder),
         terminal_(out) {}
 
   int Run();

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "analyzer/input/text_encoding.h"
+
 namespace jov::analyzer {
 
 struct FollowOptions {
@@ -12,6 +14,7 @@ struct FollowOptions {
   double interval = 1.0;  // seconds between screens
   double window = 10.0;   // seconds of the routines' window
   bool once = false;      // one snapshot of what is there, then exit
+  TextDecoder decoder;    // of the code page the trace was written in
 };
 
 // The subcommand's help: what the screen shows, the keys, the exit codes.

@@ -53,24 +53,27 @@ TEST(Encoding, EveryOutputIsUtf8AndShowsTheLettersOfTheTrace) {
 }
 
 TEST(Encoding, CodePageOptionReadsOtherSystemsTraces) {
-  // Д in 1251 is 0xC4 (Ä in 1252); 日本 in 932 is 93 FA 96 7B; ł in 1250 is 0xB3 (³ in 1252).
-  const std::tuple<const char*, std::string, const char*> cases[] = {
-      // --code-page, routine as written, as shown
-      {"", "Z\xc4.Run", "ZÄ.Run"},
-      {" --code-page 1251", "Z\xc4.Run", "ZД.Run"},
-      {" --code-page 1250", "Z\xb3.Run", "Zł.Run"},
-      {" --code-page 932", "\x93\xfa\x96\x7b.Run", "日本.Run"},
-      {" --code-page 1251", "Z\xd0\x94.Run", "ZД.Run"},  // valid UTF-8 stays as it is
+  // Д in 1251 is 0xC4 (Ä in 1252); ł in 1250 is 0xB3 (³ in 1252); 日本 in 932 is 93 FA 96 7B.
+  // A name that is valid UTF-8 stays as it is.
+  readertest::Files files =
+      Western("Z\xc4.Run|push Z\xb3.Two|push \x93\xfa\x96\x7b.Three|push Z\xd0\x94.Four");
+  const std::filesystem::path dir = readertest::WrittenFolder("jovtrace_cp_", files);
+  const std::string trace = Quoted(dir / "261203 090000 app.JOV_Log");
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      // the command, names it shows
+      {"summary", {"ZÄ.Run", "Z³.Two", "ZД.Four"}},
+      {"summary --code-page 1251", {"ZД.Run", "ZД.Four"}},
+      {"follow --once --code-page 1250", {"Zł.Two", "ZД.Four"}},
+      {"diff --code-page 932" + trace, {"日本.Three", "ZД.Four"}},
   };
-  for (const auto& [option, written, shown] : cases) {
-    SCOPED_TRACE(shown);
-    const std::filesystem::path dir = readertest::WrittenFolder("jovtrace_cp_", Western(written));
-    const auto [code, out] = Shell(std::string("jovtrace summary") + option + Quoted(dir));
+  for (const auto& [command, names] : cases) {
+    SCOPED_TRACE(command);
+    const auto [code, out] = Shell("jovtrace " + command + trace);
     EXPECT_EQ(code, 0) << out;
-    EXPECT_NE(out.find(shown), std::string::npos) << out;
-    std::filesystem::remove_all(dir);
+    for (const std::string& name : names) EXPECT_NE(out.find(name), std::string::npos) << name;
   }
-  const auto [code, out] = Shell("jovtrace summary --code-page 4242 /dev/null");
+  const auto [code, out] = Shell("jovtrace summary --code-page 4242" + trace);
   EXPECT_EQ(code, 2) << out;
   EXPECT_NE(out.find("code page 4242"), std::string::npos) << out;
+  std::filesystem::remove_all(dir);
 }

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   // monitor write texts only, a worker makes the calls; a user, a routine and a detail with
   // accents.
   jov::generator::Script ansi(2026, 12, 3,
-                             readertest::At(22, 15, 30) % jov::analyzer::Timeline::kDay);
+                              readertest::At(22, 15, 30) % jov::analyzer::Timeline::kDay);
   ansi.Open(42, 7, "C:\\t\\demo.JOV_Log");
   ansi.Text("demo: two threads share one trace object");
   for (int step = 0; step < 4; ++step) {
