@@ -17,8 +17,7 @@ JOVUTIL_API int JOV_ValidHandle(void* handle);
 /// JOV_IsWinVista answer 1 on that release or a later one; JOV_IsWin2008 and
 /// JOV_IsWin7Or2008R2 are exact. A failed version query answers 0 for the rest of the
 /// process. Each test asks GetVersionExW once (basic OSVERSIONINFOW record) into a cache of
-/// its own; a thread that races a test's first call queries for itself rather than wait for
-/// the cache.
+/// its own; a thread that calls a test while its first call is asking waits for that answer.
 ///@{
 JOVUTIL_API int JOV_IsWinNT();         // 1 on any release of the NT family
 JOVUTIL_API int JOV_IsWin2K();         // 1 on version 5.0 or later

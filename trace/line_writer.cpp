@@ -16,8 +16,8 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
   // The text is the caller's: it is measured before the lock, which every line waits for.
   const JOVTraceAccess::LineText measured = JOVTraceAccess::MeasureText(text);
   // A file line holds the lock across a system write, far longer than polling pays for.
-  TraceLockGuard lock(traceLock,
-                      traceFile == nullptr ? TraceLockWait::kPollFirst : TraceLockWait::kBlock);
+  jov::ScopeLock lock(traceLock,
+                      traceFile == nullptr ? jov::LockWait::kPollFirst : jov::LockWait::kBlock);
   if (traceFile == nullptr && wrapStart == nullptr) return;  // stopped meanwhile
 
   const unsigned long long poolBytes = JOV_PoolMemBusy;

@@ -1,39 +1,13 @@
-// trace_internal.h - what the trace object's source files share: the lock guard, the write
-// slot that carries one overlapped write, and JOVTraceAccess, the friend that holds the
-// writer's, ring's and file's private steps.
+// trace_internal.h - what the trace object's source files share: the write slot that carries
+// one overlapped write, and JOVTraceAccess, the friend that holds the writer's, ring's and
+// file's private steps. The trace lock is held through platform/scope_lock.h.
 #pragma once
 
 #include <windows.h>
 
 #include "JOVDebug.h"
+#include "platform/scope_lock.h"
 #include "trace/trace_format.h"
-
-// How a thread that finds the trace lock held waits for it.
-enum class TraceLockWait {
-  kBlock,      // waits in the critical section at once
-  kPollFirst,  // polls for it a while first: ring lines (trace_lock.cpp says why)
-};
-
-// Takes `lock`, polling it for a while before it waits in the critical section.
-void EnterPollingFirst(CRITICAL_SECTION& lock);
-
-// Holds a trace object's lock (a re-entrant critical section) for one scope.
-class TraceLockGuard {
- public:
-  explicit TraceLockGuard(CRITICAL_SECTION& lock, TraceLockWait wait = TraceLockWait::kBlock)
-      : lock_(lock) {
-    if (wait == TraceLockWait::kPollFirst)
-      EnterPollingFirst(lock_);
-    else
-      ::EnterCriticalSection(&lock_);
-  }
-  ~TraceLockGuard() { ::LeaveCriticalSection(&lock_); }
-  TraceLockGuard(const TraceLockGuard&) = delete;
-  TraceLockGuard& operator=(const TraceLockGuard&) = delete;
-
- private:
-  CRITICAL_SECTION& lock_;
-};
 
 // One overlapped write: the system reads `text` and completes `overlap` until the write has
 // finished, so a slot lives apart from the trace object and outlasts it when it must.

@@ -33,7 +33,7 @@ void JOVDebug::TraceStart() {
 void JOVDebug::TraceStart(wchar_t* name, unsigned long wrapSize) {
   if (wrapStart != nullptr && wrapSize != 0) return;
   if (traceFile != nullptr) return;
-  TraceLockGuard lock(traceLock);
+  jov::ScopeLock lock(traceLock);
   // Tested again under the lock, so that two threads racing to start make one trace.
   if ((wrapStart != nullptr && wrapSize != 0) || traceFile != nullptr) return;
   try {
@@ -119,7 +119,7 @@ void JOVDebug::TraceStartOpen() {
 
 void JOVDebug::TraceStop(long flag) {
   if (traceFile == nullptr) return;
-  TraceLockGuard lock(traceLock);
+  jov::ScopeLock lock(traceLock);
   if (traceFile == nullptr) return;
   bytesWritten = 0;
   if (flag != 0) {
