@@ -45,7 +45,9 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
     // The routine stack changes depth without the lock; a depth below -1 is never indented
     // to the left.
     const unsigned long long indentation =
-        depth < -1 ? 0 : (static_cast<unsigned long long>(depth) + 1) * 4;
+        depth < -1
+            ? 0
+            : (static_cast<unsigned long long>(depth) + 1) * jov::trace::format::kIndentWidth;
     // A full file: this line's text gives way to the notice, then the file goes.
     static constexpr JOVTraceAccess::LineText kTerminatedText{
         jov::trace::format::wide::kTerminated,

@@ -76,14 +76,14 @@ struct JOVTraceAccess {
   };
   static LineText MeasureText(const wchar_t* text);
   // Sets `line` to the prefix, one blank, the indentation, the text with a continuation (a
-  // line feed and as many blanks as the line has characters before the text, plus 4) in
-  // place of each line feed, and CR LF. Grows the storage at most once; a line longer than a
-  // string can hold throws the string's length error.
+  // line feed and as many blanks as the line has characters before the text, plus
+  // kContinuationIndent) in place of each line feed, and CR LF. Grows the storage at most once; a
+  // line longer than a string can hold throws the string's length error.
   static void ComposeLine(JOVString& line, const wchar_t* prefix, unsigned prefixLength,
                           unsigned long long indentation, const LineText& text);
-  // Writes the time prefix ("%.2u:%.2u:%.2u.%.3u %#8.3f" of the time and the interval in
-  // milliseconds) into `out` (room for 128 characters) and returns its length.
-  // intervalUs: microseconds since the previous line.
+  // Writes the time prefix (the time "HH:MM:SS.mmm", a blank and the interval in
+  // milliseconds in the columns of trace_format.h) into `out` (room for 128 characters) and
+  // returns its length. intervalUs: microseconds since the previous line.
   static unsigned FormatPrefix(const SYSTEMTIME& now, long long intervalUs, wchar_t* out);
   // Whether the current file is past its limit (and holds more than its opening lines).
   static bool PastSizeLimit(const JOVDebug& d);
