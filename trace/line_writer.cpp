@@ -74,8 +74,11 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
 // The file is replaced only once it holds more than its own opening lines: a limit below
 // their size (MaxLogSize accepts any value) would otherwise replace every new file while
 // its header is written, without end. Such a file takes at least one line before it goes.
+// The limit is an open file's: bytesWritten still holds the size of a file closed since,
+// and a ring line never gives way to the notice.
 bool JOVTraceAccess::PastSizeLimit(const JOVDebug& d) {
-  return d.bytesWritten > d.logSizeLimit && d.bytesWritten > d.fileOpeningBytes;
+  return d.traceFile != nullptr && d.bytesWritten > d.logSizeLimit &&
+         d.bytesWritten > d.fileOpeningBytes;
 }
 
 void JOVTraceAccess::ReplaceFile(JOVDebug& d) {

@@ -85,7 +85,7 @@ struct JOVTraceAccess {
   // milliseconds in the columns of trace_format.h) into `out` (room for 128 characters) and
   // returns its length. intervalUs: microseconds since the previous line.
   static unsigned FormatPrefix(const SYSTEMTIME& now, long long intervalUs, wchar_t* out);
-  // Whether the current file is past its limit (and holds more than its opening lines).
+  // Whether a file is open and past its limit (and holds more than its opening lines).
   static bool PastSizeLimit(const JOVDebug& d);
   // Closes the file with the size notice and opens the next one.
   static void ReplaceFile(JOVDebug& d);
