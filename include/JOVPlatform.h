@@ -40,8 +40,9 @@ JOVUTIL_API unsigned long long JOV_TimerValue();
 // Reflected CRC-32 (polynomial 0xEDB88320) of count bytes, continuing from crc. Applies no
 // initial value and no final inversion: pass 0xFFFFFFFF and invert the result for the
 // standard check value. A count of 0, or a null bytes pointer, returns crc unchanged.
-// Long buffers are folded with carry-less multiplication where the processor offers it;
-// the result is the same as the byte-table definition.
+// Runs of 16 bytes and more are folded with carry-less multiplication where the processor
+// offers it, 128, 256 or 512 bits at a time (the widest the processor and system support,
+// chosen on the first call); the result is the same as the byte-table definition.
 JOVUTIL_API unsigned long JOV_CRCCompute(unsigned long crc, const void* bytes, unsigned long count);
 
 // Always 42.
