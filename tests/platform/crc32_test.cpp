@@ -60,6 +60,14 @@ std::vector<unsigned char> RandomBytes(std::size_t count, std::mt19937& random) 
 
 class Crc32 : public testing::TestWithParam<Implementation> {};
 
+// The implementation's name with what a test name may not hold ("-") as "_".
+std::string TestName(const testing::TestParamInfo<Implementation>& info) {
+  std::string name = info.param.name;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
 }  // namespace
 
 // Every length from 0 to 4096 at every start offset from 0 to 63, each offset from a running
@@ -96,10 +104,4 @@ TEST_P(Crc32, LongRunsMatchTheReference) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Crc32, testing::ValuesIn(Implementations()),
-                         [](const auto& row) {
-                           std::string name = row.param.name;
-                           for (char& c : name)
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Paths, Crc32, testing::ValuesIn(Implementations()), TestName);
