@@ -15,6 +15,7 @@ struct Row {
   std::string unit;             // e.g. "ns", "GB/s", "lines/s"
   bool higherIsBetter = false;  // throughput rows: true; time rows: false
   std::string peerName;         // what the peer is, e.g. "zlib crc32"
+  std::string note{};           // how ours ran, where that varies: e.g. the CRC's path
 };
 
 using RowFunction = Row (*)();

@@ -1,8 +1,9 @@
 // bench_main.cpp - runs the registered rows and prints them beside their peers.
 //
 //   jovutil_bench [--csv] [substring...]
-// The table shows ours, the peer and the speedup (> 1: ours is faster). --csv prints
-// "name,ours,peer,unit,speedup" lines. Substrings select rows by name.
+// The table shows ours, the peer, the speedup (> 1: ours is faster) and, in brackets, how
+// ours ran where a row says. --csv prints "name,ours,peer,unit,speedup" lines. Substrings
+// select rows by name.
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -66,8 +67,9 @@ int main(int argc, char** argv) {
       std::printf("%s,%.4g,%.4g,%s,%.3f\n", name.c_str(), row.ours, row.peer, row.unit.c_str(),
                   speedup);
     else
-      std::printf("%-22s %14.4g %14.4g %-8s %8.2f  %s\n", name.c_str(), row.ours, row.peer,
-                  row.unit.c_str(), speedup, row.peerName.c_str());
+      std::printf("%-22s %14.4g %14.4g %-8s %8.2f  %s%s%s%s\n", name.c_str(), row.ours, row.peer,
+                  row.unit.c_str(), speedup, row.peerName.c_str(), row.note.empty() ? "" : " [",
+                  row.note.c_str(), row.note.empty() ? "" : "]");
     std::fflush(stdout);
   }
   return 0;

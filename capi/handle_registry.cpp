@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/scope_lock.h"
+
 namespace jov::capi {
 
 HandleSlot g_handleSlots[kSlots];
@@ -21,14 +23,6 @@ std::uint16_t g_generation[kSlots];
 std::uint32_t g_freeHead = 0;   // first slot given back + 1, or 0
 std::uint32_t g_slotsUsed = 0;  // slots below this have been used
 
-class RegistryLock {
- public:
-  RegistryLock() { ::AcquireSRWLockExclusive(&g_registryLock); }
-  ~RegistryLock() { ::ReleaseSRWLockExclusive(&g_registryLock); }
-  RegistryLock(const RegistryLock&) = delete;
-  RegistryLock& operator=(const RegistryLock&) = delete;
-};
-
 // A free slot index; false when all are live. Called with the lock held.
 bool TakeFreeSlot(std::uint32_t& index) {
   if (g_freeHead != 0) {
@@ -44,7 +38,7 @@ bool TakeFreeSlot(std::uint32_t& index) {
 }  // namespace
 
 void* AddHandle(HandleKind kind, void* object) noexcept {
-  RegistryLock lock;
+  jov::ScopeLock lock(g_registryLock);
   std::uint32_t index = 0;
   if (!TakeFreeSlot(index)) return nullptr;
   // Generation 0 never names a live slot.
@@ -58,7 +52,7 @@ void* AddHandle(HandleKind kind, void* object) noexcept {
 }
 
 void* RemoveHandle(HandleKind kind, const void* handle) noexcept {
-  RegistryLock lock;
+  jov::ScopeLock lock(g_registryLock);
   void* object = FindHandle(kind, handle);
   if (object == nullptr) return nullptr;
   const auto index = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle) & 0xFFFF);

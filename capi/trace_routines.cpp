@@ -8,6 +8,10 @@ using jov::capi::FindTrace;
 using jov::capi::LengthShell;
 using jov::capi::Shell;
 
+// The C header spells the two numbers out, as it includes no other header of the library.
+static_assert(JOVC_NO_VALUE == jov::trace::format::kNoValue, "JOVUtilC.h's no-value number");
+static_assert(JOVC_TRACE_INHERIT == jov::trace::format::kInherit, "JOVUtilC.h's inherit number");
+
 extern "C" {
 
 JOVC_RESULT JOVC_CALL jovc_routine_push(JOVC_TRACE trace, const wchar_t* className,

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "JOVStrings.h"
+#include "JOVTraceValues.h"
 #include "JOVUtil_export.h"
 
 // Implementation state of the trace writer (write slots still owned by the system).
@@ -82,21 +83,22 @@ class JOVUTIL_API JOVDebug {
 
   // Enters a routine named className "." routineName and returns its level (0 for the
   // outermost). With a trace active and the level traced, writes "Push " and the name, and
-  // two blanks and `detail` when it is not null. traceSelector: -2 takes the setting of the
-  // level below (level 0 is traced), 0 writes no Push or Pop lines for the level, any other
-  // value writes them. The two names must not be null.
+  // two blanks and `detail` when it is not null. traceSelector: JOVTraceInherit (-2) takes
+  // the setting of the level below (level 0 is traced), 0 writes no Push or Pop lines for the
+  // level, any other value writes them. The two names must not be null.
   long RoutinePush(const wchar_t* className, const wchar_t* routineName,
-                   const wchar_t* detail = nullptr, long traceSelector = -2);
-  // RoutinePush with the detail "Request=" and `request` in decimal; 2147483647 means no
-  // request and no detail.
+                   const wchar_t* detail = nullptr, long traceSelector = JOVTraceInherit);
+  // RoutinePush with the detail "Request=" and `request` in decimal; JOVTraceNoValue
+  // (2147483647) means no request and no detail.
   long RoutinePushReq(const wchar_t* className, const wchar_t* routineName,
-                      long request = 2147483647, long traceSelector = -2);
+                      long request = JOVTraceNoValue, long traceSelector = JOVTraceInherit);
   // Leaves the routine at `level` (a negative level: the innermost) and every level above
   // it. With a trace active and the innermost level traced, writes "Pop  ", the name,
-  // " Return Code=" and the code unless it is 2147483647, and the duration in milliseconds.
+  // " Return Code=" and the code unless it is JOVTraceNoValue, and the duration in
+  // milliseconds.
   // A level above the innermost takes nothing off the stack; with the innermost level traced
   // it writes a bare "Pop  " line, a mark in the trace that a pop went astray.
-  void RoutinePop(long level = -1, long returnCode = 2147483647);
+  void RoutinePop(long level = -1, long returnCode = JOVTraceNoValue);
   // The names of all levels, outermost first, joined by ";"; empty for an empty stack.
   JOVString ShowCallStack() const;
   // The name of the innermost level; empty for an empty stack.

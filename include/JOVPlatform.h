@@ -17,8 +17,7 @@ JOVUTIL_API int JOV_ValidHandle(void* handle);
 /// JOV_IsWinVista answer 1 on that release or a later one; JOV_IsWin2008 and
 /// JOV_IsWin7Or2008R2 are exact. A failed version query answers 0 for the rest of the
 /// process. Each test asks GetVersionExW once (basic OSVERSIONINFOW record) into a cache of
-/// its own; a thread that races a test's first call queries for itself rather than wait for
-/// the cache.
+/// its own; a thread that calls a test while its first call is asking waits for that answer.
 ///@{
 JOVUTIL_API int JOV_IsWinNT();         // 1 on any release of the NT family
 JOVUTIL_API int JOV_IsWin2K();         // 1 on version 5.0 or later
@@ -41,8 +40,9 @@ JOVUTIL_API unsigned long long JOV_TimerValue();
 // Reflected CRC-32 (polynomial 0xEDB88320) of count bytes, continuing from crc. Applies no
 // initial value and no final inversion: pass 0xFFFFFFFF and invert the result for the
 // standard check value. A count of 0, or a null bytes pointer, returns crc unchanged.
-// Long buffers are folded with carry-less multiplication where the processor offers it;
-// the result is the same as the byte-table definition.
+// Runs of 16 bytes and more are folded with carry-less multiplication where the processor
+// offers it, 128, 256 or 512 bits at a time (the widest the processor and system support,
+// chosen on the first call); the result is the same as the byte-table definition.
 JOVUTIL_API unsigned long JOV_CRCCompute(unsigned long crc, const void* bytes, unsigned long count);
 
 // Always 42.

@@ -1,8 +1,8 @@
 // link_list.cpp - the intrusive doubly linked list: insertion, checked removal, pop and
-// single steps, each under the anchor's optional lock.
-#include "lists/lists_internal.h"
-
-using jov::lists::AnchorLock;
+// single steps, each under the anchor's optional lock (a critical section, so the owning
+// thread may take it again: JOV_LinkPopFirst relies on that).
+#include "JOVLists.h"
+#include "platform/scope_lock.h"
 
 void JOV_LinkInitAnchor(JOVLinkAnchor* anchor, CRITICAL_SECTION* lock) {
   if (anchor == nullptr) return;  // documented as not null; refuse quietly rather than fault
@@ -16,7 +16,7 @@ unsigned long JOV_LinkToHead(JOVLinkAnchor* anchor, void* element) {
   if (anchor == nullptr || element == nullptr) return JOVLinkErrToHeadArgs;
   ::SetLastError(0);
   JOVLink* link = static_cast<JOVLink*>(element);
-  AnchorLock guard(anchor);
+  jov::ScopeLock guard(anchor->pLock);
   link->pPrior = nullptr;
   link->pNext = anchor->pHead;
   if (anchor->pHead != nullptr) anchor->pHead->pPrior = link;
@@ -30,7 +30,7 @@ unsigned long JOV_LinkToTail(JOVLinkAnchor* anchor, void* element) {
   if (anchor == nullptr || element == nullptr) return JOVLinkErrToTailArgs;
   ::SetLastError(0);
   JOVLink* link = static_cast<JOVLink*>(element);
-  AnchorLock guard(anchor);
+  jov::ScopeLock guard(anchor->pLock);
   link->pNext = nullptr;
   link->pPrior = anchor->pTail;
   if (anchor->pTail != nullptr) anchor->pTail->pNext = link;
@@ -44,7 +44,7 @@ unsigned long JOV_LinkRemove(JOVLinkAnchor* anchor, void* element) {
   if (anchor == nullptr || element == nullptr) return JOVLinkErrRemoveArgs;
   ::SetLastError(0);
   JOVLink* link = static_cast<JOVLink*>(element);
-  AnchorLock guard(anchor);
+  jov::ScopeLock guard(anchor->pLock);
 
   // Every check runs before the first write, so a refused removal changes nothing. The
   // checks catch an element of another list at either end of it; one with neighbours on
@@ -84,7 +84,7 @@ void* JOV_LinkPopFirst(JOVLinkAnchor* anchor) {
   {
     // Reading the head and removing it is one locked step, so two threads popping the
     // same list never get the same element. JOV_LinkRemove takes the lock again.
-    AnchorLock guard(anchor);
+    jov::ScopeLock guard(anchor->pLock);
     head = anchor->pHead;
     if (head != nullptr) code = JOV_LinkRemove(anchor, head);
   }
@@ -100,7 +100,7 @@ void* LinkStep(JOVLinkAnchor* anchor, void* element, unsigned long nullAnchorCod
   ::SetLastError(0);
   if (element == nullptr) return nullptr;
   const JOVLink* link = static_cast<const JOVLink*>(element);
-  AnchorLock guard(anchor);
+  jov::ScopeLock guard(anchor->pLock);
   return forward ? link->pNext : link->pPrior;
 }
 

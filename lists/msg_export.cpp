@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "JOVMemory.h"
-#include "lists/lists_internal.h"
+#include "JOVLists.h"
 
 JOVMsg* JOV_MsgExport(JOVLinkAnchor* anchor) {
   auto* msg = static_cast<JOVMsg*>(JOV_LinkPopFirst(anchor));

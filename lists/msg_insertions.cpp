@@ -1,7 +1,7 @@
 // msg_insertions.cpp - the insertion list of a message record: wide strings, each with its
 // terminator, ended by one more 0; text and number forms share one appending core.
 #include "JOVMemory.h"
-#include "lists/lists_internal.h"
+#include "JOVLists.h"
 
 unsigned long JOV_MsgAddInsertion(JOVMsg* msg, const wchar_t* text) {
   if (msg == nullptr || text == nullptr) return ERROR_INVALID_PARAMETER;

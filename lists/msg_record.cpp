@@ -5,7 +5,7 @@
 #include "JOVDebug.h"
 #include "JOVMemory.h"
 #include "JOVStrings.h"
-#include "lists/lists_internal.h"
+#include "JOVLists.h"
 
 JOVLinkAnchor gptrJOVMsgAnchor = {nullptr, nullptr, nullptr, 0};
 

@@ -18,7 +18,7 @@ unsigned long long g_LastCompactTime = 0;  // JOV_TimerValue of the last compact
 // interval test and the compaction are one step for concurrent callers.
 SIZE_T JOV_MemoryCompact(unsigned long long intervalMs, int alsoProcessHeap) {
   using namespace jov::memory;
-  ScopedMemoryLock lock(MemoryLock::Ring);
+  jov::ScopeLock lock(AcquireInitialisedLock(MemoryLock::Ring));
   if (!JOV_IsWinNT()) return 0;
   if (!g_pfnHeapCompact) {
     g_pfnHeapCompact = ResolveKernelFunction<HeapCompactFn>("HeapCompact");

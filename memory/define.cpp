@@ -61,7 +61,7 @@ unsigned long DefineLocked(enumJOVMemoryAlloc strategy, unsigned long heapInitia
 }  // namespace
 
 void DefineLazily() {
-  ScopedMemoryLock lock(MemoryLock::Definition);
+  jov::ScopeLock lock(AcquireInitialisedLock(MemoryLock::Definition));
   // Only the first of several racing gets defines; the others find a strategy here.
   if (LoadStrategy() == JOVMemAllocNone) DefineLocked(JOVMemAllocMalloc, 0, 0);
 }
@@ -73,6 +73,7 @@ void DefineLazily() {
 // initialised here on the first definition unless compaction or tear-down did it earlier.
 unsigned long JOV_MemoryDefine(enumJOVMemoryAlloc strategy, unsigned long heapInitial,
                                unsigned long options) {
-  jov::memory::ScopedMemoryLock lock(jov::memory::MemoryLock::Definition);
-  return jov::memory::DefineLocked(strategy, heapInitial, options);
+  using namespace jov::memory;
+  jov::ScopeLock lock(AcquireInitialisedLock(MemoryLock::Definition));
+  return DefineLocked(strategy, heapInitial, options);
 }

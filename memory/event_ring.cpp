@@ -7,7 +7,7 @@ namespace jov::memory {
 // The ring pointer is read again under the lock: a tear-down may have freed it since the
 // caller looked.
 void RecordEvent(void* callerBlock, unsigned long size, wchar_t operation) {
-  ScopedMemoryLock lock(MemoryLock::Ring);
+  jov::ScopeLock lock(AcquireInitialisedLock(MemoryLock::Ring));
   JOV_MemCtlBlock* ring = g_pJOVMemCtl;
   if (!ring) return;
   JOV_MemCtlRecord* record = ring->pNextRecord ? ring->pNextRecord : ring->Records;

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "JOVMemory.h"
+#include "platform/scope_lock.h"
 
 namespace jov::memory {
 
@@ -81,23 +82,10 @@ extern SYSTEM_INFO g_JOVSysInfo;  // fetched by every JOV_MemoryDefine (page siz
 
 // The two critical sections of the memory manager, each initialised on first use (the
 // library runs no code at load): m_LockMemory for the ring, compaction and tear-down, and
-// a private one that serialises definitions against each other and against tear-down.
+// a private one that serialises definitions against each other and against tear-down. Held
+// for a scope with jov::ScopeLock lock(AcquireInitialisedLock(MemoryLock::Ring)).
 enum class MemoryLock { Ring, Definition };
 CRITICAL_SECTION& AcquireInitialisedLock(MemoryLock which);
-
-// Holds one of the memory manager's critical sections for a scope.
-class ScopedMemoryLock {
- public:
-  explicit ScopedMemoryLock(MemoryLock which) : section_(AcquireInitialisedLock(which)) {
-    ::EnterCriticalSection(&section_);
-  }
-  ~ScopedMemoryLock() { ::LeaveCriticalSection(&section_); }
-  ScopedMemoryLock(const ScopedMemoryLock&) = delete;
-  ScopedMemoryLock& operator=(const ScopedMemoryLock&) = delete;
-
- private:
-  CRITICAL_SECTION& section_;
-};
 
 // The strategy, read and published with acquire/release ordering so that a thread that
 // sees a strategy also sees the heap and ring made before it.

@@ -8,8 +8,8 @@
 // a definition that is creating the heap or the ring. m_LockMemory stays initialised.
 void JOV_MemoryPoolFree() {
   using namespace jov::memory;
-  ScopedMemoryLock definition(MemoryLock::Definition);
-  ScopedMemoryLock lock(MemoryLock::Ring);
+  jov::ScopeLock definition(AcquireInitialisedLock(MemoryLock::Definition));
+  jov::ScopeLock lock(AcquireInitialisedLock(MemoryLock::Ring));
   if (hJOVHeap) {
     ResetPoolBytes();
     ::HeapDestroy(hJOVHeap);

@@ -2,6 +2,7 @@
 // it answers once and then kept for the life of the library.
 #include "JOVNames.h"
 #include "JOVPlatform.h"
+#include "platform/scope_lock.h"
 
 namespace {
 
@@ -18,25 +19,12 @@ class NameCache {
   NameCache& operator=(const NameCache&) = delete;
 
   JOVString Get() {
-    Hold hold(lock_);
+    jov::ScopeLock hold(lock_);
     if (name_.empty()) Fill();
     return name_;
   }
 
  private:
-  class Hold {
-   public:
-    explicit Hold(CRITICAL_SECTION& section) : section_(section) {
-      ::EnterCriticalSection(&section_);
-    }
-    ~Hold() { ::LeaveCriticalSection(&section_); }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-
-   private:
-    CRITICAL_SECTION& section_;
-  };
-
   // Leaves the name empty when the system cannot give it, so the next call asks again.
   void Fill() {
     if (JOV_IsWinNT()) {

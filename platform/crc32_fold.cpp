@@ -1,202 +1,274 @@
-// crc32_fold.cpp - the CRC-32 of long runs by folding 16-byte blocks with carry-less
-// multiplication (PCLMULQDQ), then a Barrett reduction to the 32-bit remainder. Processors
-// with AVX-512 and VPCLMULQDQ fold four 64-byte blocks at a time first.
+// crc32_fold.cpp - the CRC-32 of runs of 16-byte blocks by carry-less multiplication: blocks
+// are folded (carried forward and added) into several accumulators at once, the
+// accumulators into one, and its 128 bits reduced to the 32-bit remainder (Barrett).
 //
-// Only the functions marked with a target attribute use the instructions, so the rest of
-// the library still runs on processors without them; FoldingAvailable() guards the call,
-// and the wide path is taken only when the processor and the system support it.
-#include <cpuid.h>
+// Three widths of register: PCLMULQDQ on 128 bits, VPCLMULQDQ on 256 bits (AVX2) and on 512
+// bits (AVX-512). Each path folds as many blocks in flight as hide the multiply's latency,
+// then finishes in steps of its own width and narrower ones. Only the functions marked with
+// a target attribute use the instructions, so the rest of the library still runs on
+// processors without them; CrcPathSupported says which may be called.
 #include <immintrin.h>
-
-#include <atomic>
 
 #include "platform/crc32_internal.h"
 
 namespace jov::platform {
 namespace {
 
-// Folding constants for the reflected polynomial: each is x^n mod P(x), bit-reflected and
-// shifted left by one, for the distance n that a block is carried forward.
-constexpr unsigned long long kFold4Low = 0x154442BD4ull;    // n = 4*128 + 32
-constexpr unsigned long long kFold4High = 0x1C6E41596ull;   // n = 4*128 - 32
-constexpr unsigned long long kFold1Low = 0x1751997D0ull;    // n = 128 + 32
-constexpr unsigned long long kFold1High = 0x0CCAA009Eull;   // n = 128 - 32
-constexpr unsigned long long kFold64 = 0x163CD6124ull;      // n = 64
-constexpr unsigned long long kFold16Low = 0x11542778Aull;   // n = 16*128 + 32
-constexpr unsigned long long kFold16High = 0x1322D1430ull;  // n = 16*128 - 32
-// Barrett reduction: P(x) itself and mu = floor(x^64 / P(x)), both reflected (33 bits).
-constexpr unsigned long long kPolyReflected = 0x1DB710641ull;
-constexpr unsigned long long kMuReflected = 0x1F7011641ull;
+// ---- Constants, computed from the polynomial -----------------------------------------------
 
-enum Support : int { kUnknown, kAbsent, kPresent };
-std::atomic<int> support{kUnknown};
-std::atomic<int> wideSupport{kUnknown};
-
-// The wide path runs four 64-byte accumulators, so it starts at 256 bytes.
-constexpr std::size_t kWideMinimum = 256;
-
-#define JOV_FOLD_TARGET __attribute__((target("pclmul,sse4.1")))
-#define JOV_WIDE_TARGET __attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1")))
-
-JOV_FOLD_TARGET inline __m128i Load(const unsigned char* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+constexpr std::uint64_t Reflect(std::uint64_t value, int bits) {
+  std::uint64_t reflected = 0;
+  for (int i = 0; i < bits; ++i)
+    if ((value >> i) & 1u) reflected |= std::uint64_t{1} << (bits - 1 - i);
+  return reflected;
 }
 
-// Carries `acc` forward over the distance its constants encode and adds the next block.
-JOV_FOLD_TARGET inline __m128i Fold(__m128i acc, __m128i constants, __m128i next) {
-  __m128i low = _mm_clmulepi64_si128(acc, constants, 0x00);
-  __m128i high = _mm_clmulepi64_si128(acc, constants, 0x11);
-  return _mm_xor_si128(_mm_xor_si128(low, high), next);
+// x^n mod P(x), bit-reflected and shifted left by one (so that a carry-less product with a
+// reflected 64-bit half lines up with the reflected data).
+constexpr std::uint64_t XPowerModP(int n) {
+  const auto normal = static_cast<std::uint32_t>(Reflect(kPolynomial, 32));  // P less x^32
+  std::uint32_t remainder = 1;
+  for (int i = 0; i < n; ++i) remainder = (remainder << 1) ^ ((remainder >> 31) ? normal : 0u);
+  return Reflect(remainder, 32) << 1;
+}
+
+// floor(x^64 / P(x)), bit-reflected (33 bits): Barrett's estimate of a quotient.
+constexpr std::uint64_t BarrettMu() {
+  const std::uint64_t divisor = (std::uint64_t{1} << 32) | Reflect(kPolynomial, 32);
+  std::uint64_t window = 0, quotient = 0;
+  for (int bit = 64; bit >= 0; --bit) {
+    window = (window << 1) | (bit == 64 ? 1u : 0u);
+    if (window >> 32) {
+      window ^= divisor;
+      quotient |= std::uint64_t{1} << bit;
+    }
+  }
+  return Reflect(quotient, 33);
+}
+
+// The multipliers that carry a 128-bit lane `bytes` forward: its low half (the earlier
+// bytes) by x^(8 bytes + 32), its high half by x^(8 bytes - 32).
+struct FoldPair {
+  std::uint64_t low, high;
+};
+constexpr FoldPair Distance(int bytes) {
+  return {XPowerModP(8 * bytes + 32), XPowerModP(8 * bytes - 32)};
+}
+// kApart[i] carries a lane 16 << i bytes forward: 16 to 256 bytes, the longest run.
+constexpr FoldPair kApart[] = {Distance(16), Distance(32), Distance(64), Distance(128),
+                               Distance(256)};
+constexpr int kApart16 = 0, kApart32 = 1, kApart64 = 2;
+constexpr std::uint64_t kX64 = XPowerModP(64);
+constexpr std::uint64_t kPolyReflected = (std::uint64_t{kPolynomial} << 1) | 1u;  // 33 bits
+constexpr std::uint64_t kMu = BarrettMu();
+
+// Accumulators in flight. A fold's chain is a multiply and two additions (5 to 9 cycles),
+// and processors issue one or two multiplies a cycle, so eight folds in flight keep the
+// multiplier busy where four may not. The i686 build has eight vector registers in all: four
+// accumulators there leave room for the constant and the products (eight would spill to the
+// stack in the loop). The 512-bit path keeps four on both builds: its registers hold four
+// lanes each and it adds with one ternary operation, and eight measured no faster
+// (bench/platform/crc32_paths_bench.cpp, jovutil_bench's crc32 rows).
+#if defined(__x86_64__)
+constexpr int kLanes = 8;
+#else
+constexpr int kLanes = 4;
+#endif
+constexpr int kLanes512 = 4;
+
+constexpr int Log2(int n) { return n > 1 ? 1 + Log2(n / 2) : 0; }
+
+// The index in kApart of the distance `lanes` registers of `laneBytes` bytes span.
+constexpr int ApartIndex(int lanes, int laneBytes) { return Log2(lanes * laneBytes / 16); }
+constexpr int kApartCount = sizeof kApart / sizeof kApart[0];
+static_assert(ApartIndex(kLanes, 32) < kApartCount && ApartIndex(kLanes512, 64) < kApartCount,
+              "kApart holds the distance of every path's run");
+
+#define JOV_SSE_TARGET __attribute__((target("pclmul,sse4.1")))
+#define JOV_AVX2_TARGET __attribute__((target("avx2,vpclmulqdq,pclmul,sse4.1")))
+#define JOV_AVX512_TARGET __attribute__((target("avx512f,avx2,vpclmulqdq,pclmul,sse4.1")))
+
+// ---- 128 bits --------------------------------------------------------------------------------
+
+JOV_SSE_TARGET inline __m128i LoadX(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
 // Built from 32-bit halves: the 64-bit set intrinsics differ between the i686 and x86_64
 // compilers, the 32-bit ones do not.
-JOV_FOLD_TARGET inline __m128i Pair(unsigned long long low, unsigned long long high) {
+JOV_SSE_TARGET inline __m128i PairX(std::uint64_t low, std::uint64_t high) {
   return _mm_set_epi32(static_cast<int>(high >> 32), static_cast<int>(high),
                        static_cast<int>(low >> 32), static_cast<int>(low));
 }
+JOV_SSE_TARGET inline __m128i PairX(FoldPair k) { return PairX(k.low, k.high); }
 
-// AVX-512 with VPCLMULQDQ, and a system that saves the 512-bit registers (XCR0 holds the
-// SSE, AVX and the three AVX-512 state bits).
-bool WideFoldingAvailable() {
-  int known = wideSupport.load(std::memory_order_relaxed);
-  if (known == kUnknown) {
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    bool present = __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_OSXSAVE) &&
-                   __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) && (ebx & bit_AVX512F) &&
-                   (ecx & bit_VPCLMULQDQ);
-    if (present) {
-      unsigned xcr0Low = 0, xcr0High = 0;
-      asm volatile("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
-      present = (xcr0Low & 0xE6) == 0xE6;
-    }
-    known = present ? kPresent : kAbsent;
-    wideSupport.store(known, std::memory_order_relaxed);
-  }
-  return known == kPresent;
+// The running value enters as the first 32 bits of the message, which is what the table
+// form does byte by byte.
+JOV_SSE_TARGET inline __m128i FirstX(std::uint32_t crc, const unsigned char* p) {
+  return _mm_xor_si128(LoadX(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
 }
 
-// Carries each 16-byte lane of `acc` forward and adds the next 64 bytes.
-JOV_WIDE_TARGET inline __m512i Fold512(__m512i acc, __m512i constants, __m512i next) {
-  __m512i low = _mm512_clmulepi64_epi128(acc, constants, 0x00);
-  __m512i high = _mm512_clmulepi64_epi128(acc, constants, 0x11);
-  return _mm512_ternarylogic_epi64(low, high, next, 0x96);  // low ^ high ^ next
+// Carries `acc` forward over the distance of `k` and adds `next`.
+JOV_SSE_TARGET inline __m128i FoldX(__m128i acc, __m128i k, __m128i next) {
+  __m128i low = _mm_clmulepi64_si128(acc, k, 0x00);
+  __m128i high = _mm_clmulepi64_si128(acc, k, 0x11);
+  return _mm_xor_si128(_mm_xor_si128(low, high), next);
 }
 
-JOV_WIDE_TARGET inline __m512i Load512(const unsigned char* p) {
-  return _mm512_loadu_si512(reinterpret_cast<const void*>(p));
-}
-
-// Folds runs of 256 bytes with four 64-byte accumulators, then runs of 64 bytes with one,
-// and leaves the four 16-byte lanes of the last 64 bytes in `lanes` for the narrow finish.
-// Returns the bytes consumed.
-JOV_WIDE_TARGET std::size_t FoldWide(std::uint32_t crc, const unsigned char* p, std::size_t count,
-                                     unsigned char* lanes) {
-  const unsigned char* start = p;
-  __m512i x0 = _mm512_xor_si512(Load512(p),
-                                _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
-  __m512i x1 = Load512(p + 64);
-  __m512i x2 = Load512(p + 128);
-  __m512i x3 = Load512(p + 192);
-  p += 256;
-  count -= 256;
-  // The masked broadcast (all lanes kept) starts from zero rather than an undefined value.
-  const __m512i fold16 = _mm512_maskz_broadcast_i32x4(0xFFFF, Pair(kFold16Low, kFold16High));
-  while (count >= 256) {
-    x0 = Fold512(x0, fold16, Load512(p));
-    x1 = Fold512(x1, fold16, Load512(p + 64));
-    x2 = Fold512(x2, fold16, Load512(p + 128));
-    x3 = Fold512(x3, fold16, Load512(p + 192));
-    p += 256;
-    count -= 256;
-  }
-  const __m512i fold4 = _mm512_maskz_broadcast_i32x4(0xFFFF, Pair(kFold4Low, kFold4High));
-  x0 = Fold512(x0, fold4, x1);
-  x0 = Fold512(x0, fold4, x2);
-  x0 = Fold512(x0, fold4, x3);
-  for (; count >= 64; p += 64, count -= 64) x0 = Fold512(x0, fold4, Load512(p));
-  _mm512_storeu_si512(reinterpret_cast<void*>(lanes), x0);
-  return static_cast<std::size_t>(p - start);
-}
-
-// Folds four 16-byte lanes (64 bytes at `lanes`) and the remaining 16-byte blocks into the
-// 32-bit remainder.
-JOV_FOLD_TARGET std::uint32_t FinishFold(const unsigned char* lanes, const unsigned char* p,
-                                         std::size_t count) {
-  __m128i x0 = Load(lanes);
-  const __m128i fold1 = Pair(kFold1Low, kFold1High);
-  x0 = Fold(x0, fold1, Load(lanes + 16));
-  x0 = Fold(x0, fold1, Load(lanes + 32));
-  x0 = Fold(x0, fold1, Load(lanes + 48));
-  for (; count >= 16; p += 16, count -= 16) x0 = Fold(x0, fold1, Load(p));
+// Folds the remaining 16-byte blocks into `x`, then reduces it to the 32-bit remainder.
+JOV_SSE_TARGET inline std::uint32_t FinishX(__m128i x, const unsigned char* p, std::size_t count) {
+  const __m128i k16 = PairX(kApart[kApart16]);
+  for (; count >= 16; p += 16, count -= 16) x = FoldX(x, k16, LoadX(p));
 
   // 128 bits to 64: the low half moves up by 64 bits (x^(128-32) mod P) onto the high half.
-  __m128i t = _mm_clmulepi64_si128(x0, fold1, 0x10);
-  x0 = _mm_xor_si128(_mm_srli_si128(x0, 8), t);
+  __m128i t = _mm_clmulepi64_si128(x, k16, 0x10);
+  x = _mm_xor_si128(_mm_srli_si128(x, 8), t);
 
   // 64 bits to 32 (plus the 32 zero bits of the CRC's implicit shift).
   const __m128i mask32 = _mm_set_epi32(0, 0, 0, -1);
-  t = _mm_srli_si128(x0, 4);
-  x0 = _mm_and_si128(x0, mask32);
-  x0 = _mm_clmulepi64_si128(x0, Pair(kFold64, 0), 0x00);
-  x0 = _mm_xor_si128(x0, t);
+  t = _mm_srli_si128(x, 4);
+  x = _mm_and_si128(x, mask32);
+  x = _mm_clmulepi64_si128(x, PairX(kX64, 0), 0x00);
+  x = _mm_xor_si128(x, t);
 
   // Barrett reduction: quotient estimate by mu, then subtract quotient * P.
-  const __m128i polyMu = Pair(kPolyReflected, kMuReflected);
-  t = x0;
-  x0 = _mm_and_si128(x0, mask32);
-  x0 = _mm_clmulepi64_si128(x0, polyMu, 0x10);
-  x0 = _mm_and_si128(x0, mask32);
-  x0 = _mm_clmulepi64_si128(x0, polyMu, 0x00);
-  x0 = _mm_xor_si128(x0, t);
-  return static_cast<std::uint32_t>(_mm_extract_epi32(x0, 1));
+  const __m128i polyMu = PairX(kPolyReflected, kMu);
+  t = x;
+  x = _mm_and_si128(x, mask32);
+  x = _mm_clmulepi64_si128(x, polyMu, 0x10);
+  x = _mm_and_si128(x, mask32);
+  x = _mm_clmulepi64_si128(x, polyMu, 0x00);
+  x = _mm_xor_si128(x, t);
+  return static_cast<std::uint32_t>(_mm_extract_epi32(x, 1));
+}
+
+// ---- 256 bits --------------------------------------------------------------------------------
+
+JOV_AVX2_TARGET inline __m256i LoadY(const unsigned char* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+JOV_AVX2_TARGET inline __m256i PairY(FoldPair k) { return _mm256_broadcastsi128_si256(PairX(k)); }
+JOV_AVX2_TARGET inline __m256i FirstY(std::uint32_t crc, const unsigned char* p) {
+  return _mm256_xor_si256(LoadY(p),
+                          _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(crc))));
+}
+// Carries each 16-byte lane of `acc` forward and adds the next 32 bytes.
+JOV_AVX2_TARGET inline __m256i FoldY(__m256i acc, __m256i k, __m256i next) {
+  __m256i low = _mm256_clmulepi64_epi128(acc, k, 0x00);
+  __m256i high = _mm256_clmulepi64_epi128(acc, k, 0x11);
+  return _mm256_xor_si256(_mm256_xor_si256(low, high), next);
+}
+
+// Folds the remaining 32-byte blocks into `y`, its earlier lane onto its later one, and
+// finishes in 16-byte steps.
+JOV_AVX2_TARGET inline std::uint32_t FinishY(__m256i y, const unsigned char* p, std::size_t count) {
+  const __m256i k32 = PairY(kApart[kApart32]);
+  for (; count >= 32; p += 32, count -= 32) y = FoldY(y, k32, LoadY(p));
+  const __m128i x =
+      FoldX(_mm256_castsi256_si128(y), PairX(kApart[kApart16]), _mm256_extracti128_si256(y, 1));
+  return FinishX(x, p, count);
+}
+
+// ---- 512 bits --------------------------------------------------------------------------------
+
+JOV_AVX512_TARGET inline __m512i LoadZ(const unsigned char* p) {
+  return _mm512_loadu_si512(reinterpret_cast<const void*>(p));
+}
+// The masked broadcast (all lanes kept) starts from zero rather than an undefined value.
+JOV_AVX512_TARGET inline __m512i PairZ(FoldPair k) {
+  return _mm512_maskz_broadcast_i32x4(0xFFFF, PairX(k));
+}
+JOV_AVX512_TARGET inline __m512i FirstZ(std::uint32_t crc, const unsigned char* p) {
+  return _mm512_xor_si512(LoadZ(p),
+                          _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
+}
+// Carries each 16-byte lane of `acc` forward and adds the next 64 bytes.
+JOV_AVX512_TARGET inline __m512i FoldZ(__m512i acc, __m512i k, __m512i next) {
+  __m512i low = _mm512_clmulepi64_epi128(acc, k, 0x00);
+  __m512i high = _mm512_clmulepi64_epi128(acc, k, 0x11);
+  return _mm512_ternarylogic_epi64(low, high, next, 0x96);  // low ^ high ^ next
 }
 
 }  // namespace
 
-bool FoldingAvailable() {
-  int known = support.load(std::memory_order_relaxed);
-  if (known == kUnknown) {
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    bool present =
-        __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_PCLMUL) && (ecx & bit_SSE4_1);
-    known = present ? kPresent : kAbsent;
-    support.store(known, std::memory_order_relaxed);
+// Each path: kLanes registers in flight over runs of kLanes registers' bytes; then the
+// registers folded into one, halving their number each step (register i carries forward
+// onto register i + half, half the remaining registers' bytes ahead); then the path's
+// narrower finish. The accumulators stay in registers only when every loop over them is
+// unrolled whole (a loop left rolled keeps them in an array on the stack), hence the pragmas.
+JOV_SSE_TARGET std::uint32_t Fold128(std::uint32_t crc, const unsigned char* p, std::size_t count) {
+  constexpr std::size_t kRun = kLanes * 16;
+  if (count < kRun) return FinishX(FirstX(crc, p), p + 16, count - 16);
+  __m128i x[kLanes];
+#pragma GCC unroll 8
+  for (int i = 0; i < kLanes; ++i) x[i] = LoadX(p + 16 * i);
+  x[0] = FirstX(crc, p);
+  const __m128i kRunApart = PairX(kApart[ApartIndex(kLanes, 16)]);
+  for (p += kRun, count -= kRun; count >= kRun; p += kRun, count -= kRun) {
+#pragma GCC unroll 8
+    for (int i = 0; i < kLanes; ++i) x[i] = FoldX(x[i], kRunApart, LoadX(p + 16 * i));
   }
-  return known == kPresent;
+#pragma GCC unroll 8
+  for (int level = Log2(kLanes) - 1; level >= 0; --level) {
+    const int half = 1 << level;
+#pragma GCC unroll 8
+    for (int i = 0; i < half; ++i)
+      x[i] = FoldX(x[i], PairX(kApart[ApartIndex(half, 16)]), x[i + half]);
+  }
+  return FinishX(x[0], p, count);
 }
 
-JOV_FOLD_TARGET
-std::uint32_t FoldBlocks(std::uint32_t crc, const unsigned char* p, std::size_t count) {
-  alignas(64) unsigned char lanes[64];
-  if (count >= kWideMinimum && WideFoldingAvailable()) {
-    const std::size_t done = FoldWide(crc, p, count, lanes);
-    return FinishFold(lanes, p + done, count - done);
+JOV_AVX2_TARGET std::uint32_t Fold256(std::uint32_t crc, const unsigned char* p,
+                                      std::size_t count) {
+  constexpr std::size_t kRun = kLanes * 32;
+  if (count < 32) return FinishX(FirstX(crc, p), p + 16, count - 16);
+  if (count < kRun) return FinishY(FirstY(crc, p), p + 32, count - 32);
+  __m256i y[kLanes];
+#pragma GCC unroll 8
+  for (int i = 0; i < kLanes; ++i) y[i] = LoadY(p + 32 * i);
+  y[0] = FirstY(crc, p);
+  const __m256i kRunApart = PairY(kApart[ApartIndex(kLanes, 32)]);
+  for (p += kRun, count -= kRun; count >= kRun; p += kRun, count -= kRun) {
+#pragma GCC unroll 8
+    for (int i = 0; i < kLanes; ++i) y[i] = FoldY(y[i], kRunApart, LoadY(p + 32 * i));
   }
-
-  // Four independent lanes hide the multiplier's latency; the running value enters as the
-  // first 32 bits of the message, which is what the table form does byte by byte.
-  __m128i x0 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
-  __m128i x1 = Load(p + 16);
-  __m128i x2 = Load(p + 32);
-  __m128i x3 = Load(p + 48);
-  p += 64;
-  count -= 64;
-
-  const __m128i fold4 = Pair(kFold4Low, kFold4High);
-  while (count >= 64) {
-    x0 = Fold(x0, fold4, Load(p));
-    x1 = Fold(x1, fold4, Load(p + 16));
-    x2 = Fold(x2, fold4, Load(p + 32));
-    x3 = Fold(x3, fold4, Load(p + 48));
-    p += 64;
-    count -= 64;
+#pragma GCC unroll 8
+  for (int level = Log2(kLanes) - 1; level >= 0; --level) {
+    const int half = 1 << level;
+#pragma GCC unroll 8
+    for (int i = 0; i < half; ++i)
+      y[i] = FoldY(y[i], PairY(kApart[ApartIndex(half, 32)]), y[i + half]);
   }
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), x0);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 16), x1);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 32), x2);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes + 48), x3);
-  return FinishFold(lanes, p, count);
+  return FinishY(y[0], p, count);
+}
+
+JOV_AVX512_TARGET std::uint32_t Fold512(std::uint32_t crc, const unsigned char* p,
+                                        std::size_t count) {
+  constexpr std::size_t kRun = kLanes512 * 64;
+  if (count < kRun) return Fold256(crc, p, count);
+  __m512i z[kLanes512];
+#pragma GCC unroll 8
+  for (int i = 0; i < kLanes512; ++i) z[i] = LoadZ(p + 64 * i);
+  z[0] = FirstZ(crc, p);
+  const __m512i kRunApart = PairZ(kApart[ApartIndex(kLanes512, 64)]);
+  for (p += kRun, count -= kRun; count >= kRun; p += kRun, count -= kRun) {
+#pragma GCC unroll 8
+    for (int i = 0; i < kLanes512; ++i) z[i] = FoldZ(z[i], kRunApart, LoadZ(p + 64 * i));
+  }
+#pragma GCC unroll 8
+  for (int level = Log2(kLanes512) - 1; level >= 0; --level) {
+    const int half = 1 << level;
+#pragma GCC unroll 8
+    for (int i = 0; i < half; ++i)
+      z[i] = FoldZ(z[i], PairZ(kApart[ApartIndex(half, 64)]), z[i + half]);
+  }
+  const __m512i k64 = PairZ(kApart[kApart64]);
+  for (; count >= 64; p += 64, count -= 64) z[0] = FoldZ(z[0], k64, LoadZ(p));
+  // The earlier 32 bytes carried onto the later ones, then 256-bit steps. (The zero-masked
+  // extracts start from zero rather than an undefined value, as in PairZ.)
+  const __m256i y = FoldY(_mm512_maskz_extracti64x4_epi64(0xFF, z[0], 0), PairY(kApart[kApart32]),
+                          _mm512_maskz_extracti64x4_epi64(0xFF, z[0], 1));
+  return FinishY(y, p, count);
 }
 
 }  // namespace jov::platform

@@ -3,14 +3,9 @@
 #include <atomic>
 
 #include "JOVPlatform.h"
+#include "platform/once.h"
 
 namespace {
-
-enum FrequencyState : unsigned char { kNotAsked, kAsking, kAsked };
-
-std::atomic<unsigned char> frequencyState{kNotAsked};
-bool usePerformanceCounter = false;
-long long performanceFrequency = 0;  // counts per second
 
 // The fallback's last tick count (low 32 bits) and wrap count (high 32 bits) in one word,
 // so that both change in a single compare-exchange and a wrap is counted exactly once.
@@ -27,22 +22,15 @@ Frequency AskFrequency() {
   return {usable, usable ? f.QuadPart : 0};
 }
 
-// The frequency is asked once and published only with its answer. A thread that races the
-// first caller asks for itself rather than choosing the fallback on a half-made answer,
-// which would mix two clocks of different origins.
-Frequency CachedFrequency() {
-  unsigned char state = frequencyState.load(std::memory_order_acquire);
-  if (state == kAsked) return {usePerformanceCounter, performanceFrequency};
-  unsigned char expected = kNotAsked;
-  if (state == kNotAsked &&
-      frequencyState.compare_exchange_strong(expected, kAsking, std::memory_order_acquire)) {
-    Frequency answer = AskFrequency();
-    usePerformanceCounter = answer.usable;
-    performanceFrequency = answer.perSecond;
-    frequencyState.store(kAsked, std::memory_order_release);
-    return answer;
-  }
-  return AskFrequency();
+// The frequency is asked once. A thread that comes while it is asked waits for the answer
+// rather than choose the fallback on a half-made one, which would mix two clocks of
+// different origins.
+jov::Once frequencyOnce;
+Frequency frequency{};
+
+const Frequency& CachedFrequency() {
+  frequencyOnce.Run([] { frequency = AskFrequency(); });
+  return frequency;
 }
 
 unsigned long long CounterMicroseconds(long long perSecond) {
@@ -74,6 +62,6 @@ unsigned long long TickMicroseconds() {
 }  // namespace
 
 unsigned long long JOV_TimerValue() {
-  Frequency frequency = CachedFrequency();
-  return frequency.usable ? CounterMicroseconds(frequency.perSecond) : TickMicroseconds();
+  const Frequency& asked = CachedFrequency();
+  return asked.usable ? CounterMicroseconds(asked.perSecond) : TickMicroseconds();
 }

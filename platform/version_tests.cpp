@@ -1,18 +1,16 @@
 // version_tests.cpp - the Windows release tests. Each test asks GetVersionExW once per
 // process into a cache of its own and answers from it afterwards.
-#include <atomic>
 #include <cstring>
 
 #include "JOVPlatform.h"
+#include "platform/once.h"
 
 namespace {
 
-enum CacheState : unsigned char { kEmpty, kFilling, kFetched };
-
-// One per test: the basic version record (no service-pack fields) and its fetched flag.
+// One per test: the basic version record (no service-pack fields), filled once.
 struct VersionCache {
   OSVERSIONINFOW info{};
-  std::atomic<unsigned char> state{kEmpty};
+  jov::Once filled;
 };
 
 // A failed query leaves the record zeroed, whatever the call wrote before it failed, so
@@ -26,27 +24,11 @@ void QueryVersion(OSVERSIONINFOW& info) {
   }
 }
 
-// The cached record, filled on the first call. The flag is raised only after the record
-// is complete; a thread that races the filler queries into its own copy instead of reading
-// a record still being written.
-const OSVERSIONINFOW& CachedVersion(VersionCache& cache, OSVERSIONINFOW& privateCopy) {
-  unsigned char state = cache.state.load(std::memory_order_acquire);
-  if (state == kFetched) return cache.info;
-  unsigned char expected = kEmpty;
-  if (state == kEmpty &&
-      cache.state.compare_exchange_strong(expected, kFilling, std::memory_order_acquire)) {
-    QueryVersion(cache.info);
-    cache.state.store(kFetched, std::memory_order_release);
-    return cache.info;
-  }
-  QueryVersion(privateCopy);
-  return privateCopy;
-}
-
+// The cached record, filled on the first call; a thread that comes meanwhile waits for it.
 template <typename Rule>
 int Answer(VersionCache& cache, Rule rule) {
-  OSVERSIONINFOW privateCopy;
-  const OSVERSIONINFOW& v = CachedVersion(cache, privateCopy);
+  cache.filled.Run([&cache] { QueryVersion(cache.info); });
+  const OSVERSIONINFOW& v = cache.info;
   return v.dwPlatformId == VER_PLATFORM_WIN32_NT && rule(v) ? 1 : 0;
 }
 

@@ -36,7 +36,7 @@ void JOVDebug::TraceHeap(void* heap, unsigned long options, unsigned long dumpCo
   try {
     // Declared in this order so that they end in reverse: the work area is released, then
     // a trace of the report's own is stopped, then the trace's lock is given back.
-    TraceLockGuard lock(traceLock);
+    jov::ScopeLock lock(traceLock);
     ReportTrace trace(*this);
     HANDLE walked = heap ? static_cast<HANDLE>(heap) : ::GetProcessHeap();
     jov::trace::WorkArea area;

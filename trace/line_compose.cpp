@@ -86,7 +86,7 @@ JOVTraceAccess::LineText JOVTraceAccess::MeasureText(const wchar_t* text) {
 void JOVTraceAccess::ComposeLine(JOVString& line, const wchar_t* prefix, unsigned prefixLength,
                                  unsigned long long indentation, const LineText& text) {
   const unsigned long long textColumn = prefixLength + 1ULL + indentation;
-  const unsigned long long continuation = textColumn + 4;
+  const unsigned long long continuation = textColumn + jov::trace::format::kContinuationIndent;
   // Each term is checked against the limit before they are added, so the sum cannot wrap.
   const unsigned long long limit = line.max_size();
   if (textColumn >= limit || text.length >= limit ||

@@ -51,31 +51,35 @@ wchar_t* PutSigned(wchar_t* out, long value) {
 }
 
 // Below this magnitude the interval's double (microseconds / 1000.0) lies within half a
-// unit of the third decimal of the exact quotient, so "%.3f" of it gives the exact digits.
-// Intervals of 140 years and more are left to the format itself.
+// unit of the third decimal of the exact quotient, so the format's rounding of it gives the
+// exact digits. Intervals of 140 years and more are left to the format itself.
 constexpr unsigned long long kExactIntervalLimitUs = 1ULL << 52;
 
-// The interval column, "%#8.3f" of intervalUs / 1000.0.
+// The interval column: intervalUs / 1000.0 as "%#*.*f" writes it with kIntervalWidth and
+// kMillisDecimals (microseconds in, so the digits are the microseconds' own).
 wchar_t* PutInterval(wchar_t* out, long long intervalUs) {
+  using jov::trace::format::kIntervalWidth;
+  using jov::trace::format::kMillisDecimals;
+  static_assert(kMillisDecimals == 3, "the interval's decimals are its microseconds");
   const bool negative = intervalUs < 0;
   const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(intervalUs)
                                                 : static_cast<unsigned long long>(intervalUs);
   if (magnitude >= kExactIntervalLimitUs) {
     wchar_t text[48];
-    const int written =
-        std::swprintf(text, 48, L"%#8.3f", static_cast<double>(intervalUs) / 1000.0);
+    const int written = std::swprintf(text, 48, L"%#*.*f", kIntervalWidth, kMillisDecimals,
+                                      static_cast<double>(intervalUs) / 1000.0);
     for (int i = 0; i < written; ++i) *out++ = text[i];
     return out;
   }
   wchar_t digits[24];
-  wchar_t* at = PutDecimal(digits, magnitude, 4);  // at least "0" and three decimals
-  const int whole = static_cast<int>(at - digits) - 3;
-  const int width = whole + 4 + (negative ? 1 : 0);
-  for (int pad = width; pad < jov::trace::format::kIntervalWidth; ++pad) *out++ = L' ';
+  wchar_t* at = PutDecimal(digits, magnitude, 1 + kMillisDecimals);  // "0" and the decimals
+  const int whole = static_cast<int>(at - digits) - kMillisDecimals;
+  const int width = whole + 1 + kMillisDecimals + (negative ? 1 : 0);
+  for (int pad = width; pad < kIntervalWidth; ++pad) *out++ = L' ';
   if (negative) *out++ = L'-';
   for (int i = 0; i < whole; ++i) *out++ = digits[i];
   *out++ = L'.';
-  for (int i = whole; i < whole + 3; ++i) *out++ = digits[i];
+  for (int i = whole; i < whole + kMillisDecimals; ++i) *out++ = digits[i];
   return out;
 }
 

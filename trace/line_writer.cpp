@@ -16,8 +16,8 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
   // The text is the caller's: it is measured before the lock, which every line waits for.
   const JOVTraceAccess::LineText measured = JOVTraceAccess::MeasureText(text);
   // A file line holds the lock across a system write, far longer than polling pays for.
-  TraceLockGuard lock(traceLock,
-                      traceFile == nullptr ? TraceLockWait::kPollFirst : TraceLockWait::kBlock);
+  jov::ScopeLock lock(traceLock,
+                      traceFile == nullptr ? jov::LockWait::kPollFirst : jov::LockWait::kBlock);
   if (traceFile == nullptr && wrapStart == nullptr) return;  // stopped meanwhile
 
   const unsigned long long poolBytes = JOV_PoolMemBusy;
@@ -45,7 +45,9 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
     // The routine stack changes depth without the lock; a depth below -1 is never indented
     // to the left.
     const unsigned long long indentation =
-        depth < -1 ? 0 : (static_cast<unsigned long long>(depth) + 1) * 4;
+        depth < -1
+            ? 0
+            : (static_cast<unsigned long long>(depth) + 1) * jov::trace::format::kIndentWidth;
     // A full file: this line's text gives way to the notice, then the file goes.
     static constexpr JOVTraceAccess::LineText kTerminatedText{
         jov::trace::format::wide::kTerminated,
@@ -72,8 +74,11 @@ void JOVDebug::InsertMsg(const wchar_t* text) {
 // The file is replaced only once it holds more than its own opening lines: a limit below
 // their size (MaxLogSize accepts any value) would otherwise replace every new file while
 // its header is written, without end. Such a file takes at least one line before it goes.
+// The limit is an open file's: bytesWritten still holds the size of a file closed since,
+// and a ring line never gives way to the notice.
 bool JOVTraceAccess::PastSizeLimit(const JOVDebug& d) {
-  return d.bytesWritten > d.logSizeLimit && d.bytesWritten > d.fileOpeningBytes;
+  return d.traceFile != nullptr && d.bytesWritten > d.logSizeLimit &&
+         d.bytesWritten > d.fileOpeningBytes;
 }
 
 void JOVTraceAccess::ReplaceFile(JOVDebug& d) {

@@ -48,7 +48,7 @@ inline long JOVTraceAccess::PushRoutine(JOVDebug& d, const wchar_t* className,
     jov::trace::SetRoutineName(*(*d.routineNames)[level], className, routineName);
 
     bool traced = true;
-    if (traceSelector == -2) {
+    if (traceSelector == jov::trace::format::kInherit) {
       traced = level == 0 ? true : static_cast<bool>((*d.routineTraced)[level - 1]);
     } else if (traceSelector == 0) {
       traced = false;

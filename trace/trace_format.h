@@ -6,6 +6,9 @@
 // literal and the wide ones L"" of the same literal, so the two sides cannot drift apart.
 #pragma once
 
+// Found through the project's root, which every user of this header has on its include path.
+#include "include/JOVTraceValues.h"
+
 // name, text: the fixed texts of a trace file's lines.
 #define JOV_TRACE_FORMAT_TEXTS(X)                                       \
   /* Marker lines: the date (then kDateRule "="), the thread (then a */ \
@@ -61,8 +64,10 @@ JOV_TRACE_FORMAT_TEXTS(JOV_TRACE_FORMAT_WIDE)
 }  // namespace wide
 
 // A return code or request of this value is "none": the Pop line leaves out its return code
-// and the Push line its request.
-inline constexpr long kNoValue = 2147483647;
+// and the Push line its request. A trace selector of kInherit takes the level below's setting.
+// Both come from the public header, which JOVDebug's default arguments use.
+inline constexpr long kNoValue = JOVTraceNoValue;
+inline constexpr long kInherit = JOVTraceInherit;
 
 // Columns of a timed line: "HH:MM:SS.mmm", a blank, the interval in milliseconds with three
 // decimals right-aligned in kIntervalWidth columns ("%#8.3f"), a blank, kIndentWidth blanks

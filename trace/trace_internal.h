@@ -1,39 +1,13 @@
-// trace_internal.h - what the trace object's source files share: the lock guard, the write
-// slot that carries one overlapped write, and JOVTraceAccess, the friend that holds the
-// writer's, ring's and file's private steps.
+// trace_internal.h - what the trace object's source files share: the write slot that carries
+// one overlapped write, and JOVTraceAccess, the friend that holds the writer's, ring's and
+// file's private steps. The trace lock is held through platform/scope_lock.h.
 #pragma once
 
 #include <windows.h>
 
 #include "JOVDebug.h"
+#include "platform/scope_lock.h"
 #include "trace/trace_format.h"
-
-// How a thread that finds the trace lock held waits for it.
-enum class TraceLockWait {
-  kBlock,      // waits in the critical section at once
-  kPollFirst,  // polls for it a while first: ring lines (trace_lock.cpp says why)
-};
-
-// Takes `lock`, polling it for a while before it waits in the critical section.
-void EnterPollingFirst(CRITICAL_SECTION& lock);
-
-// Holds a trace object's lock (a re-entrant critical section) for one scope.
-class TraceLockGuard {
- public:
-  explicit TraceLockGuard(CRITICAL_SECTION& lock, TraceLockWait wait = TraceLockWait::kBlock)
-      : lock_(lock) {
-    if (wait == TraceLockWait::kPollFirst)
-      EnterPollingFirst(lock_);
-    else
-      ::EnterCriticalSection(&lock_);
-  }
-  ~TraceLockGuard() { ::LeaveCriticalSection(&lock_); }
-  TraceLockGuard(const TraceLockGuard&) = delete;
-  TraceLockGuard& operator=(const TraceLockGuard&) = delete;
-
- private:
-  CRITICAL_SECTION& lock_;
-};
 
 // One overlapped write: the system reads `text` and completes `overlap` until the write has
 // finished, so a slot lives apart from the trace object and outlasts it when it must.
@@ -102,16 +76,16 @@ struct JOVTraceAccess {
   };
   static LineText MeasureText(const wchar_t* text);
   // Sets `line` to the prefix, one blank, the indentation, the text with a continuation (a
-  // line feed and as many blanks as the line has characters before the text, plus 4) in
-  // place of each line feed, and CR LF. Grows the storage at most once; a line longer than a
-  // string can hold throws the string's length error.
+  // line feed and as many blanks as the line has characters before the text, plus
+  // kContinuationIndent) in place of each line feed, and CR LF. Grows the storage at most once; a
+  // line longer than a string can hold throws the string's length error.
   static void ComposeLine(JOVString& line, const wchar_t* prefix, unsigned prefixLength,
                           unsigned long long indentation, const LineText& text);
-  // Writes the time prefix ("%.2u:%.2u:%.2u.%.3u %#8.3f" of the time and the interval in
-  // milliseconds) into `out` (room for 128 characters) and returns its length.
-  // intervalUs: microseconds since the previous line.
+  // Writes the time prefix (the time "HH:MM:SS.mmm", a blank and the interval in
+  // milliseconds in the columns of trace_format.h) into `out` (room for 128 characters) and
+  // returns its length. intervalUs: microseconds since the previous line.
   static unsigned FormatPrefix(const SYSTEMTIME& now, long long intervalUs, wchar_t* out);
-  // Whether the current file is past its limit (and holds more than its opening lines).
+  // Whether a file is open and past its limit (and holds more than its opening lines).
   static bool PastSizeLimit(const JOVDebug& d);
   // Closes the file with the size notice and opens the next one.
   static void ReplaceFile(JOVDebug& d);

@@ -33,7 +33,7 @@ void JOVDebug::TraceStart() {
 void JOVDebug::TraceStart(wchar_t* name, unsigned long wrapSize) {
   if (wrapStart != nullptr && wrapSize != 0) return;
   if (traceFile != nullptr) return;
-  TraceLockGuard lock(traceLock);
+  jov::ScopeLock lock(traceLock);
   // Tested again under the lock, so that two threads racing to start make one trace.
   if ((wrapStart != nullptr && wrapSize != 0) || traceFile != nullptr) return;
   try {
@@ -119,15 +119,13 @@ void JOVDebug::TraceStartOpen() {
 
 void JOVDebug::TraceStop(long flag) {
   if (traceFile == nullptr) return;
-  TraceLockGuard lock(traceLock);
+  jov::ScopeLock lock(traceLock);
   if (traceFile == nullptr) return;
-  bytesWritten = 0;
   if (flag != 0) {
     // With memory monitoring on, the closing line always gets a memory line before it.
-    // The size limit is lifted meanwhile: the wait for the write in flight sets
-    // bytesWritten back to the file's size, and a file already past its limit would
-    // otherwise give the closing line's place to the notice and close in a new file that
-    // holds only its header.
+    // The size limit is lifted meanwhile: a file already past its limit would otherwise
+    // give the closing line's place to the notice and close in a new file that holds only
+    // its header.
     const unsigned long threshold = memoryReportThreshold;
     const unsigned long long limit = logSizeLimit;
     memoryReportThreshold = 0;

@@ -15,7 +15,7 @@ bool WriteLine(JOVDebug& d, const wchar_t* text) {
 
 void JOVDebug::TraceDumpWrap(wchar_t* reason) {
   if (wrapStart == nullptr) return;
-  TraceLockGuard lock(traceLock);
+  jov::ScopeLock lock(traceLock);
   if (wrapStart == nullptr) return;
   try {
     TraceStartOpen();

@@ -99,7 +99,7 @@ void JOVTraceAccess::FreeRing(JOVDebug& d) noexcept {
 }
 
 void JOVDebug::TraceWrapStop() {
-  TraceLockGuard lock(traceLock);
+  jov::ScopeLock lock(traceLock);
   if (wrapStart == nullptr) return;
   try {
     JOVTraceAccess::FreeRing(*this);

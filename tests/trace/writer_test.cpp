@@ -23,7 +23,7 @@ const std::string kEnd = jov::trace::format::kWrapEnd;
 // Every text line takes 28 bytes (prefix, 4 characters, CR LF). With the limit just after
 // the first, the second still goes in whole and the third gives way to the notice; a limit
 // below the opening lines still lets each file take one line. The closing line is never
-// given way, even in a file past its limit.
+// given way, even in a file past its limit, and the limit, a file's, leaves a later ring be.
 TEST(TraceWriter, FileIsReplacedOnceItHoldsMoreThanTheLimit) {
   for (bool tiny : {false, true}) {
     const Lines shape = Traced([tiny](JOVDebug& trace, const ScratchDir& dir) {
@@ -31,11 +31,15 @@ TEST(TraceWriter, FileIsReplacedOnceItHoldsMoreThanTheLimit) {
       const size_t opening = jovtest::ReadBytes(tracetest::TraceFiles(dir)[0]).size();
       trace.MaxLogSize(tiny ? 10 : static_cast<unsigned long>(opening + 28));
       for (const wchar_t* text : {L"txt1", L"txt2", L"txt3"}) trace.InsertMsg(text);
+      trace.TraceStop(1);
+      tracetest::StartIn(trace, dir, L"wrap", 1024);  // its dump sorts after "trace"
+      trace.InsertMsg(L"ring");
+      trace.TraceDumpWrap(nullptr);
     });
-    const Lines exact = {"D",       "H", "txt1", "txt2",         kTerminated,
-                         kReopened, "D", "H",    "Trace Closed."};
-    const Lines small = {"D", "H", "txt1", kTerminated,    kReopened,
-                         "D", "H", "txt3", "Trace Closed."};
+    const Lines ring = {"D", "H", kBanner, "ring", kEnd};
+    Lines exact = {"D", "H", "txt1", "txt2", kTerminated, kReopened, "D", "H", "Trace Closed."};
+    Lines small = {"D", "H", "txt1", kTerminated, kReopened, "D", "H", "txt3", "Trace Closed."};
+    for (Lines* lines : {&exact, &small}) lines->insert(lines->end(), ring.begin(), ring.end());
     EXPECT_EQ(shape, tiny ? small : exact);
   }
 }

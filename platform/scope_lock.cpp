@@ -1,4 +1,5 @@
-// trace_lock.cpp - how a ring line waits for the trace lock while another thread holds it.
+// scope_lock.cpp - EnterPollingFirst: how a thread waits for a critical section that another
+// thread takes line after line (the trace's ring lines wait for the trace lock so).
 //
 // A thread that waits inside a critical section is woken by each release of the holder, a
 // system call per line for a holder that writes line after line, and the woken thread then
@@ -9,7 +10,7 @@
 // few (where threads outnumber processors the holder may be waiting for it), and only then
 // waits in the critical section. The lock is the same critical section throughout, so lines
 // stay in the order in which it was taken.
-#include "trace/trace_internal.h"
+#include "platform/scope_lock.h"
 
 namespace {
 
@@ -24,6 +25,8 @@ constexpr int kMostPauses = 2048;
 
 }  // namespace
 
+namespace jov {
+
 void EnterPollingFirst(CRITICAL_SECTION& lock) {
   if (::TryEnterCriticalSection(&lock)) return;
   int pauses = kFirstPauses;
@@ -35,3 +38,5 @@ void EnterPollingFirst(CRITICAL_SECTION& lock) {
   }
   ::EnterCriticalSection(&lock);
 }
+
+}  // namespace jov
