@@ -42,15 +42,28 @@ void DurationHistogram::Merge(const DurationHistogram& other) {
   max_ = std::max(max_, other.max_);
   Cover(other.first_);
   Cover(other.first_ + static_cast<std::uint32_t>(other.counts_.size()) - 1);
-  for (std::size_t i = 0; i < other.counts_.size(); ++i)
-    counts_[other.first_ - first_ + i] += other.counts_[i];
+  for (std::size_t i = 0; i < other.counts_.size(); ++i) {
+    std::uint32_t& count = counts_[other.first_ - first_ + i];
+    count += other.counts_[i];
+    if (count < other.counts_[i]) Carry(other.first_ + static_cast<std::uint32_t>(i));
+  }
+  for (const auto& [bucket, wraps] : other.carries_) carries_[bucket] += wraps;
+}
+
+std::uint64_t DurationHistogram::CountOf(std::size_t index) const {
+  std::uint64_t count = counts_[index];
+  if (!carries_.empty()) {
+    const auto carried = carries_.find(first_ + static_cast<std::uint32_t>(index));
+    if (carried != carries_.end()) count += carried->second << 32;
+  }
+  return count;
 }
 
 Micros DurationHistogram::AtRank(std::uint64_t rank) const {
   if (count_ == 0) return 0;
   std::uint64_t seen = 0;
   for (std::size_t i = 0; i < counts_.size(); ++i) {
-    seen += counts_[i];
+    seen += CountOf(i);
     if (seen >= rank) {
       return std::clamp(MiddleOf(first_ + static_cast<std::uint32_t>(i)), min_, max_);
     }
