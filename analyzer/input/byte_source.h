@@ -22,6 +22,9 @@ class ByteSource {
   virtual std::uint64_t Size() const = 0;
   // Makes the next Read start at `offset`; false when the source cannot seek there.
   virtual bool Seek(std::uint64_t offset) = 0;
+  // Reads up to `size` bytes at `offset` without moving where Read stands: how many, 0 past
+  // the end or on an error. Safe on several threads at once (the parse stage's workers).
+  virtual std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) = 0;
 };
 
 // Bytes held in memory; the source does not own them.
@@ -32,6 +35,7 @@ class MemorySource : public ByteSource {
   bool Failed() const override { return false; }
   std::uint64_t Size() const override { return bytes_.size(); }
   bool Seek(std::uint64_t offset) override;
+  std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) override;
 
  private:
   std::string_view bytes_;

@@ -44,7 +44,7 @@ std::uint64_t FeedMask(const char* p, std::size_t count) {
 bool LineChunker::Next(LineChunk& chunk, std::size_t block, const ReadFn& read, bool final) {
   chunk.size = 0;
   chunk.end = ChunkEnd::kLineFeed;
-  std::vector<char>& buffer = chunk.bytes;
+  std::vector<char>& buffer = chunk.storage;
   std::size_t held = carry_.size();
   if (buffer.size() < held + block) buffer.resize(held + block);
   std::memcpy(buffer.data(), carry_.data(), held);
@@ -64,6 +64,7 @@ bool LineChunker::Next(LineChunk& chunk, std::size_t block, const ReadFn& read, 
     }
     const char* last = LastFeed(buffer.data() + held, buffer.data() + held + got);
     held += got;
+    chunk.data = buffer.data();
     if (last != nullptr) {
       chunk.size = static_cast<std::size_t>(last + 1 - buffer.data());
       carry_.assign(last + 1, held - chunk.size);
@@ -87,6 +88,84 @@ bool LineChunker::Next(LineChunk& chunk, std::size_t block, const ReadFn& read, 
   }
 }
 
+namespace {
+
+// Reads `size` bytes at `offset`, fewer only at the end of the source.
+std::size_t ReadFully(ByteSource& source, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    const std::size_t n = source.ReadAt(offset + got, buffer + got, size - got);
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
+
+}  // namespace
+
+bool ReadBlockLines(ByteSource& source, std::uint64_t index, std::size_t block,
+                    std::size_t maxLine, LineChunk& chunk, std::uint64_t& covered) {
+  chunk.data = nullptr;
+  chunk.size = 0;
+  chunk.end = ChunkEnd::kLineFeed;
+  covered = 0;
+  // From the byte before the block: a line starts at the block's first byte when that byte is
+  // a line feed. Offsets below are in the buffer, which starts at `base` in the source.
+  const std::size_t before = index == 0 ? 0 : 1;
+  const std::uint64_t base = index * block - before;
+  const std::size_t want = before + block;
+  std::vector<char>& buffer = chunk.storage;
+  if (buffer.size() < want) buffer.resize(want);
+  std::size_t held = ReadFully(source, base, buffer.data(), want);
+  if (held <= before) return false;
+  covered = held - before;
+  std::size_t start = 0;
+  if (before != 0) {
+    const auto* feed = static_cast<const char*>(std::memchr(buffer.data(), '\n', held));
+    if (feed == nullptr) return true;  // no line starts here: the block is inside a long line
+    start = static_cast<std::size_t>(feed + 1 - buffer.data());
+    if (start >= want) return true;
+  }
+  const std::size_t blockEnd = held;  // held <= want here
+  if (buffer[blockEnd - 1] == '\n') {
+    chunk.data = buffer.data() + start;
+    chunk.size = blockEnd - start;
+    return true;
+  }
+  // The last line that starts in the block runs on past it: read on to its line feed, the end
+  // of the source or the limit.
+  const char* lastFeed = LastFeed(buffer.data() + start, buffer.data() + blockEnd);
+  const std::size_t lastStart =
+      lastFeed == nullptr ? start : static_cast<std::size_t>(lastFeed + 1 - buffer.data());
+  std::size_t scanned = blockEnd;
+  bool ended = held < want;
+  for (;;) {
+    const auto* feed =
+        static_cast<const char*>(std::memchr(buffer.data() + scanned, '\n', held - scanned));
+    chunk.data = buffer.data() + start;
+    if (feed != nullptr) {
+      chunk.size = static_cast<std::size_t>(feed + 1 - chunk.data);
+      return true;
+    }
+    scanned = held;
+    if (held - lastStart > maxLine) {
+      chunk.size = lastStart + maxLine - start;
+      chunk.end = ChunkEnd::kCut;
+      return true;
+    }
+    if (ended) {
+      chunk.size = held - start;
+      chunk.end = ChunkEnd::kUnterminated;
+      return true;
+    }
+    const std::size_t step = std::min(block, maxLine + 1 - (held - lastStart));
+    if (buffer.size() < held + step) buffer.resize(held + step);
+    const std::size_t n = ReadFully(source, base + held, buffer.data() + held, step);
+    held += n;
+    ended = n < step;
+  }
+}
+
 std::string_view LastLineOf(const LineChunk& chunk) {
   std::string_view lines = chunk.Lines();
   if (chunk.end == ChunkEnd::kLineFeed && !lines.empty()) lines.remove_suffix(1);
@@ -96,13 +175,13 @@ std::string_view LastLineOf(const LineChunk& chunk) {
   return last;
 }
 
-ChunkLines::ChunkLines(const LineChunk& chunk, std::size_t maxLine)
-    : begin_(chunk.bytes.data()),
-      at_(begin_),
+ChunkLines::ChunkLines(const LineChunk& chunk, std::size_t maxLine, std::size_t from)
+    : begin_(chunk.data),
+      at_(begin_ + from),
       end_(begin_ + chunk.size),
       lastEnd_(chunk.end),
       maxLine_(maxLine),
-      maskBase_(begin_) {
+      maskBase_(at_) {
   if (at_ != end_) mask_ = FeedMask(maskBase_, std::min<std::size_t>(64, end_ - maskBase_));
 }
 

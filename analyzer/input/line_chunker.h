@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "analyzer/input/byte_source.h"
+
 namespace jov::analyzer {
 
 // The longest line the reader keeps; longer ones are cut.
@@ -31,10 +33,11 @@ enum class ChunkEnd : std::uint8_t {
 };
 
 struct LineChunk {
-  std::vector<char> bytes;  // storage, reused from chunk to chunk; bytes[0, size) are the lines
+  std::vector<char> storage;   // where the lines were read to, reused from chunk to chunk
+  const char* data = nullptr;  // the first line, in storage
   std::size_t size = 0;
   ChunkEnd end = ChunkEnd::kLineFeed;
-  std::string_view Lines() const { return {bytes.data(), size}; }
+  std::string_view Lines() const { return {data, size}; }
 };
 
 // Reads up to `size` bytes into `buffer`: how many, 0 when nothing more is there (yet).
@@ -62,6 +65,15 @@ class LineChunker {
   bool skipping_ = false;  // dropping the rest of a cut line up to its line feed
 };
 
+// The lines that start in the `index`-th block of `block` bytes of `source`, each whole: a
+// line belongs to the block it starts in, however far it reaches (up to `maxLine`, where it is
+// cut and the rest belongs to no block). So blocks are read at their positions, in any order
+// and on any thread, and together they hold the source's lines exactly as a LineChunker
+// reading it from the start would. `covered` receives the bytes of the block's own range that
+// the source holds. False when the block lies past the end of the source.
+bool ReadBlockLines(ByteSource& source, std::uint64_t index, std::size_t block,
+                    std::size_t maxLine, LineChunk& chunk, std::uint64_t& covered);
+
 // The last line of a chunk, without its line end (empty for an empty chunk).
 std::string_view LastLineOf(const LineChunk& chunk);
 
@@ -69,9 +81,12 @@ std::string_view LastLineOf(const LineChunk& chunk);
 // compares: most lines are short, and a search per line would cost more than the line.
 class ChunkLines {
  public:
-  ChunkLines(const LineChunk& chunk, std::size_t maxLine);
+  // The lines from `from`, the offset of a line's start (0: the chunk's first line).
+  ChunkLines(const LineChunk& chunk, std::size_t maxLine, std::size_t from = 0);
   // The next line; false after the last.
   bool Next(PhysicalLine& line);
+  // The offset of the next line's start (the chunk's size after the last line).
+  std::size_t Offset() const { return static_cast<std::size_t>(at_ - begin_); }
 
  private:
   const char* NextFeed();

@@ -159,20 +159,19 @@ void TraceRun::EndFile(std::uint64_t bytes) {
 void TraceRun::ReadFile(const std::string& path, ByteSource& source, bool continues,
                         const ParseOptions& parse, const ProgressFn& progress) {
   BeginFile(path, continues);
-  BlockReader reader(source, parse);
   std::uint64_t read = 0;
   std::uint64_t nextProgress = kProgressStep;
-  while (const ParsedBlock* block = reader.Next()) {
-    Block(*block);
-    read += block->bytes;
+  const ParseResult result = ParseInOrder(source, parse, [&](const ParsedBlock& block) {
+    Block(block);
+    read += block.bytes;
     if (progress && read >= nextProgress) {
       progress(stats_.bytes + read);
       nextProgress = read + kProgressStep;
     }
-  }
-  EndFile(reader.BytesRead());
+  });
+  EndFile(result.bytes);
   if (progress) progress(stats_.bytes);
-  if (reader.Failed())
+  if (result.failed)
     Notify(NoticeKind::kUnreadable, lineNumber_ + 1, "read error; the rest of the file is lost");
 }
 
@@ -183,8 +182,8 @@ void TraceRun::Block(const ParsedBlock& block) {
 void TraceRun::Record(const ParsedBlock& block, const LineRecord& r) {
   ++stats_.lines;
   const std::uint64_t line = ++lineNumber_;
-  if (r.cut) Notify(NoticeKind::kLongLine, line, "line longer than 1 MiB; cut");
-  if (r.unterminated) {
+  if (r.Has(kCut)) Notify(NoticeKind::kLongLine, line, "line longer than 1 MiB; cut");
+  if (r.Has(kUnterminated)) {
     Notify(NoticeKind::kTruncatedLine, line, "last line has no line end (truncated)");
   }
   if (r.kind == RecordKind::kContinuation) {
@@ -215,7 +214,7 @@ void TraceRun::Record(const ParsedBlock& block, const LineRecord& r) {
       return;
     case RecordKind::kMemory:
       counterValues_[0] = r.values[0];
-      counterValues_[1] = r.values[2];
+      counterValues_[1] = r.values[1];
       counterPending_[0] = counterPending_[1] = true;
       return;
     case RecordKind::kHandleCount:
@@ -247,7 +246,7 @@ void TraceRun::Record(const ParsedBlock& block, const LineRecord& r) {
         return;
       }
       Notify(NoticeKind::kBadLine, line,
-             r.timePrefixLike ? "mangled time prefix; line skipped" : "not a trace line; skipped");
+             r.Has(kTimePrefixLike) ? "mangled time prefix; line skipped" : "not a trace line; skipped");
       return;
   }
 }
@@ -273,19 +272,20 @@ void TraceRun::Timed(const ParsedBlock& block, const LineRecord& r) {
   }
   // Lines before any thread marker (the oldest lines of a wrap dump) have an unknown writer;
   // the header names its own.
-  if (thread_ == 0 && !r.headerWords) SeeThread(0);
+  if (thread_ == 0 && !r.Has(kHeaderWords)) SeeThread(0);
   switch (r.kind) {
     case RecordKind::kPush:
-      stack_.Push(depth, names_.Intern(block.View(r.name), r.nameHash), block.View(r.detail), time,
-                  thread_);
+      stack_.Push(depth, names_.Intern(block.View(r.text), static_cast<std::uint64_t>(r.values[0])),
+                  block.View(r.detail), time, thread_);
       return;
     case RecordKind::kPop: {
       PopText pop;
-      pop.name = block.View(r.name);
-      pop.hasReturnCode = r.hasReturnCode;
-      pop.returnCode = r.values[0];
-      pop.duration = r.values[1];
-      stack_.Pop(depth, names_.Intern(pop.name, r.nameHash), pop, time, thread_);
+      pop.name = block.View(r.text);
+      pop.hasReturnCode = r.Has(kReturnCode);
+      pop.returnCode = r.values[1];
+      pop.duration = r.values[2];
+      stack_.Pop(depth, names_.Intern(pop.name, static_cast<std::uint64_t>(r.values[0])), pop,
+                 time, thread_);
       return;
     }
     case RecordKind::kBrokenPop:
@@ -303,7 +303,7 @@ void TraceRun::TimedText(const ParsedBlock& block, const LineRecord& r, Micros t
   const std::string_view text = block.View(r.text);
   const std::size_t depth = r.depth;
   if (inHeapReport_) {
-    inHeapReport_ = !r.heapEnd;
+    inHeapReport_ = !r.Has(kHeapEnd);
     EmitText(TextKind::kHeapRow, text, depth, time);
     return;
   }
@@ -408,13 +408,14 @@ void TraceFeed::BeginFile(const std::string& path, bool continues) {
 }
 
 void TraceFeed::Lines(LineChunk& chunk) {
+  // The block borrows the chunk's storage (a swap), so the bytes are not copied.
   ParsedBlock& block = state_->block;
-  block.chunk.bytes.swap(chunk.bytes);
-  block.chunk.size = chunk.size;
-  block.chunk.end = chunk.end;
-  ParseChunk(block, kMaxLine, state_->decoder, state_->run.WantsTexts());
-  state_->run.Block(block);
-  block.chunk.bytes.swap(chunk.bytes);
+  std::swap(block.chunk, chunk);
+  for (std::size_t from = 0; from < block.chunk.size;) {
+    from = ParseChunk(block, kMaxLine, state_->decoder, state_->run.WantsTexts(), from);
+    state_->run.Block(block);
+  }
+  std::swap(block.chunk, chunk);
 }
 
 void TraceFeed::EndFile(std::uint64_t bytes) { state_->run.EndFile(bytes); }

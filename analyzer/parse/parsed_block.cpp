@@ -33,23 +33,23 @@ class ChunkParser {
 };
 
 TextSpan ChunkParser::Span(std::string_view piece, bool decode) const {
-  TextSpan span;
+  TextSpan span{0, 0, 0};
   if (decode && TextDecoder::NeedsDecoding(piece)) {
-    span.decoded = true;
-    span.offset = static_cast<std::uint32_t>(block_.decoded.size());
+    const std::size_t at = block_.decoded.size();
     decoder_.Append(block_.decoded, piece);
-    span.size = static_cast<std::uint32_t>(block_.decoded.size() - span.offset);
+    span.decoded = 1;
+    span.offset = static_cast<std::uint32_t>(at);
+    span.size = static_cast<std::uint32_t>(block_.decoded.size() - at);
     return span;
   }
-  span.offset = static_cast<std::uint32_t>(piece.data() - block_.chunk.bytes.data());
+  span.offset = static_cast<std::uint32_t>(piece.data() - block_.chunk.data);
   span.size = static_cast<std::uint32_t>(piece.size());
   return span;
 }
 
 void ChunkParser::Line(const PhysicalLine& line) {
   LineRecord& r = block_.records.emplace_back();
-  r.cut = line.cut;
-  r.unterminated = line.unterminated;
+  r.flags = (line.cut ? kCut : 0) | (line.unterminated ? kUnterminated : 0);
   ParsedLine parsed;
   ParseLine(line.text, parsed);
   switch (parsed.kind) {
@@ -70,7 +70,8 @@ void ChunkParser::Line(const PhysicalLine& line) {
       return;
     case LineKind::kMemory:
       r.kind = RecordKind::kMemory;
-      for (int i = 0; i < 4; ++i) r.values[i] = parsed.values[i];
+      r.values[0] = parsed.values[0];
+      r.values[1] = parsed.values[2];
       return;
     case LineKind::kSizeNotice:
       r.kind = RecordKind::kSizeNotice;
@@ -89,7 +90,7 @@ void ChunkParser::Line(const PhysicalLine& line) {
     case LineKind::kOther:
       // Rare (garbage, or a wrap dump's reason line, which the trace's figures keep).
       r.kind = RecordKind::kOther;
-      r.timePrefixLike = line.text.size() >= 12 && line.text[2] == ':';
+      if (line.text.size() >= 12 && line.text[2] == ':') r.flags |= kTimePrefixLike;
       r.text = Span(line.text, true);
       return;
     case LineKind::kTimed:
@@ -109,8 +110,8 @@ void ChunkParser::Timed(const ParsedLine& parsed, LineRecord& r) {
     PushText push;
     if (ParsePush(text, push)) {
       r.kind = RecordKind::kPush;
-      r.name = Span(push.name, true);
-      r.nameHash = NameHash(block_.View(r.name));
+      r.text = Span(push.name, true);
+      r.values[0] = static_cast<std::int64_t>(NameHash(block_.View(r.text)));
       r.detail = Span(push.detail, true);
       return;
     }
@@ -118,11 +119,11 @@ void ChunkParser::Timed(const ParsedLine& parsed, LineRecord& r) {
     switch (ParsePop(text, pop)) {
       case PopParse::kOk:
         r.kind = RecordKind::kPop;
-        r.name = Span(pop.name, true);
-        r.nameHash = NameHash(block_.View(r.name));
-        r.hasReturnCode = pop.hasReturnCode;
-        r.values[0] = pop.returnCode;
-        r.values[1] = pop.duration;
+        r.text = Span(pop.name, true);
+        r.values[0] = static_cast<std::int64_t>(NameHash(block_.View(r.text)));
+        if (pop.hasReturnCode) r.flags |= kReturnCode;
+        r.values[1] = pop.returnCode;
+        r.values[2] = pop.duration;
         return;
       case PopParse::kBroken:
         r.kind = RecordKind::kBrokenPop;
@@ -138,15 +139,15 @@ void ChunkParser::Timed(const ParsedLine& parsed, LineRecord& r) {
 void ChunkParser::TimedText(std::string_view text, LineRecord& r) {
   r.kind = RecordKind::kText;
   r.text = Span(text, wantTexts_);
-  r.heapEnd = IsHeapReportEnd(text);
-  const std::string_view headerWords = format::kHeader;
-  r.headerWords = text.substr(0, headerWords.size()) == headerWords;
+  if (IsHeapReportEnd(text)) r.flags |= kHeapEnd;
+  const bool headerWords = StartsWith(text, format::kHeader);
+  if (headerWords) r.flags |= kHeaderWords;
   HeaderText header;
   if (IsHeapReportTitle(text)) {
     r.textKind = TextRecordKind::kHeapTitle;
   } else if (IsDumpLine(text)) {
     r.textKind = TextRecordKind::kDumpLine;
-  } else if (r.headerWords && ParseHeader(text, header)) {
+  } else if (headerWords && ParseHeader(text, header)) {
     r.textKind = TextRecordKind::kHeader;
     r.values[0] = header.threadId;
   } else if (text == format::kTraceClosed) {
@@ -183,14 +184,15 @@ std::uint64_t NameHash(std::string_view name) {
   return h;
 }
 
-void ParseChunk(ParsedBlock& block, std::size_t maxLine, const TextDecoder& decoder,
-                bool wantTexts) {
+std::size_t ParseChunk(ParsedBlock& block, std::size_t maxLine, const TextDecoder& decoder,
+                       bool wantTexts, std::size_t from) {
   block.records.clear();
   block.decoded.clear();
   ChunkParser parser(block, decoder, wantTexts);
-  ChunkLines lines(block.chunk, maxLine);
+  ChunkLines lines(block.chunk, maxLine, from);
   PhysicalLine line;
-  while (lines.Next(line)) parser.Line(line);
+  while (block.records.size() < kMostRecords && lines.Next(line)) parser.Line(line);
+  return lines.Offset();
 }
 
 }  // namespace jov::analyzer

@@ -130,7 +130,7 @@ TEST(LineChunker, SameLinesWhateverTheBlocksAndPiecesTheBytesComeIn) {
       for (const bool final : {false, true}) {
         limit = final ? content.size() : content.size() - 20;
         while (chunker.Next(chunk, block, read, final)) {
-          EXPECT_LE(chunk.bytes.size(), 2 * block + (1u << 12));
+          EXPECT_LE(chunk.storage.size(), 2 * block + (1u << 12));
           jov::analyzer::ChunkLines lines(chunk, chunker.MaxLine());
           for (jov::analyzer::PhysicalLine line; lines.Next(line);)
             seen += std::to_string(line.text.size()) + (line.cut ? " cut" : "") +

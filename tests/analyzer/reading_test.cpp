@@ -30,9 +30,9 @@ TEST_P(Reading, TellsTheSinkWhatTheTraceHolds) {
   // seams fall everywhere, and the reading must not change.
   jov::analyzer::ParseOptions threaded;
   threaded.block = 37;
-  threaded.workers = 3;
+  threaded.threads = 3;
   for (const jov::analyzer::ParseOptions& parse : {jov::analyzer::ParseOptions(), threaded}) {
-    SCOPED_TRACE(parse.workers);
+    SCOPED_TRACE(parse.threads);
     const readertest::Reading r =
         readertest::Read(readertest::Play(c.steps), nullptr, nullptr, parse);
     EXPECT_EQ(r.calls, c.calls);
