@@ -103,8 +103,8 @@ std::size_t ReadFully(ByteSource& source, std::uint64_t offset, char* buffer, st
 
 }  // namespace
 
-bool ReadBlockLines(ByteSource& source, std::uint64_t index, std::size_t block,
-                    std::size_t maxLine, LineChunk& chunk, std::uint64_t& covered) {
+bool ReadBlockLines(ByteSource& source, std::uint64_t index, std::size_t block, std::size_t maxLine,
+                    LineChunk& chunk, std::uint64_t& covered) {
   chunk.data = nullptr;
   chunk.size = 0;
   chunk.end = ChunkEnd::kLineFeed;

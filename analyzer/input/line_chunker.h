@@ -71,8 +71,8 @@ class LineChunker {
 // and on any thread, and together they hold the source's lines exactly as a LineChunker
 // reading it from the start would. `covered` receives the bytes of the block's own range that
 // the source holds. False when the block lies past the end of the source.
-bool ReadBlockLines(ByteSource& source, std::uint64_t index, std::size_t block,
-                    std::size_t maxLine, LineChunk& chunk, std::uint64_t& covered);
+bool ReadBlockLines(ByteSource& source, std::uint64_t index, std::size_t block, std::size_t maxLine,
+                    LineChunk& chunk, std::uint64_t& covered);
 
 // The last line of a chunk, without its line end (empty for an empty chunk).
 std::string_view LastLineOf(const LineChunk& chunk);

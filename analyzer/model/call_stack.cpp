@@ -19,11 +19,12 @@ CallStack::CallStack(int trace, NameTable& names, TraceSink& sink, TraceStats& s
 bool CallStack::Matches(const Frame& frame, NameId popId, std::string_view popName) const {
   if (frame.name == popId) return true;
   const std::string& name = names_.Text(frame.name);
-  if (frame.detail.empty() || popName.size() <= name.size()) return false;
+  const std::string_view detail = DetailOf(frame);
+  if (detail.empty() || popName.size() <= name.size()) return false;
   // A name that holds two blanks: its Push line was split at them.
   std::string whole = name;
   whole += "  ";
-  whole += frame.detail;
+  whole += detail;
   return PushMatchesPop(whole, popName);
 }
 
@@ -33,6 +34,7 @@ void CallStack::AddUnknownLevels(std::size_t upTo, Micros time, std::uint32_t th
     frame.start = time;
     frame.thread = thread;
     frame.serial = nextSerial_++;
+    frame.detailAt = static_cast<std::uint32_t>(details_.size());
     frames_.push_back(std::move(frame));
   }
 }
@@ -51,7 +53,9 @@ void CallStack::Push(std::size_t level, NameId name, std::string_view detail, Mi
   frame.start = time;
   frame.thread = thread;
   frame.serial = nextSerial_++;
-  frame.detail.assign(detail.data(), detail.size());
+  frame.detailAt = static_cast<std::uint32_t>(details_.size());
+  frame.detailSize = static_cast<std::uint32_t>(detail.size());
+  details_.append(detail);
   frames_.push_back(std::move(frame));
   lowWater_ = SIZE_MAX;
 }
@@ -76,6 +80,7 @@ void CallStack::Pop(std::size_t level, NameId name, const PopText& pop, Micros t
     frame.start = time;
     frame.thread = thread;
     frame.serial = nextSerial_++;
+    frame.detailAt = static_cast<std::uint32_t>(details_.size());
     frames_.push_back(std::move(frame));
   }
   CloseTop(CloseKind::kNormal, time, pop.duration, &pop);
@@ -115,7 +120,7 @@ void CallStack::CloseFrom(std::size_t level, CloseKind kind, Micros end) {
 }
 
 void CallStack::CloseTop(CloseKind kind, Micros end, Micros popDuration, const PopText* pop) {
-  Frame frame = std::move(frames_.back());
+  const Frame frame = frames_.back();
   frames_.pop_back();
   Frame* parent = frames_.empty() ? nullptr : &frames_.back();
 
@@ -138,6 +143,7 @@ void CallStack::CloseTop(CloseKind kind, Micros end, Micros popDuration, const P
       }
     }
     if (!UnknownOpen()) FlushPending(0);
+    details_.resize(frame.detailAt);
     return;
   }
 
@@ -151,7 +157,7 @@ void CallStack::CloseTop(CloseKind kind, Micros end, Micros popDuration, const P
   call.pushSeen = frame.pushSeen;
   call.close = kind;
   call.thread = frame.thread;
-  call.detail = frame.detail;
+  call.detail = DetailOf(frame);
   if (pop != nullptr) {
     call.hasReturnCode = pop->hasReturnCode;
     call.returnCode = pop->returnCode;
@@ -168,6 +174,7 @@ void CallStack::CloseTop(CloseKind kind, Micros end, Micros popDuration, const P
     parent->hasChild = true;
   }
   Emit(call, frame);
+  details_.resize(frame.detailAt);
 }
 
 bool CallStack::UnknownOpen() const {
@@ -198,7 +205,7 @@ void CallStack::Emit(const Call& call, const Frame& frame) {
   held.path = path_;
   for (const Frame& outer : frames_) held.serials.push_back(outer.serial);
   held.serials.push_back(frame.serial);
-  held.detail = frame.detail;
+  held.detail = DetailOf(frame);
   pending_.push_back(std::move(held));
   if (pending_.size() > kMaxPending) FlushPending(kMaxPending / 2);
 }

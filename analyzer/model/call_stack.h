@@ -75,7 +75,10 @@ class CallStack {
     Micros childTotal = 0;
     std::uint32_t thread = 0;
     std::uint64_t serial = 0;
-    std::string detail;
+    // Its Push line's detail, in details_: frames close last in, first out, so their details
+    // are kept as a stack of texts, without a string per frame.
+    std::uint32_t detailAt = 0;
+    std::uint32_t detailSize = 0;
   };
   struct PendingCall {
     Call call;
@@ -94,12 +97,16 @@ class CallStack {
   void FlushPending(std::size_t keep);
   bool UnknownOpen() const;
   bool Matches(const Frame& frame, NameId popId, std::string_view popName) const;
+  std::string_view DetailOf(const Frame& frame) const {
+    return std::string_view(details_).substr(frame.detailAt, frame.detailSize);
+  }
 
   int trace_;
   NameTable& names_;
   TraceSink& sink_;
   TraceStats& stats_;
   std::vector<Frame> frames_;
+  std::string details_;
   std::vector<NameId> path_;
   std::deque<PendingCall> pending_;
   std::uint64_t nextSerial_ = 1;

@@ -246,7 +246,8 @@ void TraceRun::Record(const ParsedBlock& block, const LineRecord& r) {
         return;
       }
       Notify(NoticeKind::kBadLine, line,
-             r.Has(kTimePrefixLike) ? "mangled time prefix; line skipped" : "not a trace line; skipped");
+             r.Has(kTimePrefixLike) ? "mangled time prefix; line skipped"
+                                    : "not a trace line; skipped");
       return;
   }
 }
@@ -284,8 +285,8 @@ void TraceRun::Timed(const ParsedBlock& block, const LineRecord& r) {
       pop.hasReturnCode = r.Has(kReturnCode);
       pop.returnCode = r.values[1];
       pop.duration = r.values[2];
-      stack_.Pop(depth, names_.Intern(pop.name, static_cast<std::uint64_t>(r.values[0])), pop,
-                 time, thread_);
+      stack_.Pop(depth, names_.Intern(pop.name, static_cast<std::uint64_t>(r.values[0])), pop, time,
+                 thread_);
       return;
     }
     case RecordKind::kBrokenPop:

@@ -56,10 +56,10 @@ class Pipeline {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::uint64_t nextRead_ = 0;     // the next block to parse
-  std::uint64_t nextApply_ = 0;    // the next block to apply
+  std::uint64_t nextRead_ = 0;      // the next block to parse
+  std::uint64_t nextApply_ = 0;     // the next block to apply
   std::uint64_t end_ = UINT64_MAX;  // the first block past the end of the source
-  bool stopping_ = false;  // apply threw
+  bool stopping_ = false;           // apply threw
   std::exception_ptr error_;
   std::uint64_t bytes_ = 0;
 };
@@ -99,8 +99,8 @@ void Pipeline::ParseNext(unsigned me, std::unique_lock<std::mutex>& lock) {
   slot.owner = me;
   lock.unlock();
   std::uint64_t covered = 0;
-  const bool more = ReadBlockLines(source_, index, options_.block, options_.maxLine,
-                                   slot.block.chunk, covered);
+  const bool more =
+      ReadBlockLines(source_, index, options_.block, options_.maxLine, slot.block.chunk, covered);
   if (more) {
     slot.block.bytes = covered;
     slot.rest = ParseChunk(slot.block, options_.maxLine, options_.decoder, options_.wantTexts);

@@ -166,16 +166,24 @@ std::uint64_t NameHash(std::string_view name) {
   // bits the name table probes with depend on every byte.
   std::uint64_t h = 0x9E3779B97F4A7C15ull ^ name.size();
   const char* p = name.data();
-  std::size_t left = name.size();
-  for (; left >= 8; left -= 8, p += 8) {
+  const std::size_t size = name.size();
+  std::size_t at = 0;
+  for (; at + 8 <= size; at += 8) {
     std::uint64_t word;
-    std::memcpy(&word, p, 8);
+    std::memcpy(&word, p + at, 8);
     h = (h ^ word) * 0xFF51AFD7ED558CCDull;
     h ^= h >> 32;
   }
-  if (left != 0) {
+  if (at < size) {
+    // The last eight bytes again, overlapping the ones before: a load of a known size, not a
+    // copy of the few bytes left (which would stall on the store before the load).
     std::uint64_t word = 0;
-    std::memcpy(&word, p, left);
+    if (size >= 8) {
+      std::memcpy(&word, p + size - 8, 8);
+    } else {
+      for (std::size_t i = 0; i < size; ++i)
+        word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    }
     h = (h ^ word) * 0xFF51AFD7ED558CCDull;
   }
   h ^= h >> 33;

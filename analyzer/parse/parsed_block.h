@@ -47,12 +47,12 @@ enum class TextRecordKind : std::uint8_t {
 
 // Facts of a line, as bits of LineRecord::flags.
 enum RecordFlag : std::uint8_t {
-  kCut = 1,                // longer than the reader keeps
-  kUnterminated = 2,       // the input ended inside it
-  kHeapEnd = 4,            // kText: the last line of a heap report
-  kReturnCode = 8,         // kPop: the line has a return code
-  kTimePrefixLike = 16,    // kOther: starts like a time prefix that did not parse
-  kHeaderWords = 32,       // kText: starts with the header's words
+  kCut = 1,              // longer than the reader keeps
+  kUnterminated = 2,     // the input ended inside it
+  kHeapEnd = 4,          // kText: the last line of a heap report
+  kReturnCode = 8,       // kPop: the line has a return code
+  kTimePrefixLike = 16,  // kOther: starts like a time prefix that did not parse
+  kHeaderWords = 32,     // kText: starts with the header's words
 };
 
 // A piece of a line's text: in the chunk's bytes, or in the block's decoded text.
@@ -67,13 +67,13 @@ struct TextSpan {
 struct LineRecord {
   RecordKind kind = RecordKind::kOther;
   TextRecordKind textKind = TextRecordKind::kPlain;
-  std::uint8_t flags = 0;     // RecordFlag bits
-  std::uint32_t depth = 0;    // timed lines: routine levels (indentation / 4)
+  std::uint8_t flags = 0;   // RecordFlag bits
+  std::uint32_t depth = 0;  // timed lines: routine levels (indentation / 4)
   std::int32_t timeOfDayMs = 0;
-  std::uint32_t column = 0;   // timed lines: where the text starts, indentation included
+  std::uint32_t column = 0;  // timed lines: where the text starts, indentation included
   Micros interval = 0;
-  TextSpan text{0, 0, 0};     // timed lines: the text after the indentation
-  TextSpan detail{0, 0, 0};   // kPush: the detail after the name
+  TextSpan text{0, 0, 0};    // timed lines: the text after the indentation
+  TextSpan detail{0, 0, 0};  // kPush: the detail after the name
   std::int64_t values[3] = {0, 0, 0};
 
   bool Has(RecordFlag flag) const { return (flags & flag) != 0; }
