@@ -75,14 +75,18 @@ class ServeWineTest(unittest.TestCase):
         # random; a server started bare gets one, started by the first program.
         subprocess.run([LANE, "x64", PREFIX, "stop"], check=True)
         env = dict(os.environ, WINEPREFIX=PREFIX, WINEARCH="win64")
-        subprocess.run(["/usr/lib/wine/wineserver64", "-p"], env=env, check=True)
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["/usr/lib/wine/wineserver64", "-p"], env=env, check=True, **quiet)
         self.addCleanup(subprocess.run, [LANE, "x64", PREFIX, "start"], check=True)
+        # The first program starts the service manager, which must not hold our pipes open.
+        subprocess.run(wine("sc.exe", "query"), timeout=120, **quiet)
         port = free_port()
         url = "http://127.0.0.1:%d" % port
         name = "jovtrace-serve-test"
         sc = lambda *args: subprocess.run(wine("sc.exe", *args), capture_output=True,  # noqa: E731
                                           text=True, timeout=120)
         command = "%s serve %s --listen 127.0.0.1:%d" % (windows_path(JOVTRACE), windows_path(self.dir), port)
+        sc("delete", name)  # left by an interrupted run
         self.assertEqual(sc("create", name, "binPath=", command).returncode, 0)
         self.addCleanup(sc, "delete", name)
         sc("start", name)
