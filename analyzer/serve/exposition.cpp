@@ -162,8 +162,7 @@ ExpositionFormat NegotiateFormat(std::string_view accept) {
     if (weight != std::string_view::npos)
       q = std::atof(std::string(params.substr(weight + 2)).c_str());
     const std::size_t version = params.find("version=");
-    if (version != std::string_view::npos)
-      versionOk = params.substr(version + 8, 5) == "1.0.0";
+    if (version != std::string_view::npos) versionOk = params.substr(version + 8, 5) == "1.0.0";
     if (range == "application/openmetrics-text") {
       if (versionOk && q > openMetrics) openMetrics = q;
     } else if (q > other) {

@@ -32,11 +32,9 @@ constexpr char kDescription[] =
 Command AddServeCommand(CLI::App& app) {
   auto options = std::make_shared<serve::ServeOptions>();
   CLI::App* command = app.add_subcommand("serve", kDescription);
-  command->add_option("paths", options->inputs, "trace files, folders or wildcards")
-      ->required();
+  command->add_option("paths", options->inputs, "trace files, folders or wildcards")->required();
   command->add_option("--listen", options->listen,
-                      std::string("HOST:PORT to serve on (default ") + serve::kDefaultListen +
-                          ")");
+                      std::string("HOST:PORT to serve on (default ") + serve::kDefaultListen + ")");
   command->add_flag("--from-start", options->fromStart,
                     "read the traces there at start whole, not from their end");
   command->add_option("--buckets", options->buckets,

@@ -3,6 +3,7 @@
 // waits for one piece at most), and a short sleep once all are at their end.
 #include "analyzer/serve/serve_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -17,13 +18,14 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr milliseconds kDiscoverEvery{1000};
-// The sleep once every trace is at its end: short beside a scrape interval, long enough that
-// a quiet machine costs next to nothing.
-constexpr milliseconds kIdleWait{250};
+// The sleep once every trace is at its end: short after lines came, doubling while all stay
+// quiet up to a second (short beside a scrape interval), so that a quiet machine costs next
+// to nothing however many traces it follows.
+constexpr milliseconds kFirstWait{100};
+constexpr milliseconds kLongestWait{1000};
 
 double UnixNow() {
-  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
@@ -77,12 +79,23 @@ int RunServe(const ServeOptions& options, StopSignal& stop,
   if (listening) listening();
 
   auto nextDiscovery = SteadyClock::now();
+  milliseconds wait = kFirstWait;
   while (!stop.Requested()) {
     if (SteadyClock::now() >= nextDiscovery) {
       watch.Discover();
       nextDiscovery = SteadyClock::now() + kDiscoverEvery;
     }
-    if (watch.Poll()) stop.WaitFor(kIdleWait);
+    switch (watch.Poll()) {
+      case TraceWatch::Progress::kBehind:
+        continue;  // read on at once
+      case TraceWatch::Progress::kRead:
+        wait = kFirstWait;
+        break;
+      case TraceWatch::Progress::kQuiet:
+        break;
+    }
+    stop.WaitFor(wait);
+    wait = std::min(wait * 2, kLongestWait);
   }
   endpoint.Stop();
   return 0;

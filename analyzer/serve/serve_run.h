@@ -12,7 +12,6 @@ namespace jov::analyzer::serve {
 // The exit code: 0 once stopped; 2 with a message on standard error for a bad option, a
 // missing path or an address that cannot be taken. `listening` is called once the address
 // is taken (a service reports itself running then).
-int RunServe(const ServeOptions& options, StopSignal& stop,
-             const std::function<void()>& listening);
+int RunServe(const ServeOptions& options, StopSignal& stop, const std::function<void()>& listening);
 
 }  // namespace jov::analyzer::serve

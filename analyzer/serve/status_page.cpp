@@ -42,8 +42,8 @@ std::string StatusPage(const std::vector<std::string>& inputs,
   page += "<table>\n<tr><th>program</th><th>pid</th><th>file</th><th></th></tr>\n";
   for (const FollowedTrace& trace : traces) {
     page += "<tr><td>" + Html(trace.program) + "</td><td>" + std::to_string(trace.pid) +
-            "</td><td>" + Html(trace.path) + "</td><td>" +
-            (trace.catchingUp ? "catching up" : "") + "</td></tr>\n";
+            "</td><td>" + Html(trace.path) + "</td><td>" + (trace.catchingUp ? "catching up" : "") +
+            "</td></tr>\n";
   }
   page += "</table>\n</body></html>\n";
   return page;

@@ -49,10 +49,11 @@ class TraceWatch::Watched : private TailListener, private TraceSink {
   }
 
   // Reads a piece; false once the trace ended (closed, deleted, unreadable).
-  bool Poll(bool& atEnd) {
+  bool Poll(bool& atEnd, bool& read) {
     std::uint64_t got = 0;
     const TailState state = tail_.Poll(*this, kBudget, got);
     atEnd = tail_.AtEnd();
+    read = read || got != 0;
     Account(got != 0);
     if (state == TailState::kFailed) {
       std::fprintf(stderr, "jovtrace serve: %s\n", tail_.Error().c_str());
@@ -236,14 +237,15 @@ void TraceWatch::Discover() {
     known_.insert(trace.files.begin(), trace.files.end());
     // A followed trace's next file: its tail goes on into it.
     if (discovered_ && Owned(trace.program, trace.processId)) continue;
-    watched_.push_back(std::make_unique<Watched>(
-        trace, !discovered_ && startAt_ == StartAt::kEnd, store_, names_));
+    watched_.push_back(std::make_unique<Watched>(trace, !discovered_ && startAt_ == StartAt::kEnd,
+                                                 store_, names_));
   }
   discovered_ = true;
 }
 
-bool TraceWatch::Poll() {
+TraceWatch::Progress TraceWatch::Poll() {
   bool allAtEnd = true;
+  bool read = false;
   bool catchingUp = false;
   for (auto it = watched_.begin(); it != watched_.end();) {
     Watched& watched = **it;
@@ -255,7 +257,7 @@ bool TraceWatch::Poll() {
     if (!waits) {
       catchingUp = catchingUp || watched.CatchingUp();
       std::lock_guard<std::mutex> guard(lock_);
-      goesOn = watched.Poll(atEnd);
+      goesOn = watched.Poll(atEnd, read);
       if (!goesOn) {
         ++tracesEnded_;
         if (watched.Failed()) ++tailErrors_;
@@ -267,7 +269,7 @@ bool TraceWatch::Poll() {
   }
   std::lock_guard<std::mutex> guard(lock_);
   store_.Expire(SteadyClock::now());
-  return allAtEnd;
+  return !allAtEnd ? Progress::kBehind : read ? Progress::kRead : Progress::kQuiet;
 }
 
 std::vector<FollowedTrace> TraceWatch::Followed() const {

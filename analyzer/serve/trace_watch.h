@@ -32,15 +32,19 @@ struct FollowedTrace {
 class TraceWatch {
  public:
   // `lock` guards the store and the names: the reading takes it for each piece it reads.
-  TraceWatch(std::vector<std::string> inputs, StartAt startAt, MetricStore& store,
-             NameTable& names, std::mutex& lock);
+  TraceWatch(std::vector<std::string> inputs, StartAt startAt, MetricStore& store, NameTable& names,
+             std::mutex& lock);
   ~TraceWatch();
 
   // Looks for traces not followed yet; the first call finds those there at start.
   void Discover();
-  // Reads a piece of each followed trace; true when every one is at the end of what is
-  // written (the caller may sleep before the next call).
-  bool Poll();
+  enum class Progress {
+    kBehind,  // a trace has more to read now
+    kRead,    // lines came, and every trace is at the end of what is written
+    kQuiet,   // nothing came
+  };
+  // Reads a piece of each followed trace.
+  Progress Poll();
 
   // Under the lock: what is followed, and the exporter's own figures.
   std::vector<FollowedTrace> Followed() const;

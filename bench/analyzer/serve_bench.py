@@ -87,10 +87,13 @@ def write_quiet_traces(folder, count, routines=1):
 
 
 def keeping_up(work, rate=500000, traces=8, seconds=10):
-    print("keeping up: %d writers, %d lines/s together, %d s" % (traces, rate, seconds))
+    """Lines/s each reader kept up with, counted from the writers' start until it had read
+    every line, and how long after the writers' end that was."""
+    print("keeping up: %d writers asked for %d lines/s together for %d s" % (traces, rate, seconds))
     for reader in ("serve", "follow"):
         folder = tempfile.mkdtemp(dir=work)
         serve = Serve(folder) if reader == "serve" else None
+        start = time.monotonic()
         writers = [subprocess.Popen([LIVEGEN, folder, "w%d" % i, "--rate", str(rate // traces),
                                      "--seconds", str(seconds), "--pid", str(100 + i)],
                                     stdout=subprocess.PIPE, text=True) for i in range(traces)]
@@ -99,37 +102,33 @@ def keeping_up(work, rate=500000, traces=8, seconds=10):
             subprocess.Popen([JOVTRACE, "follow", "--interval", "1", f], stdout=subprocess.PIPE,
                              text=True) for f in firsts]
         pids = [serve.process.pid] if serve else [f.pid for f in follows]
-        cpu0 = sum(cpu_seconds(p) for p in pids)
-        samples = []
-        while any(w.poll() is None for w in writers):
-            if serve:
-                samples.append((time.monotonic(), serve.lines()))
-            time.sleep(1)
+        cpu = {p: cpu_seconds(p) for p in pids}
+        for w in writers:
+            w.wait()
         ended = time.monotonic()
-        written = sum(int(re.search(r"lines (\d+)", w.stdout.read()).group(1)) for w in writers)
+        outs = [w.stdout.read() for w in writers]
+        written = sum(int(re.search(r"lines (\d+)", o).group(1)) for o in outs)
+        reached = sum(int(re.search(r"rate (\d+)", o).group(1)) for o in outs)
         if serve:
             while serve.lines() < written and time.monotonic() - ended < 60:
+                cpu_now = cpu_seconds(serve.process.pid)
                 time.sleep(0.05)
-            behind = time.monotonic() - ended
-            cpu = cpu_seconds(serve.process.pid) - cpu0
-            rates = [(b[1] - a[1]) / (b[0] - a[0]) for a, b in zip(samples, samples[1:])]
-            print("  serve:  read %.0f lines/s (median of %d seconds), all %d lines read %.2f s "
-                  "after the writers ended; %.1f s of CPU" %
-                  (statistics.median(rates[1:-1] or rates), len(rates), written, behind, cpu))
-            serve.close()
+            read = serve.lines()
         else:
+            cpu_now = {}
+            for f in follows:  # each exits once its trace closed, after its summary
+                cpu_now[f.pid] = cpu_seconds(f.pid)
             outs = [f.communicate()[0] for f in follows]
-            behind = time.monotonic() - ended
             read = sum(int(m.group(1)) for m in
                        (re.search(r"closed after (\d+) lines", o) for o in outs) if m)
-            medians = []
-            for out in outs:
-                rates = [int(r) for r in re.findall(r"^lines [\d,]+ \((\d+)/s\)", out, re.M)]
-                medians.append(statistics.median(rates[1:-1] or rates or [0]))
-            cpu = sum(cpu_seconds(p) for p in pids if os.path.exists("/proc/%d" % p)) - cpu0
-            print("  follow: read %.0f lines/s (the sum of %d follows' medians), %d of %d lines "
-                  "read, the last summary %.2f s after the writers ended" %
-                  (sum(medians), traces, read, written, behind))
+        done = time.monotonic()
+        used = (cpu_now - cpu[serve.process.pid]) if serve else sum(cpu_now[p] - cpu[p] for p in pids)
+        print("  %-6s (%d %s): read %d of %d lines, %.0f lines/s from the writers' start (they "
+              "reached %d lines/s); done %.2f s after the writers ended; %.1f s of CPU" %
+              (reader, 1 if serve else traces, "process" if serve else "processes", read, written,
+               read / (done - start), reached, done - ended, used))
+        if serve:
+            serve.close()
         shutil.rmtree(folder, ignore_errors=True)
 
 
