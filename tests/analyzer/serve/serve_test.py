@@ -125,7 +125,7 @@ class ServeTest(unittest.TestCase):
               + "22:15:30.010    6.000 Pop  Parser.Open  Dur=6.000 msecs\r\n" + CLOSED)
         write("261203 221530 demo.JOV_Log", HEADER)
         write("junk.JOV_Log", "no trace here\r\n\x00\x01\x02 at all\r\n")
-        url = self.serve()
+        url = self.serve("--retain", "4")
         values = lambda: samples(get(url + "/metrics")[2])  # noqa: E731
         self.assertTrue(wait_for(lambda: pick(values(), "jovtrace_open_call_seconds", program="demo",
                                               routine="Parser.Open")))
@@ -162,6 +162,9 @@ class ServeTest(unittest.TestCase):
         self.assertEqual(list(roll.values()), [len(roll_files)])
         exporter = {n: v[(n, frozenset())] for n in ("jovtrace_files_not_traces", "jovtrace_trace_errors_total")}
         self.assertEqual(exporter, {"jovtrace_files_not_traces": 1, "jovtrace_trace_errors_total": 1})
+        # Past --retain the ended processes' series go; their routines' counters stay.
+        self.assertTrue(wait_for(lambda: not pick(values(), "jovtrace_lines_read_total")))
+        self.assertEqual(len(pick(values(), "jovtrace_routine_calls_total", program="roll")), len(expected))
         self.assertIsNone(self.serve_process.poll())
 
     def test_bad_input_http_surface_and_load(self):
@@ -180,16 +183,23 @@ class ServeTest(unittest.TestCase):
                                      text=True, timeout=30)
                 self.assertEqual((run.returncode, message in run.stderr), (2, True), run.stderr)
 
-        url = self.serve()
+        url = self.serve("--max-routines", "10")
         writer = self.livegen("fast", "--rate", "500000", "--seconds", "6")
-        time.sleep(1)
-        self.assertIn("<td>fast</td>", get(url + "/")[2])
+        self.assertTrue(wait_for(lambda: "<td>fast</td>" in get(url + "/")[2]))
         answered = 0
         while writer.poll() is None:
             status, type_, body = get(url + "/metrics", timeout=10)
             answered += status == 200 and "jovtrace_lines_read_total" in body
             time.sleep(0.3)
         self.assertGreaterEqual(answered, 5)
+        # Past --max-routines: ten routines, the rest as "(other)", every call counted.
+        expected = summary_rows([JOVTRACE], [os.path.join(self.dir, f) for f in os.listdir(self.dir)])
+        v = wait_for(lambda: (lambda v: v if sum(pick(v, "jovtrace_routine_calls_total").values())
+                              == sum(c for c, _, _ in expected.values()) else None)(samples(get(url + "/metrics")[2])))
+        self.assertTrue(v)
+        routines = {dict(k)["routine"] for k in pick(v, "jovtrace_routine_calls_total")}
+        self.assertEqual((len(routines), "(other)" in routines), (11, True))
+        self.assertEqual(v[("jovtrace_routines_folded", frozenset({("program", "fast")}))], len(expected) - 10)
         text = get(url + "/metrics")[2]
         lint = subprocess.run(["promtool", "check", "metrics"], input=text, capture_output=True,
                               text=True)
