@@ -19,10 +19,10 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kDiscoverEvery{1000};
 // The sleep once every trace is at its end: short after lines came, doubling while all stay
-// quiet up to a second (short beside a scrape interval), so that a quiet machine costs next
-// to nothing however many traces it follows.
+// quiet up to two seconds (the open calls age at each scrape all the same), so that a quiet
+// machine costs next to nothing however many traces it follows.
 constexpr milliseconds kFirstWait{100};
-constexpr milliseconds kLongestWait{1000};
+constexpr milliseconds kLongestWait{2000};
 
 double UnixNow() {
   return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();

@@ -101,6 +101,10 @@ class Prometheus:
         try:
             ready = wait_for(lambda: self.ready(), seconds=60)
             assert ready, "Prometheus did not come up:\n" + read(self.log.name)
+            # Its first scrape comes seconds after it is ready (targets are handed over in
+            # batches): the tests' timings start once it scrapes.
+            scraping = wait_for(lambda: 1.0 in self.query("up").values(), seconds=60)
+            assert scraping, "Prometheus does not scrape %s:\n%s" % (target, read(self.log.name))
         except BaseException:
             self.close()
             raise
