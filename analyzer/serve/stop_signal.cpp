@@ -1,9 +1,11 @@
-// stop_signal.cpp - the stop request: a flag with a condition to wake the waits, and the
-// signal handlers, which may only set a flag (the waits look at it every 100 ms).
+// stop_signal.cpp - the stop request: a flag that the waits look at in short sleeps (a
+// signal handler may only set a flag, and MinGW's timed condition waits overshoot by
+// seconds), and the signal handlers.
 #include "analyzer/serve/stop_signal.h"
 
 #include <algorithm>
 #include <csignal>
+#include <thread>
 
 namespace jov::analyzer::serve {
 namespace {
@@ -12,7 +14,7 @@ volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void OnInterrupt(int) { interrupted = 1; }
 
-constexpr std::chrono::milliseconds kSignalCheck{100};
+constexpr std::chrono::milliseconds kCheck{50};
 
 }  // namespace
 
@@ -21,23 +23,14 @@ void StopSignal::CatchInterrupts() {
   std::signal(SIGTERM, OnInterrupt);
 }
 
-void StopSignal::Request() {
-  {
-    std::lock_guard<std::mutex> guard(mutex_);
-    requested_ = true;
-  }
-  wake_.notify_all();
-}
-
 bool StopSignal::Requested() const { return requested_ || interrupted != 0; }
 
-bool StopSignal::WaitFor(std::chrono::milliseconds time) {
+bool StopSignal::WaitFor(std::chrono::milliseconds time) const {
   const auto until = std::chrono::steady_clock::now() + time;
-  std::unique_lock<std::mutex> lock(mutex_);
   while (!Requested()) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= until) return false;
-    wake_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(until - now, kSignalCheck));
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(until - now, kCheck));
   }
   return true;
 }

@@ -1,27 +1,23 @@
 // stop_signal.h - how `jovtrace serve` is asked to stop: Ctrl-C or SIGTERM in a console, the
-// service control manager's stop on Windows; the reading loop's waits end at once.
+// service control manager's stop on Windows; the reading loop's waits end within 50 ms.
 #pragma once
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 namespace jov::analyzer::serve {
 
 class StopSignal {
  public:
-  void Request();
+  void Request() { requested_ = true; }
   bool Requested() const;
   // Waits up to `time`; true when a stop was asked for.
-  bool WaitFor(std::chrono::milliseconds time);
-  // Ctrl-C and SIGTERM request the stop of every StopSignal (checked within 100 ms).
+  bool WaitFor(std::chrono::milliseconds time) const;
+  // Ctrl-C and SIGTERM request the stop of every StopSignal.
   static void CatchInterrupts();
 
  private:
   std::atomic<bool> requested_{false};
-  std::mutex mutex_;
-  std::condition_variable wake_;
 };
 
 }  // namespace jov::analyzer::serve

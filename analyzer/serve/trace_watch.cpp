@@ -37,14 +37,16 @@ TraceInfo InfoOf(const FileFacts& facts) {
 // started (StartAt::kEnd) it keeps the process's state (open calls, memory) but counts nothing.
 class TraceWatch::Watched : private TailListener, private TraceSink {
  public:
-  Watched(const TraceInfo& info, bool catchingUp, MetricStore& store, NameTable& names)
+  Watched(const TraceInfo& info, bool catchingUp, MetricStore& store, NameTable& names,
+          std::set<std::string>& known)
       : tail_(info.files.front()),
         info_(info),
         program_(info.program),
         pid_(info.processId),
         catchingUp_(catchingUp),
         store_(store),
-        names_(names) {
+        names_(names),
+        known_(known) {
     store_.Process(program_, pid_);
   }
 
@@ -127,6 +129,8 @@ class TraceWatch::Watched : private TailListener, private TraceSink {
       linesSeen_ = skippedSeen_ = 0;
     }
     ++store_.Process(program_, pid_).files;
+    // A file the tail went on into before discovery saw it is this trace's, not a new one.
+    known_.insert(facts.path);
     feed_->BeginFile(facts.path, continues);
   }
   void Line(const PhysicalLine& line) override { feed_->Line(line); }
@@ -170,6 +174,7 @@ class TraceWatch::Watched : private TailListener, private TraceSink {
   bool catchingUp_;
   MetricStore& store_;
   NameTable& names_;
+  std::set<std::string>& known_;
   std::unique_ptr<TraceFeed> feed_;
   std::vector<OpenLevel> levels_;
   std::uint64_t linesSeen_ = 0;
@@ -212,18 +217,19 @@ void TraceWatch::Discover() {
     const std::uint64_t size = std::filesystem::file_size(path, error);
     if (error) continue;
     const auto pending = pendingSize_.find(path);
-    if (pending != pendingSize_.end() && pending->second == size) {
-      // Looked at before and not recognisable; unchanged since, and not empty: no trace.
-      if (size != 0) {
-        notTraces_.insert(path);
-        pendingSize_.erase(pending);
-      }
-      continue;
-    }
     FileOpener opener;
     FileFacts facts = ExamineFile(path, opener);
-    if (!facts.readable || !facts.isTrace) {
-      pendingSize_[path] = size;  // perhaps its first line is still being written
+    // Perhaps its first lines are still being written: a file not recognisable yet, or one
+    // whose header (the program's process) has not come, is looked at again next time; one
+    // unchanged since is taken as it is.
+    const bool settled = pending != pendingSize_.end() && pending->second == size;
+    if (settled && size != 0 && (!facts.readable || !facts.isTrace)) {
+      notTraces_.insert(path);  // not recognisable, and unchanged since: no trace
+      pendingSize_.erase(path);
+      continue;
+    }
+    if (!facts.readable || !facts.isTrace || (!facts.hasHeader && !settled)) {
+      pendingSize_[path] = size;
       continue;
     }
     pendingSize_.erase(path);
@@ -238,7 +244,7 @@ void TraceWatch::Discover() {
     // A followed trace's next file: its tail goes on into it.
     if (discovered_ && Owned(trace.program, trace.processId)) continue;
     watched_.push_back(std::make_unique<Watched>(trace, !discovered_ && startAt_ == StartAt::kEnd,
-                                                 store_, names_));
+                                                 store_, names_, known_));
   }
   discovered_ = true;
 }
