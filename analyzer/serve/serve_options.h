@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "analyzer/serve/metric_store.h"
-#include "analyzer/serve/trace_watch.h"
 
 namespace jov::analyzer::serve {
 
