@@ -23,18 +23,14 @@ import tempfile
 import time
 import urllib.request
 
+from follow_bench import cpu_seconds
+
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/native"
 JOVTRACE = os.path.join(BUILD, "bin", "jovtrace")
 LIVEGEN = os.path.join(BUILD, "bin", "jovtrace_livegen")
-TICK = os.sysconf("SC_CLK_TCK")
 HEADER = ("Date=12/03/26" + "=" * 80 + "\r\n---- ThreadId=7 " + "-" * 30 + "\r\n"
           "22:15:30.000    0.000 Trace Started. UserId=u, ProcessId={pid}, ThreadId=7, "
           "Log File=C:\\t\\261203 221530 {name}.JOV_Log\r\n")
-
-
-def cpu_seconds(pid):
-    fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICK
 
 
 def resident_mb(pid):

@@ -124,6 +124,20 @@ class Prometheus:
         return {frozenset(r["metric"].items()): float(r["value"][1])
                 for r in self.api("query", query=expr)["result"]}
 
+    def counts(self):
+        """{(program, routine): [calls, errors]} as Prometheus has them now."""
+        got = {}
+        for metric, at in (("jovtrace_routine_calls_total", 0), ("jovtrace_routine_errors_total", 1)):
+            for labels, value in self.query(metric).items():
+                labels = dict(labels)
+                got.setdefault((labels["program"], labels["routine"]), [0, 0])[at] = int(value)
+        return got
+
+    def equal_counts(self, expected, seconds=30):
+        """Waits until the counts equal summary's rows; the last counts when they never do."""
+        want = {k: [v[0], v[1]] for k, v in expected.items()}
+        return wait_for(lambda: self.counts() == want, seconds=seconds) or self.counts()
+
     def alerts(self, name, state="firing"):
         return [a for a in self.api("alerts")["alerts"]
                 if a["labels"]["alertname"] == name and a["state"] == state]

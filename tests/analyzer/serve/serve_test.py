@@ -99,15 +99,7 @@ class ServeTest(unittest.TestCase):
         expected = summary_rows([JOVTRACE], files)
         self.assertEqual({p for p, _ in expected}, {"alpha", "beta"})
 
-        def scraped():
-            got = {}
-            for metric, at in (("jovtrace_routine_calls_total", 0), ("jovtrace_routine_errors_total", 1)):
-                for labels, value in prometheus.query(metric).items():
-                    labels = dict(labels)
-                    got.setdefault((labels["program"], labels["routine"]), [0, 0])[at] = int(value)
-            return got == {k: [v[0], v[1]] for k, v in expected.items()} or got
-        result = wait_for(lambda: scraped() is True, seconds=20)
-        self.assertTrue(result, scraped())
+        self.assertIs(prometheus.equal_counts(expected), True)
         # Each routine's 95th percentile from the histogram lies in the bucket of summary's
         # (its sketch is within 1 %, so a value by a bound may stand on either side of it).
         quantiles = prometheus.query('histogram_quantile(0.95, sum by (program, routine, le) '
