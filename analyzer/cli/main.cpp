@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "analyzer/cli/commands.h"
+#include "analyzer/serve/serve_command.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ constexpr char kDescription[] =
     "  jovtrace folded logs/ > batch.folded    (input of flame-graph tools)\n"
     "  jovtrace report logs/ -o batch.html     (one page: table, flame graph, timeline)\n"
     "  jovtrace follow logs/                   (live: open calls per thread, routines)\n"
-    "  jovtrace diff baseline/ run/            (which routines got slower; exit 1 if any)\n\n"
+    "  jovtrace diff baseline/ run/            (which routines got slower; exit 1 if any)\n"
+    "  jovtrace serve logs/                    (Prometheus metrics of every trace, live)\n\n"
     "Exit codes: 0 done; 2 an input is missing, or --strict and a line could not be read;\n"
     "3 the output could not be written (the reason is printed; a file named by -o is then\n"
     "left as it was); diff also: 1 a routine got slower.";
@@ -41,7 +43,7 @@ int main(int argc, char** argv) {
       analyzer::AddSummaryCommand(app), analyzer::AddTreeCommand(app),
       analyzer::AddChromeCommand(app),  analyzer::AddFoldedCommand(app),
       analyzer::AddReportCommand(app),  analyzer::AddFollowCommand(app),
-      analyzer::AddDiffCommand(app),
+      analyzer::AddDiffCommand(app),    analyzer::AddServeCommand(app),
   };
   try {
     app.parse(argc, argv);
