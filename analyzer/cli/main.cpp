@@ -7,7 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "analyzer/cli/commands.h"
-#include "analyzer/serve/serve_command.h"
+#include "analyzer/cli/serve_command.h"
 
 namespace {
 

@@ -5,20 +5,6 @@
 #include <filesystem>
 
 namespace jov::analyzer {
-namespace {
-
-TraceInfo InfoOf(const FileFacts& facts) {
-  std::vector<TraceInfo> traces = GroupTraces({facts});
-  if (!traces.empty()) return traces.front();
-  // Not recognisable as a trace yet (a file replaced by an empty one): named by its file.
-  TraceInfo info;
-  info.program = facts.program;
-  info.label = facts.program;
-  info.files.push_back(facts.path);
-  return info;
-}
-
-}  // namespace
 
 FollowSession::FollowSession(std::string target, Micros window, const TextDecoder& decoder)
     : window_(window),
@@ -43,7 +29,7 @@ void FollowSession::BeginFile(const FileFacts& facts, bool continues) {
   if (continues && feed_ != nullptr) {
     info_.files.push_back(facts.path);
   } else {
-    info_ = InfoOf(facts);
+    info_ = TraceOfFile(facts);
     feed_ = std::make_unique<TraceFeed>(names_, *fanout_, info_, decoder_);
   }
   feed_->BeginFile(facts.path, continues);

@@ -17,9 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Bytes read at a time: a chunk of lines parsed at once, its records a few megabytes at most.
-constexpr std::size_t kBlock = std::size_t{256} << 10;
-
 std::vector<std::string> TraceFilesIn(const std::string& dir) {
   std::vector<std::string> missing;
   return ExpandInputs({dir}, missing);
@@ -40,8 +37,8 @@ std::string FileName(const std::string& path) { return fs::path(path).filename()
 
 }  // namespace
 
-TraceTail::TraceTail(std::string target, const TextDecoder& decoder)
-    : target_(std::move(target)), decoder_(decoder) {
+TraceTail::TraceTail(std::string target, const TextDecoder& decoder, std::size_t block)
+    : target_(std::move(target)), decoder_(decoder), block_(block) {
   std::error_code error;
   targetIsDir_ = fs::is_directory(target_, error);
   if (targetIsDir_) {
@@ -178,7 +175,7 @@ bool TraceTail::FindNext(TailListener& listener) {
   if (best == nullptr) return false;
   // The old file ended inside a line: it is read as it stands, as a finished file is.
   if (chunker_.Next(
-          chunk_, kBlock, [](char*, std::size_t) { return std::size_t{0}; }, true))
+          chunk_, block_, [](char*, std::size_t) { return std::size_t{0}; }, true))
     listener.Lines(chunk_);
   listener.EndFile(offset_);
   listener.Note("the size limit replaced the file; reading on in " + FileName(best->path));
@@ -208,7 +205,7 @@ TailState TraceTail::Poll(TailListener& listener, std::size_t budget, std::uint6
     got += static_cast<std::uint64_t>(n);
     return static_cast<std::size_t>(n);
   };
-  while (chunker_.Next(chunk_, kBlock, read, false)) {
+  while (chunker_.Next(chunk_, block_, read, false)) {
     // The size limit's notice is the last line the writer puts in a file.
     ParsedLine last;
     ParseLine(LastLineOf(chunk_), last);

@@ -43,9 +43,14 @@ enum class TailState {
 
 class TraceTail {
  public:
+  // Bytes read at a time by default: a chunk of lines parsed at once, its records a few
+  // megabytes at most.
+  static constexpr std::size_t kDefaultBlock = std::size_t{256} << 10;
+
   // `target`: a trace file, or a directory whose newest trace is followed; `decoder` reads the
-  // facts of its files.
-  explicit TraceTail(std::string target, const TextDecoder& decoder = TextDecoder());
+  // facts of its files; `block`: bytes read at a time (a tail of many keeps it small).
+  explicit TraceTail(std::string target, const TextDecoder& decoder = TextDecoder(),
+                     std::size_t block = kDefaultBlock);
 
   // Reads what was written since the last call, about `budget` bytes at most, and hands it
   // to `listener`. `got` receives the bytes read. A line without its line feed yet waits.
@@ -54,8 +59,9 @@ class TraceTail {
   bool AtEnd() const { return atEnd_; }
   const std::string& Error() const { return error_; }
   const std::string& Target() const { return target_; }
-  // The file being read ("" before one is found).
+  // The file being read ("" before one is found), and what it is.
   const std::string& Path() const { return path_; }
+  const FileFacts& Facts() const { return facts_; }
 
  private:
   bool Start(TailListener& listener);
@@ -69,6 +75,7 @@ class TraceTail {
 
   std::string target_;
   TextDecoder decoder_;
+  std::size_t block_;
   std::string dir_;  // where the size limit's next file appears
   bool targetIsDir_ = false;
   TailState state_ = TailState::kWaiting;

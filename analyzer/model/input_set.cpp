@@ -179,4 +179,14 @@ std::vector<TraceInfo> GroupTraces(const std::vector<FileFacts>& files) {
   return traces;
 }
 
+TraceInfo TraceOfFile(const FileFacts& facts) {
+  std::vector<TraceInfo> traces = GroupTraces({facts});
+  if (!traces.empty()) return traces.front();
+  TraceInfo info;
+  info.program = facts.program;
+  info.label = facts.program;
+  info.files.push_back(facts.path);
+  return info;
+}
+
 }  // namespace jov::analyzer

@@ -48,4 +48,8 @@ bool ContinuesChain(const FileFacts& before, const FileFacts& next);
 // in the order they started, numbered from 0; `origin` is set to the earliest clock of all.
 std::vector<TraceInfo> GroupTraces(const std::vector<FileFacts>& files);
 
+// The trace a followed file begins, as GroupTraces makes it; a file not recognisable as a
+// trace yet (one replaced by an empty file) is named by its file.
+TraceInfo TraceOfFile(const FileFacts& facts);
+
 }  // namespace jov::analyzer

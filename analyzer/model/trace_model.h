@@ -168,6 +168,7 @@ class TraceSink {
   virtual void EndTrace(const TraceInfo& /*info*/, const TraceStats& /*stats*/) {}
   // Whether the sink uses OnText. The reader skips building the texts (their continuation
   // lines joined, converted to UTF-8) when no sink does: most lines of a trace are texts.
+  // "Trace Closed." comes all the same: a live reader learns from it that the trace ended.
   virtual bool WantsTexts() const { return true; }
 };
 

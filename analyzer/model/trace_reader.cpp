@@ -106,7 +106,8 @@ void TraceRun::SeeThread(std::uint32_t thread) {
 
 void TraceRun::EmitText(TextKind kind, std::string_view text, std::size_t depth, Micros time) {
   ++stats_.texts;
-  if (!wantTexts_) return;
+  // The closing line ends the trace's process, which a live reader must learn of.
+  if (!wantTexts_ && kind != TextKind::kClosed) return;
   Text out;
   out.trace = info_.index;
   out.time = time;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analyzer/model/trace_model.h"
-#include "analyzer/outputs/summary_sink.h"
+#include "analyzer/model/routine_figures.h"
 
 namespace jov::analyzer::serve {
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analyzer/input/text_encoding.h"
 #include "analyzer/serve/metric_store.h"
 
 namespace jov::analyzer::serve {
@@ -23,6 +24,7 @@ struct ServeOptions {
   std::string buckets = kDefaultBuckets;
   std::size_t maxRoutines = 1000;
   double retainSeconds = 300;
+  TextDecoder decoder;  // of the code page the traces were written in
 };
 
 // "HOST:PORT", "[IPv6]:PORT" or "PORT" (on 127.0.0.1); false with `error` set.

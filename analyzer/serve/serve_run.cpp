@@ -47,8 +47,8 @@ int RunServe(const ServeOptions& options, StopSignal& stop,
   std::mutex lock;
   NameTable names;
   MetricStore store(limits, names);
-  TraceWatch watch(options.inputs, options.fromStart ? StartAt::kStart : StartAt::kEnd, store,
-                   names, lock);
+  TraceWatch watch(options.inputs, options.fromStart ? StartAt::kStart : StartAt::kEnd,
+                   options.decoder, store, names, lock);
   ExporterFigures exporter;
   exporter.startTime = UnixNow();
 

@@ -19,16 +19,8 @@ namespace {
 
 // Bytes one trace reads before the lock is let go: a scrape waits for one piece at most.
 constexpr std::size_t kBudget = std::size_t{1} << 20;
-
-TraceInfo InfoOf(const FileFacts& facts) {
-  std::vector<TraceInfo> traces = GroupTraces({facts});
-  if (!traces.empty()) return traces.front();
-  TraceInfo info;  // not recognisable as a trace (yet): named by its file
-  info.program = facts.program;
-  info.label = facts.program;
-  info.files.push_back(facts.path);
-  return info;
-}
+// Bytes a trace's tail reads at a time: small, since a hundred traces each keep a buffer.
+constexpr std::size_t kBlock = std::size_t{64} << 10;
 
 }  // namespace
 
@@ -38,8 +30,9 @@ TraceInfo InfoOf(const FileFacts& facts) {
 class TraceWatch::Watched : private TailListener, private TraceSink {
  public:
   Watched(const TraceInfo& info, bool catchingUp, MetricStore& store, NameTable& names,
-          std::set<std::string>& known)
-      : tail_(info.files.front()),
+          const TextDecoder& decoder, std::set<std::string>& known)
+      : tail_(info.files.front(), decoder, kBlock),
+        decoder_(decoder),
         info_(info),
         program_(info.program),
         pid_(info.processId),
@@ -124,8 +117,8 @@ class TraceWatch::Watched : private TailListener, private TraceSink {
     if (continues && feed_ != nullptr) {
       info_.files.push_back(facts.path);
     } else {
-      info_ = InfoOf(facts);
-      feed_ = std::make_unique<TraceFeed>(names_, static_cast<TraceSink&>(*this), info_);
+      info_ = TraceOfFile(facts);
+      feed_ = std::make_unique<TraceFeed>(names_, static_cast<TraceSink&>(*this), info_, decoder_);
       linesSeen_ = skippedSeen_ = 0;
     }
     ++store_.Process(program_, pid_).files;
@@ -133,7 +126,7 @@ class TraceWatch::Watched : private TailListener, private TraceSink {
     known_.insert(facts.path);
     feed_->BeginFile(facts.path, continues);
   }
-  void Line(const PhysicalLine& line) override { feed_->Line(line); }
+  void Lines(LineChunk& chunk) override { feed_->Lines(chunk); }
   void EndFile(std::uint64_t bytes) override { feed_->EndFile(bytes); }
   void Restart(const std::string& why) override {
     std::fprintf(stderr, "jovtrace serve: %s\n", why.c_str());
@@ -164,10 +157,11 @@ class TraceWatch::Watched : private TailListener, private TraceSink {
   void OnText(const Text& text) override {
     if (text.kind == TextKind::kClosed) closed_ = true;
   }
-  // Texts only for the closing line: the reader hands that out with the texts alone.
-  bool WantsTexts() const override { return true; }
+  // The closing line comes without asking for every text.
+  bool WantsTexts() const override { return false; }
 
   TraceTail tail_;
+  const TextDecoder& decoder_;
   TraceInfo info_;
   std::string program_;
   std::uint32_t pid_;
@@ -183,9 +177,14 @@ class TraceWatch::Watched : private TailListener, private TraceSink {
   bool failed_ = false;
 };
 
-TraceWatch::TraceWatch(std::vector<std::string> inputs, StartAt startAt, MetricStore& store,
-                       NameTable& names, std::mutex& lock)
-    : inputs_(std::move(inputs)), startAt_(startAt), store_(store), names_(names), lock_(lock) {}
+TraceWatch::TraceWatch(std::vector<std::string> inputs, StartAt startAt, const TextDecoder& decoder,
+                       MetricStore& store, NameTable& names, std::mutex& lock)
+    : inputs_(std::move(inputs)),
+      startAt_(startAt),
+      decoder_(decoder),
+      store_(store),
+      names_(names),
+      lock_(lock) {}
 
 TraceWatch::~TraceWatch() = default;
 
@@ -218,7 +217,7 @@ void TraceWatch::Discover() {
     if (error) continue;
     const auto pending = pendingSize_.find(path);
     FileOpener opener;
-    FileFacts facts = ExamineFile(path, opener);
+    FileFacts facts = ExamineFile(path, opener, decoder_);
     // Perhaps its first lines are still being written: a file not recognisable yet, or one
     // whose header (the program's process) has not come, is looked at again next time; one
     // unchanged since is taken as it is.
@@ -244,7 +243,7 @@ void TraceWatch::Discover() {
     // A followed trace's next file: its tail goes on into it.
     if (discovered_ && Owned(trace.program, trace.processId)) continue;
     watched_.push_back(std::make_unique<Watched>(trace, !discovered_ && startAt_ == StartAt::kEnd,
-                                                 store_, names_, known_));
+                                                 store_, names_, decoder_, known_));
   }
   discovered_ = true;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analyzer/input/text_encoding.h"
 #include "analyzer/model/name_table.h"
 #include "analyzer/serve/metric_store.h"
 
@@ -32,8 +33,9 @@ struct FollowedTrace {
 class TraceWatch {
  public:
   // `lock` guards the store and the names: the reading takes it for each piece it reads.
-  TraceWatch(std::vector<std::string> inputs, StartAt startAt, MetricStore& store, NameTable& names,
-             std::mutex& lock);
+  // `decoder`: the code page the traces were written in.
+  TraceWatch(std::vector<std::string> inputs, StartAt startAt, const TextDecoder& decoder,
+             MetricStore& store, NameTable& names, std::mutex& lock);
   ~TraceWatch();
 
   // Looks for traces not followed yet; the first call finds those there at start.
@@ -61,6 +63,7 @@ class TraceWatch {
 
   std::vector<std::string> inputs_;
   StartAt startAt_;
+  TextDecoder decoder_;
   MetricStore& store_;
   NameTable& names_;
   std::mutex& lock_;

@@ -1,10 +1,11 @@
 // serve_command.cpp - `jovtrace serve`: its options and help, and the run in a console or,
 // when the service control manager started the program, as a Windows service.
-#include "analyzer/serve/serve_command.h"
+#include "analyzer/cli/serve_command.h"
 
 #include <memory>
 #include <string>
 
+#include "analyzer/cli/command_run.h"
 #include "analyzer/serve/serve_run.h"
 #include "analyzer/serve/windows_service.h"
 
@@ -49,7 +50,10 @@ Command AddServeCommand(CLI::App& app) {
       ->add_option("--retain", options->retainSeconds,
                    "seconds the series of a process stay after its trace ended (default 300)")
       ->check(CLI::Range(0.0, 31536000.0));
-  return {command, [options] {
+  auto codePage = std::make_shared<unsigned>(kDefaultCodePage);
+  AddCodePageOption(*command, *codePage);
+  return {command, [options, codePage] {
+            options->decoder = DecoderFor(*codePage);
             const serve::ServiceBody body = [options](serve::StopSignal& stop,
                                                       const std::function<void()>& listening) {
               return serve::RunServe(*options, stop, listening);
