@@ -43,9 +43,10 @@ void DurationHistogram::Merge(const DurationHistogram& other) {
   Cover(other.first_);
   Cover(other.first_ + static_cast<std::uint32_t>(other.counts_.size()) - 1);
   for (std::size_t i = 0; i < other.counts_.size(); ++i) {
-    std::uint32_t& count = counts_[other.first_ - first_ + i];
-    count += other.counts_[i];
-    if (count < other.counts_[i]) Carry(other.first_ + static_cast<std::uint32_t>(i));
+    std::uint16_t& count = counts_[other.first_ - first_ + i];
+    const std::uint32_t sum = std::uint32_t{count} + other.counts_[i];
+    count = static_cast<std::uint16_t>(sum);
+    if (sum > 0xFFFF) Carry(other.first_ + static_cast<std::uint32_t>(i));
   }
   for (const auto& [bucket, wraps] : other.carries_) carries_[bucket] += wraps;
 }
@@ -54,7 +55,7 @@ std::uint64_t DurationHistogram::CountOf(std::size_t index) const {
   std::uint64_t count = counts_[index];
   if (!carries_.empty()) {
     const auto carried = carries_.find(first_ + static_cast<std::uint32_t>(index));
-    if (carried != carries_.end()) count += carried->second << 32;
+    if (carried != carries_.end()) count += carried->second << 16;
   }
   return count;
 }

@@ -16,9 +16,10 @@
 namespace jov::analyzer {
 
 struct ParseOptions {
-  // Bytes of the source per block: enough that handing blocks between threads costs little,
-  // few enough that the records of a block of the shortest lines stay a few megabytes.
-  std::size_t block = std::size_t{256} << 10;
+  // Bytes of the source per block. Large, because the stage after parsing (stack, clock,
+  // sinks) moves to another core whenever a block of another thread comes next; a block of
+  // very short lines is parsed in parts, so its records stay a few megabytes.
+  std::size_t block = std::size_t{2048} << 10;
   // Threads that parse, the caller's included: 0 for one per core, up to four. A source of
   // less than four blocks is parsed on the calling thread alone.
   unsigned threads = 0;

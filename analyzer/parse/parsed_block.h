@@ -94,8 +94,8 @@ struct ParsedBlock {
 // The hash the name table keys routine names by.
 std::uint64_t NameHash(std::string_view name);
 
-// Records of a block at most: 2 MB of them. A block of very short lines is parsed in parts.
-inline constexpr std::size_t kMostRecords = std::size_t{1} << 15;
+// Records of a block at most: 4 MB of them. A block of very short lines is parsed in parts.
+inline constexpr std::size_t kMostRecords = std::size_t{1} << 16;
 
 // Parses the lines of `block.chunk` from the offset `from` into `block.records` (replaced), at
 // most kMostRecords of them; returns the offset of the first line left (the chunk's size when

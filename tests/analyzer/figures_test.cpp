@@ -80,6 +80,17 @@ TEST(Figures, QuantilesWithinTheStatedBoundTopCodeAmongRareOnesAndTotalsOfUnknow
   // the last rank is the largest value itself (clamped).
   EXPECT_EQ(std::make_tuple(merged.Median(), merged.P95(), merged.AtRank(20000)),
             std::make_tuple(merged.AtRank(10000), merged.AtRank(19000), values.back()));
+  // A bucket counted past its counter's range, by adding and by merging, keeps every call:
+  // 65000 + 70000 calls of 50 µs between 5 of 40 µs and 5 of 60 µs.
+  Histogram crowded[2];
+  for (int i = 0; i < 70010; ++i) {
+    if (i < 65000) crowded[0].Add(50);
+    crowded[1].Add(i < 5 ? 40 : i < 70005 ? 50 : 60);
+  }
+  crowded[0].Merge(crowded[1]);
+  EXPECT_EQ(
+      std::make_tuple(crowded[0].AtRank(6), crowded[0].AtRank(135005), crowded[0].AtRank(135006)),
+      std::make_tuple(50, 50, 60));
   // The top code survives many rare codes: 87 a third of the time, others once.
   jov::analyzer::RoutineFigures figures;
   jov::analyzer::Call call;
