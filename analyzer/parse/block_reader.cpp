@@ -59,7 +59,7 @@ class Pipeline {
   std::uint64_t nextRead_ = 0;      // the next block to parse
   std::uint64_t nextApply_ = 0;     // the next block to apply
   std::uint64_t end_ = UINT64_MAX;  // the first block past the end of the source
-  bool stopping_ = false;           // apply threw
+  bool stopping_ = false;           // a parse or apply threw
   std::exception_ptr error_;
   std::uint64_t bytes_ = 0;
 };
@@ -80,7 +80,7 @@ void Pipeline::ApplyMine(unsigned me, std::unique_lock<std::mutex>& lock) {
       }
     } catch (...) {
       lock.lock();
-      error_ = std::current_exception();
+      if (!error_) error_ = std::current_exception();
       stopping_ = true;
       break;
     }
@@ -98,15 +98,25 @@ void Pipeline::ParseNext(unsigned me, std::unique_lock<std::mutex>& lock) {
   slot.state = SlotState::kParsing;
   slot.owner = me;
   lock.unlock();
-  std::uint64_t covered = 0;
-  const bool more =
-      ReadBlockLines(source_, index, options_.block, options_.maxLine, slot.block.chunk, covered);
-  if (more) {
-    slot.block.bytes = covered;
-    slot.rest = ParseChunk(slot.block, options_.maxLine, options_.decoder, options_.wantTexts);
+  bool more = false;
+  std::exception_ptr error;
+  try {
+    std::uint64_t covered = 0;
+    more =
+        ReadBlockLines(source_, index, options_.block, options_.maxLine, slot.block.chunk, covered);
+    if (more) {
+      slot.block.bytes = covered;
+      slot.rest = ParseChunk(slot.block, options_.maxLine, options_.decoder, options_.wantTexts);
+    }
+  } catch (...) {
+    error = std::current_exception();  // out of memory: the reading stops, the caller learns
   }
   lock.lock();
-  if (more) {
+  if (error) {
+    if (!error_) error_ = error;
+    stopping_ = true;
+  }
+  if (more && !error) {
     slot.state = SlotState::kReady;
   } else {
     slot.state = SlotState::kFree;
