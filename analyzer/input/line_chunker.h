@@ -1,8 +1,10 @@
-// line_chunker.h - the reader's one line splitter. Bytes, whether read from a whole file or
-// from a file that is still being written, are cut into chunks that hold whole lines only
-// (the start of a line whose line feed has not come yet waits for the next chunk), and a chunk
-// is split into its lines. Memory stays bounded: a line longer than the limit is cut there
-// and the rest of it dropped.
+// line_chunker.h - the reader's one line splitter. Bytes are cut into chunks that hold whole
+// lines only: read as a stream (LineChunker: a file that is still being written, whose line
+// without its line feed yet waits for the next chunk) or as blocks at their positions
+// (ReadBlockLines: whole files, read by several threads). ChunkLines then splits any chunk
+// into its lines by one set of rules (line ends, carriage returns, a line cut at the limit, a
+// last line without its end), so every reading gives the same lines. Memory stays bounded: a
+// line longer than the limit is cut there and the rest of it dropped.
 #pragma once
 
 #include <cstddef>
@@ -55,8 +57,6 @@ class LineChunker {
   bool Next(LineChunk& chunk, std::size_t block, const ReadFn& read, bool final);
   // Whether the start of a line waits for its line feed.
   bool Pending() const { return !carry_.empty(); }
-  // The start of a line waiting for its line feed.
-  std::string_view Carried() const { return carry_; }
   std::size_t MaxLine() const { return maxLine_; }
 
  private:
