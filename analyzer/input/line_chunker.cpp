@@ -20,22 +20,29 @@ const char* LastFeed(const char* begin, const char* end) {
   return nullptr;
 }
 
-// Bit i set where p[i] is a line feed, for the `count` (at most 64) bytes from p.
-std::uint64_t FeedMask(const char* p, std::size_t count) {
+// Bit i set where p[i] is a line feed, for the `count` (at most 64) bytes from p; `ascii`
+// cleared when one of those bytes is 0x80 or above, which the same loads tell for nearly free.
+std::uint64_t FeedMask(const char* p, std::size_t count, bool& ascii) {
 #if defined(__SSE2__)
   if (count == 64) {
     const __m128i feed = _mm_set1_epi8('\n');
     std::uint64_t mask = 0;
+    __m128i high = _mm_setzero_si128();
     for (int i = 0; i < 4; ++i) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
       const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed)));
       mask |= std::uint64_t{bits} << (16 * i);
+      high = _mm_or_si128(high, bytes);
     }
+    if (_mm_movemask_epi8(high) != 0) ascii = false;
     return mask;
   }
 #endif
   std::uint64_t mask = 0;
-  for (std::size_t i = 0; i < count; ++i) mask |= std::uint64_t{p[i] == '\n'} << i;
+  for (std::size_t i = 0; i < count; ++i) {
+    mask |= std::uint64_t{p[i] == '\n'} << i;
+    if (static_cast<unsigned char>(p[i]) >= 0x80) ascii = false;
+  }
   return mask;
 }
 
@@ -182,14 +189,14 @@ ChunkLines::ChunkLines(const LineChunk& chunk, std::size_t maxLine, std::size_t 
       lastEnd_(chunk.end),
       maxLine_(maxLine),
       maskBase_(at_) {
-  if (at_ != end_) mask_ = FeedMask(maskBase_, std::min<std::size_t>(64, end_ - maskBase_));
+  if (at_ != end_) mask_ = FeedMask(maskBase_, std::min<std::size_t>(64, end_ - maskBase_), ascii_);
 }
 
 const char* ChunkLines::NextFeed() {
   while (mask_ == 0) {
     maskBase_ += 64;
     if (maskBase_ >= end_) return nullptr;
-    mask_ = FeedMask(maskBase_, std::min<std::size_t>(64, end_ - maskBase_));
+    mask_ = FeedMask(maskBase_, std::min<std::size_t>(64, end_ - maskBase_), ascii_);
   }
   const char* feed = maskBase_ + __builtin_ctzll(mask_);
   mask_ &= mask_ - 1;
@@ -210,6 +217,8 @@ bool ChunkLines::Next(PhysicalLine& line) {
     --length;  // half of the line end, also when the input ended right after it
   }
   line.text = std::string_view(at_, length);
+  // Every byte up to the last one scanned (past this line's end) was below 0x80.
+  line.ascii = ascii_;
   at_ = feed != nullptr ? feed + 1 : end_;
   return true;
 }

@@ -25,6 +25,7 @@ struct PhysicalLine {
   std::string_view text;      // without its line feed and a carriage return before it
   bool unterminated = false;  // the input ended inside this line
   bool cut = false;           // longer than the limit: only its start is in `text`
+  bool ascii = false;         // every byte of `text` is below 0x80 (false: not known)
 };
 
 // How a chunk's last line ends when not with a line feed.
@@ -99,6 +100,7 @@ class ChunkLines {
   // Line feeds found ahead: a mask over the 64 bytes from `maskBase_`.
   const char* maskBase_;
   std::uint64_t mask_ = 0;
+  bool ascii_ = true;  // no byte from the first line's start to the last one scanned >= 0x80
 };
 
 }  // namespace jov::analyzer

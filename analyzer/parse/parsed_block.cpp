@@ -22,7 +22,7 @@ class ChunkParser {
 
  private:
   // Where `piece` (a view into the chunk) stands as UTF-8: in place, or decoded into the
-  // block's text when `decode` and it needs it.
+  // block's text when `decode` and it needs it (never when its line is known to be ASCII).
   TextSpan Span(std::string_view piece, bool decode) const;
   void Timed(const ParsedLine& parsed, LineRecord& r);
   void TimedText(std::string_view text, LineRecord& r);
@@ -30,11 +30,12 @@ class ChunkParser {
   ParsedBlock& block_;
   const TextDecoder& decoder_;
   const bool wantTexts_;
+  bool asciiLine_ = false;  // the current line is ASCII throughout
 };
 
 TextSpan ChunkParser::Span(std::string_view piece, bool decode) const {
   TextSpan span{0, 0, 0};
-  if (decode && TextDecoder::NeedsDecoding(piece)) {
+  if (decode && !asciiLine_ && TextDecoder::NeedsDecoding(piece)) {
     const std::size_t at = block_.decoded.size();
     decoder_.Append(block_.decoded, piece);
     span.decoded = 1;
@@ -50,6 +51,7 @@ TextSpan ChunkParser::Span(std::string_view piece, bool decode) const {
 void ChunkParser::Line(const PhysicalLine& line) {
   LineRecord& r = block_.records.emplace_back();
   r.flags = (line.cut ? kCut : 0) | (line.unterminated ? kUnterminated : 0);
+  asciiLine_ = line.ascii;
   ParsedLine parsed;
   ParseLine(line.text, parsed);
   switch (parsed.kind) {

@@ -73,7 +73,7 @@ Compared Diff(const std::filesystem::path& base, const std::filesystem::path& ne
   const auto read = [](const std::vector<std::string>& inputs, jov::analyzer::NameTable& names,
                        jov::analyzer::TraceSink& sink) {
     jov::analyzer::FileOpener opener;
-    return jov::analyzer::Run({inputs, false, {}}, names, sink, opener, stderr);
+    return jov::analyzer::Run({inputs, false, {}, {}}, names, sink, opener, stderr);
   };
   const std::string csv = (base.parent_path() / "diff.csv").string();
   Compared result;

@@ -37,7 +37,7 @@ TEST(ReportWriter, PageHoldsTheReadersOwnFiguresTimelineAndNotices) {
     jov::analyzer::ReportWriter writer(file, names);
     jov::analyzer::FileOpener opener;
     readertest::Captured([&](std::FILE* err) {
-      jov::analyzer::Run({{dir.string()}, /*strict*/ false, {}}, names, writer, opener, err);
+      jov::analyzer::Run({{dir.string()}, /*strict*/ false, {}, {}}, names, writer, opener, err);
     });
     writer.Finish();
   }));

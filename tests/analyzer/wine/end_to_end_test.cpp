@@ -73,7 +73,7 @@ TEST(EndToEnd, ReaderFiguresAreWhatTheWorkloadDidThroughTheDll) {
   Seen seen(names);
   jov::analyzer::FileOpener opener;
   const jov::analyzer::RunResult result =
-      jov::analyzer::Run({{folder.string()}, /*strict*/ true, {}}, names, seen, opener, stderr);
+      jov::analyzer::Run({{folder.string()}, /*strict*/ true, {}, {}}, names, seen, opener, stderr);
   // The chain's lines (split at CR LF only, so that a multi-line text stays one): the Pop
   // lines' durations and the lines the size limit replaced by its notice.
   std::size_t files = 0;
