@@ -82,17 +82,24 @@ def section(screen, title):
     return screen[start:end]
 
 
-class FollowTest(unittest.TestCase):
+class ProcessTest(unittest.TestCase):
+    """A test with its own folder in `work`, whose processes end with it."""
+    work = None
+
     def setUp(self):
-        self.dir = tempfile.mkdtemp(dir=WORK)
+        self.dir = tempfile.mkdtemp(dir=self.work)
         self.addCleanup(shutil.rmtree, self.dir, True)
 
     def start(self, args, **pipes):
-        """A process killed, if it still runs, when the test ends."""
+        """A process killed, if it still runs, when the test ends; its pipes closed."""
         process = subprocess.Popen(args, text=True, **pipes)
         self.addCleanup(process.wait)
-        self.addCleanup(process.kill)
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        self.addCleanup(lambda: [p.close() for p in (process.stdout, process.stderr) if p])
         return process
+
+
+class FollowTest(ProcessTest):
 
     def livegen(self, *args):
         """Starts the writer; returns it and the path of its first file once it is there."""
@@ -212,4 +219,5 @@ class FollowTest(unittest.TestCase):
 if __name__ == "__main__":
     JOVTRACE, LIVEGEN, WORK = sys.argv[1:4]
     os.makedirs(WORK, exist_ok=True)
+    ProcessTest.work = WORK
     unittest.main(argv=[sys.argv[0]] + sys.argv[4:])

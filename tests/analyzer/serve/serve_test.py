@@ -9,11 +9,9 @@
 import datetime
 import os
 import re
-import shutil
 import socket
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 import urllib.error
@@ -22,7 +20,7 @@ import urllib.request
 from serve_harness import Prometheus, free_port, get, pick, samples, summary_rows, wait_for
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "follow"))
-from follow_test import HEADER  # noqa: E402
+from follow_test import HEADER, ProcessTest  # noqa: E402
 
 JOVTRACE = LIVEGEN = CONTRIB = WORK = None
 BUCKETS = [0.0001, 0.00025, 0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5,
@@ -30,17 +28,7 @@ BUCKETS = [0.0001, 0.00025, 0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1
 CLOSED = "22:15:31.000    0.000 Trace Closed.\r\n"
 
 
-class ServeTest(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.mkdtemp(dir=WORK)
-        self.addCleanup(shutil.rmtree, self.dir, True)
-
-    def start(self, args, **pipes):
-        process = subprocess.Popen(args, text=True, **pipes)
-        self.addCleanup(process.wait)
-        self.addCleanup(lambda: process.poll() is None and process.kill())
-        self.addCleanup(lambda: [p.close() for p in (process.stdout, process.stderr) if p])
-        return process
+class ServeTest(ProcessTest):
 
     def serve(self, *args):
         """serve on the test's folder; its /metrics URL once it answers."""
@@ -222,4 +210,5 @@ class ServeTest(unittest.TestCase):
 if __name__ == "__main__":
     JOVTRACE, LIVEGEN, CONTRIB, WORK = sys.argv[1:5]
     os.makedirs(WORK, exist_ok=True)
+    ProcessTest.work = WORK
     unittest.main(argv=[sys.argv[0]] + sys.argv[5:])
